@@ -1,0 +1,64 @@
+# Small helpers so that each folder only says what it is and what it needs.
+# Sources are picked up by glob: adding a file to a folder adds it to the build.
+
+# nerolin_library(<name> [DEPS <targets...>])
+# A static library from every .cpp (and .ui/.qrc) of the calling folder.
+function(nerolin_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS
+    ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
+    ${CMAKE_CURRENT_SOURCE_DIR}/*.ui ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  if(NOT sources)
+    # An empty folder still gives a target, so dependants can name it.
+    set(sources ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
+  endif()
+  add_library(${name} STATIC ${sources})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# nerolin_test(<name> [OWN_MAIN] [SOURCES <files...>] [DEPS <targets...>] [LABELS <labels...>] [TIMEOUT <s>])
+# A GoogleTest executable; without SOURCES every .cpp of the calling folder.
+# OWN_MAIN: the sources bring main() (a test that needs a QApplication, say).
+# Tests find the source tree and the built programs through two definitions.
+function(nerolin_test name)
+  cmake_parse_arguments(ARG "OWN_MAIN" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
+  if(NOT ARG_SOURCES)
+    file(GLOB ARG_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} nerolin_testsupport GTest::gtest GTest::gmock)
+  if(NOT ARG_OWN_MAIN)
+    target_link_libraries(${name} PRIVATE GTest::gtest_main)
+  endif()
+  target_compile_definitions(${name} PRIVATE
+    NEROLIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}" NEROLIN_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  set(props TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  if(ARG_LABELS)
+    list(APPEND props LABELS "${ARG_LABELS}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+endfunction()
+
+# nerolin_benchmark(<name> [SOURCES <files...>] [DEPS <targets...>])
+function(nerolin_benchmark name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark)
+  target_compile_definitions(${name} PRIVATE
+    NEROLIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}" NEROLIN_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endfunction()
+
+# Adds every subfolder of the calling folder that has a CMakeLists.txt, so a
+# new test area or tool needs no edit of a shared file.
+function(nerolin_add_subfolders)
+  file(GLOB children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
+  list(SORT children)
+  foreach(child ${children})
+    get_filename_component(dir ${child} DIRECTORY)
+    add_subdirectory(${dir})
+  endforeach()
+endfunction()
