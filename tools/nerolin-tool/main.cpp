@@ -1,0 +1,51 @@
+// nerolin-tool: the integrator's and support person's companion to Nerolin.
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "tools/nerolin-tool/Subcommand.h"
+
+namespace nerolin::tool {
+namespace {
+
+struct Entry {
+    std::string usage;
+    Handler handler;
+};
+
+std::map<std::string, Entry>& Subcommands()
+{
+    static std::map<std::string, Entry> subcommands;
+    return subcommands;
+}
+
+int Usage(FILE* out)
+{
+    std::fprintf(out, "usage: nerolin-tool <command> [arguments]\n\ncommands:\n");
+    for (const auto& [name, entry] : Subcommands()) std::fprintf(out, "  %s\n", entry.usage.c_str());
+    return out == stdout ? 0 : 2;
+}
+
+}  // namespace
+
+Registration::Registration(const char* name, const char* usage, Handler handler)
+{
+    Subcommands()[name] = Entry{usage, handler};
+}
+
+}  // namespace nerolin::tool
+
+int main(int argc, char** argv)
+{
+    using namespace nerolin::tool;
+    if (argc < 2) return Usage(stderr);
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) return Usage(stdout);
+    auto found = Subcommands().find(argv[1]);
+    if (found == Subcommands().end()) {
+        std::fprintf(stderr, "nerolin-tool: unknown command \"%s\"\n", argv[1]);
+        return Usage(stderr);
+    }
+    Arguments arguments(argv + 2, argv + argc);
+    return found->second.handler(arguments);
+}
