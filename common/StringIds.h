@@ -1,0 +1,99 @@
+#pragma once
+
+// Names for the identifiers of the string table (res/strings.tsv), to pass to
+// LoadString. The numbered texts keep the numbers under which the rest of the
+// system knows them; callers may use either the number or the name. Dialog
+// texts have no number of their own: dialog D uses D*100 .. D*100+99, the
+// dialog's title first. docs/strings.md lists the ranges.
+
+namespace nerolin::strings {
+
+// --- Numbered texts --------------------------------------------------------
+
+inline constexpr int kAboutMenuItem = 101;            // "&About Nerolin..."
+inline constexpr int kRegisterFailed = 102;
+inline constexpr int kUnregisterFailed = 103;
+inline constexpr int kUnknownFlag = 104;
+inline constexpr int kCancelRequestFailed = 105;
+inline constexpr int kCertificateNotFound = 106;
+inline constexpr int kSelectCertificateFailed = 107;
+inline constexpr int kSignHashesFailed = 108;
+inline constexpr int kStartThreadFailed = 109;
+inline constexpr int kInvalidUri = 110;
+inline constexpr int kBadRequest = 111;
+inline constexpr int kResultOk = 112;                 // service code "OK"
+inline constexpr int kResultCanceled = 113;           // service code "CANCEL"
+inline constexpr int kResultError = 114;              // service code "ERROR"
+inline constexpr int kResultUnknown = 115;            // any other code
+inline constexpr int kResultMessage = 116;            // "Message: %s"
+inline constexpr int kDocumentNameColumn = 117;
+inline constexpr int kDownloadUrlColumn = 118;
+inline constexpr int kCloseButton = 119;
+inline constexpr int kSelectCertificateButton = 120;
+inline constexpr int kUnsupportedProtocolVersion = 121;
+inline constexpr int kBadUrl = 122;
+inline constexpr int kInvalidServiceType = 123;
+inline constexpr int kInvalidServer = 124;
+inline constexpr int kConnectionError = 125;
+inline constexpr int kInvalidStatusCode = 126;
+inline constexpr int kBadResponse = 127;
+inline constexpr int kSaveEventLogMenuItem = 128;
+inline constexpr int kRegistrationIncorrect = 129;
+inline constexpr int kQrCodeFailed = 131;
+inline constexpr int kStateWaitingForConfigGot = 132;
+inline constexpr int kStateWaitingForCertificate = 133;
+inline constexpr int kStateWaitingForUnsignedHashes = 134;
+inline constexpr int kStateWaitingForSignedHashes = 135;
+inline constexpr int kStateFinished = 136;
+inline constexpr int kStateError = 137;
+inline constexpr int kSelectCertificateWithMobileButton = 138;
+inline constexpr int kUpdateMenuItem = 139;
+inline constexpr int kProxySettingsMenuItem = 140;
+inline constexpr int kResultWarning = 145;            // service code "WARNING"
+inline constexpr int kWhitelistDownloadFailed = 146;
+inline constexpr int kBadPin = 147;
+inline constexpr int kPinLocked = 148;
+
+// --- About box (dialog 100) ------------------------------------------------
+
+inline constexpr int kAboutTitle = 10000;
+inline constexpr int kAboutVersionText = 10001;       // "Nerolin, Version 1.0.21"
+inline constexpr int kAboutOk = 10002;
+
+// --- Main window (dialog 102) ----------------------------------------------
+
+inline constexpr int kMainTitle = 10200;              // "Nerolin"
+inline constexpr int kMainSessionIdLabel = 10201;     // beside control 1010
+inline constexpr int kMainServiceProviderLabel = 10202;
+inline constexpr int kMainMessageLabel = 10203;
+inline constexpr int kMainDocumentsLabel = 10204;
+inline constexpr int kMainAutoCloseCheckBox = 10205;  // control 1009
+inline constexpr int kMainSignWithMobileButton = 10206;  // control 1014
+inline constexpr int kMainStartSignButton = 10207;    // control 1
+inline constexpr int kMainCancelButton = 10208;       // control 2
+
+// --- PIN dialog (dialog 129) -----------------------------------------------
+
+inline constexpr int kPinTitle = 12900;               // "Nerolin PIN"
+inline constexpr int kPinOk = 12901;
+inline constexpr int kPinCancel = 12902;
+inline constexpr int kPinTargetLabel = 12903;
+inline constexpr int kPinLabel = 12904;
+
+// --- Mobile-signing window (dialog 132) ------------------------------------
+
+inline constexpr int kMobileTitle = 13200;
+inline constexpr int kMobileIntroText = 13201;
+inline constexpr int kMobileAppsText = 13202;
+inline constexpr int kMobileCancel = 13203;
+
+// --- Proxy settings dialog (dialog 133) ------------------------------------
+
+inline constexpr int kProxyTitle = 13300;
+inline constexpr int kProxyOk = 13301;
+inline constexpr int kProxyCancel = 13302;
+inline constexpr int kProxyUrlLabel = 13303;          // "Proxy URL: ", blank kept
+inline constexpr int kProxyUsernameLabel = 13304;
+inline constexpr int kProxyPasswordLabel = 13305;
+
+}  // namespace nerolin::strings
