@@ -15,7 +15,7 @@ namespace nerolin::test {
 
 struct RecordedPrompt {
     std::string kind;    // "message", "pin", "certificate", "trust", "save"
-    std::string text;    // message text, PIN target, trust reason, initial file name
+    std::string text;    // message text, PIN target, number of certificates offered, trust reason, initial file name
     MessageIcon icon = MessageIcon::Information;
 };
 
@@ -29,6 +29,7 @@ public:
 
     std::vector<RecordedPrompt> Recorded() const;
     std::vector<std::string> Messages() const;  // texts of ShowMessage, in order
+    std::vector<SaveFileRequest> SaveRequests() const;  // every AskSaveFile request, in order
     void Clear();
 
     void ShowMessage(const std::string& text, MessageIcon icon) override;
@@ -44,6 +45,7 @@ private:
     std::deque<bool> trusts_;
     std::deque<std::optional<std::string>> saves_;
     std::vector<RecordedPrompt> recorded_;
+    std::vector<SaveFileRequest> saveRequests_;
 };
 
 }  // namespace nerolin::test
