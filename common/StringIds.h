@@ -4,7 +4,8 @@
 // LoadString. The numbered texts keep the numbers under which the rest of the
 // system knows them; callers may use either the number or the name. Dialog
 // texts have no number of their own: dialog D uses D*100 .. D*100+99, the
-// dialog's title first. docs/strings.md lists the ranges.
+// dialog's title first. Windows that exist only on Linux use 20000 - 29999,
+// a hundred per window. docs/strings.md lists the ranges.
 
 namespace nerolin::strings {
 
@@ -95,5 +96,44 @@ inline constexpr int kProxyCancel = 13302;
 inline constexpr int kProxyUrlLabel = 13303;          // "Proxy URL: ", blank kept
 inline constexpr int kProxyUsernameLabel = 13304;
 inline constexpr int kProxyPasswordLabel = 13305;
+
+// --- Linux-only windows and prompts ----------------------------------------
+
+inline constexpr int kApplicationName = 20000;        // "Nerolin": message box caption
+inline constexpr int kDevelopmentBuild = 20001;       // appended to the About text
+inline constexpr int kMenuButton = 20002;             // the main window's menu button
+inline constexpr int kMessageBoxOk = 20003;
+
+// Save-file dialog of the event-log export: fixed captions, both languages.
+inline constexpr int kLogFilesFilter = 20100;         // "Log files (*.log)"
+inline constexpr int kAllFilesFilter = 20101;         // "All files (*.*) ", blank kept
+
+// Certificate selection dialog
+inline constexpr int kSelectCertificateTitle = 20200;
+inline constexpr int kSelectCertificatePrompt = 20201;
+inline constexpr int kIssuedToColumn = 20202;
+inline constexpr int kIssuedByColumn = 20203;
+inline constexpr int kValidFromColumn = 20204;
+inline constexpr int kValidToColumn = 20205;
+inline constexpr int kDetailsButton = 20206;
+inline constexpr int kSelectCertificateOk = 20207;
+inline constexpr int kSelectCertificateCancel = 20208;
+
+// Certificate details (selection dialog's details view, trust dialog)
+inline constexpr int kCertificateDetailsTitle = 20300;
+inline constexpr int kSubjectLabel = 20301;
+inline constexpr int kIssuerLabel = 20302;
+inline constexpr int kValidFromLabel = 20303;
+inline constexpr int kValidToLabel = 20304;
+inline constexpr int kSerialNumberLabel = 20305;
+inline constexpr int kSha256FingerprintLabel = 20306;
+
+// Untrusted-server-certificate dialog
+inline constexpr int kUntrustedServerTitle = 20400;
+inline constexpr int kUntrustedServerText = 20401;
+inline constexpr int kUntrustedServerReasonLabel = 20402;
+inline constexpr int kUntrustedServerQuestion = 20403;
+inline constexpr int kYesButton = 20404;
+inline constexpr int kNoButton = 20405;            // the default
 
 }  // namespace nerolin::strings
