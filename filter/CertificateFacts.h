@@ -6,13 +6,13 @@
 #include <string>
 #include <string_view>
 
-#include "filter/OpenSslOwners.h"
+#include "common/OpenSslOwners.h"
 #include "filter/QcStatements.h"
 
 namespace nerolin {
 
 struct CertificateFacts {
-    X509Owner certificate;  // null when the bytes did not decode
+    X509Ptr certificate;  // null when the bytes did not decode
     QcFindings qc;
 };
 

@@ -1,11 +1,8 @@
 // The text forms in which the filter compares a certificate's numbers and
 // its authority key identifier.
-#include <openssl/crypto.h>
-
 #include "common/Text.h"
 #include "filter/CertificateFacts.h"
 #include "filter/CertificateMatching.h"
-#include "filter/OpenSslOwners.h"
 
 namespace nerolin {
 namespace {
@@ -23,7 +20,7 @@ char AsciiUpper(char c)
 
 std::string PrintRfc2253(const X509_NAME* name)
 {
-    BioOwner bio(BIO_new(BIO_s_mem()));
+    BioPtr bio(BIO_new(BIO_s_mem()));
     if (!bio || X509_NAME_print_ex(bio.get(), name, 0, XN_FLAG_RFC2253) < 0) return {};
     char* data = nullptr;
     const long length = BIO_get_mem_data(bio.get(), &data);
@@ -43,13 +40,10 @@ bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b)
 std::string IntegerToHex(const ASN1_INTEGER* number)
 {
     if (!number) return {};
-    BignumOwner bignum(ASN1_INTEGER_to_BN(number, nullptr));
+    BignumPtr bignum(ASN1_INTEGER_to_BN(number, nullptr));
     if (!bignum) return {};
-    char* hex = BN_bn2hex(bignum.get());
-    if (!hex) return {};
-    std::string text(hex);
-    OPENSSL_free(hex);
-    return text;
+    const OpenSslTextPtr hex(BN_bn2hex(bignum.get()));
+    return hex ? std::string(hex.get()) : std::string();
 }
 
 bool SerialNumbersEqual(std::string_view a, std::string_view b)
@@ -62,7 +56,7 @@ std::optional<AuthorityKeyIdentifier> ReadAuthorityKeyIdentifier(const X509* cer
     if (!certificate) return std::nullopt;
     const int index = X509_get_ext_by_NID(certificate, NID_authority_key_identifier, -1);
     if (index < 0) return std::nullopt;
-    AuthorityKeyIdOwner extension(
+    AuthorityKeyIdPtr extension(
         static_cast<AUTHORITY_KEYID*>(X509V3_EXT_d2i(X509_get_ext(certificate, index))));
     if (!extension) return std::nullopt;
 
