@@ -1,0 +1,129 @@
+// nerolin-tool filter: lets a service developer try a "filters" value on a
+// certificate before a user ever sees the result.
+//
+//   nerolin-tool filter --filters FILE.json CERT [--check-validity]
+//
+// FILE.json holds the "filters" array; CERT is PEM or DER. Prints "pass"
+// (exit 0) or "fail" and why (exit 1); a filter that Nerolin would refuse,
+// an unreadable file or wrong arguments exit 2.
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include <openssl/pem.h>
+#include <rapidjson/document.h>
+#include <rapidjson/error/en.h>
+
+#include "common/OpenSslOwners.h"
+#include "common/Text.h"
+#include "filter/CertificateFilter.h"
+#include "filter/CertificateMatching.h"
+#include "tools/nerolin-tool/Subcommand.h"
+
+namespace nerolin::tool {
+namespace {
+
+constexpr int kPass = 0;
+constexpr int kFail = 1;
+constexpr int kError = 2;
+// Far above any real filter or certificate; keeps a wrong path to a huge
+// file from eating memory.
+constexpr std::streamoff kMaxFileSize = 16 * 1024 * 1024;
+
+std::optional<std::string> ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0 || size > kMaxFileSize) return std::nullopt;
+    in.seekg(0);
+    std::string text(static_cast<std::size_t>(size), '\0');
+    if (!in.read(text.data(), size)) return std::nullopt;
+    return text;
+}
+
+// PEM when the text holds a certificate frame; otherwise the bytes as they
+// are, so that the filter sees exactly what a provider would hand it.
+std::optional<Bytes> CertificateBytes(const std::string& contents)
+{
+    if (contents.find("-----BEGIN CERTIFICATE-----") == std::string::npos)
+        return Bytes(contents.begin(), contents.end());
+    BioPtr bio(BIO_new_mem_buf(contents.data(), static_cast<int>(contents.size())));
+    X509Ptr certificate(bio ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr) : nullptr);
+    if (!certificate) return std::nullopt;
+    unsigned char* der = nullptr;
+    const int length = i2d_X509(certificate.get(), &der);
+    if (length <= 0) return std::nullopt;
+    const OpenSslBufferPtr owner(der);
+    return Bytes(der, der + length);
+}
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: nerolin-tool filter --filters FILE.json CERT [--check-validity]\n");
+    return kError;
+}
+
+int RunFilter(const Arguments& arguments)
+{
+    std::string filtersPath, certificatePath;
+    bool checkValidity = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--filters" && i + 1 < arguments.size())
+            filtersPath = arguments[++i];
+        else if (arguments[i] == "--check-validity")
+            checkValidity = true;
+        else if (certificatePath.empty() && !arguments[i].starts_with("--"))
+            certificatePath = arguments[i];
+        else
+            return Usage();
+    }
+    if (filtersPath.empty() || certificatePath.empty()) return Usage();
+
+    const auto json = ReadWholeFile(filtersPath);
+    if (!json) {
+        std::fprintf(stderr, "nerolin-tool: cannot read %s\n", filtersPath.c_str());
+        return kError;
+    }
+    rapidjson::Document document;
+    document.Parse(json->data(), json->size());
+    if (document.HasParseError()) {
+        std::fprintf(stderr, "nerolin-tool: %s: JSON error at offset %zu: %s\n", filtersPath.c_str(),
+                     document.GetErrorOffset(), rapidjson::GetParseError_En(document.GetParseError()));
+        return kError;
+    }
+    CertificateFilter filter;
+    if (!ReadCertificateFilter(document, filter)) {
+        std::fprintf(stderr,
+                     "nerolin-tool: %s: refused: \"filters\" must be an array of objects, with \"keyUsage\" an "
+                     "object and \"acceptedAuthorityKeyIdentifiers\" an array of objects\n",
+                     filtersPath.c_str());
+        return kError;
+    }
+
+    const auto contents = ReadWholeFile(certificatePath);
+    const auto certificate = contents ? CertificateBytes(*contents) : std::nullopt;
+    if (!certificate) {
+        std::fprintf(stderr, "nerolin-tool: cannot read a certificate from %s\n", certificatePath.c_str());
+        return kError;
+    }
+
+    const FilterVerdict verdict = ExplainFilter(checkValidity, filter, certificate->data(), certificate->size());
+    if (verdict.passes) {
+        std::printf("pass\n");
+        return kPass;
+    }
+    std::printf("fail\n");
+    if (!verdict.validityFailure.empty()) std::printf("validity: %s\n", verdict.validityFailure.c_str());
+    for (std::size_t i = 0; i < verdict.failedCriteria.size(); ++i)
+        std::printf("filters[%zu]: %s\n", i, verdict.failedCriteria[i].c_str());
+    return kFail;
+}
+
+const Registration kFilter{"filter", "filter --filters FILE.json CERT [--check-validity]", RunFilter};
+
+}  // namespace
+}  // namespace nerolin::tool
