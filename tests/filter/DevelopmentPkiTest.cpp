@@ -75,3 +75,30 @@ TEST(PassesFilter, DevelopmentSigningCertificates)
 
 }  // namespace
 }  // namespace nerolin
+
+namespace nerolin {
+namespace {
+
+// Tokens may hold anything: damaged certificates must give an answer, never
+// a crash or a leak (the sanitizer build watches this test).
+TEST(PassesFilter, SurvivesEveryDamagedByteOfACertificate)
+{
+    CertificateFilter filter;
+    ASSERT_TRUE(test::ReadFilterJson(R"([{"keyUsage": {"digitalSignature": true}, "hasQCStatement": true,
+        "hasQCCompliance": true, "qcType": "ESEAL", "fingerprint": "00", "serialNumber": "01",
+        "acceptedAuthorityKeyIdentifiers": [{}]}, {"acceptedAuthorityKeyIdentifiers": [{"keyIdentifier": "00"}]}])",
+                                     filter));
+    for (const char* name : {"qc-typelist", "aki-all"}) {
+        const Bytes original = test::LoadCertificateDer(test::PkiPath(std::string("signing/") + name + ".der"));
+        ASSERT_FALSE(original.empty());
+        for (std::size_t i = 0; i < original.size(); ++i) {
+            Bytes damaged = original;
+            damaged[i] ^= 0xFF;
+            EXPECT_FALSE(PassesFilter(true, filter, damaged.data(), damaged.size())) << name << " byte " << i;
+        }
+        EXPECT_FALSE(PassesFilter(true, filter, original.data(), original.size() / 2)) << name;
+    }
+}
+
+}  // namespace
+}  // namespace nerolin
