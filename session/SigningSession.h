@@ -47,6 +47,8 @@ public:
     void SendCancel();
     // Poll message to stateUrl; fills state.
     SessionError FetchState();
+    // The launch request as a link drawn into a QR code (Ok or QRCodeError).
+    SessionError MakeQRCode(RgbImage& image) const;
 
     std::set<std::string> whitelist;
     std::string sessionUrl;

@@ -1,0 +1,356 @@
+#include "session/HttpExchange.h"
+
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+
+#include <curl/curl.h>
+#include <openssl/ssl.h>
+#include <openssl/x509_vfy.h>
+
+#include "common/SecretString.h"
+#include "common/StringTable.h"
+#include "eventlog/EventLog.h"
+#include "platform/Settings.h"
+#include "session/QuotedText.h"
+#include "session/ServerTrust.h"
+#include "session/ServiceUrl.h"
+#include "session/TlsPeer.h"
+
+namespace nerolin {
+
+namespace {
+
+std::mutex limitsMutex;
+ExchangeLimits limits;
+
+struct EasyDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+struct ListDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using EasyPtr = std::unique_ptr<CURL, EasyDeleter>;
+using ListPtr = std::unique_ptr<curl_slist, ListDeleter>;
+
+// A failure of the exchange with its event text; caught at its boundary.
+struct ExchangeFailure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+enum class Verb { Get, Post };
+
+// What the callbacks of one transfer share.
+struct Transfer {
+    Verb verb = Verb::Get;
+    std::string body;
+    std::size_t maxBodySize = 0;
+    bool tooLarge = false;
+    std::chrono::steady_clock::time_point lastByte;
+    std::chrono::milliseconds idleTimeout{0};
+    bool idleExpired = false;
+    CURL* easy = nullptr;
+    // Whitelist host: the trust test ran on the verified chain during the transfer.
+    bool trustTested = false;
+    bool trusted = false;
+    // Signing service: the certificate the system refused, and the one the user accepted.
+    TlsPeer peer;
+    // The answer, once the transfer has ended well.
+    int status = 0;
+    std::string answer;
+};
+
+size_t OnBody(char* data, size_t size, size_t count, void* user) {
+    auto* transfer = static_cast<Transfer*>(user);
+    const std::size_t length = size * count;
+    transfer->lastByte = std::chrono::steady_clock::now();
+    if (transfer->body.size() + length > transfer->maxBodySize) {
+        transfer->tooLarge = true;
+        return 0;  // stops the transfer
+    }
+    transfer->body.append(data, length);
+    return length;
+}
+
+size_t OnHeader(char*, size_t size, size_t count, void* user) {
+    static_cast<Transfer*>(user)->lastByte = std::chrono::steady_clock::now();
+    return size * count;
+}
+
+// The whitelist host's chain as OpenSSL verified it; the TLS object exists
+// only while the transfer runs, so the test is made from here.
+void TestChainOnce(Transfer& transfer) {
+    curl_tlssessioninfo* info = nullptr;
+    if (transfer.trustTested || curl_easy_getinfo(transfer.easy, CURLINFO_TLS_SSL_PTR, &info) != CURLE_OK ||
+        info == nullptr || info->backend != CURLSSLBACKEND_OPENSSL || info->internals == nullptr) {
+        return;
+    }
+    STACK_OF(X509)* verified = SSL_get0_verified_chain(static_cast<SSL*>(info->internals));
+    if (verified == nullptr) {
+        return;  // handshake not finished yet
+    }
+    CertificateChain chain;
+    for (int i = 0; i < sk_X509_num(verified); ++i) {
+        chain.push_back(sk_X509_value(verified, i));
+    }
+    const std::vector<CertificateChain> context{chain};
+    transfer.trustTested = true;
+    transfer.trusted = CheckServerTrust(&context);
+}
+
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* transfer = static_cast<Transfer*>(user);
+    if (transfer->verb == Verb::Get) {
+        TestChainOnce(*transfer);
+        if (transfer->trustTested && !transfer->trusted) {
+            return 1;  // not a byte more from a host that is not the maker's
+        }
+    }
+    if (std::chrono::steady_clock::now() - transfer->lastByte > transfer->idleTimeout) {
+        transfer->idleExpired = true;
+        return 1;
+    }
+    return 0;
+}
+
+CURLcode OnSslContext(CURL*, void* sslContext, void* user) {
+    static_cast<Transfer*>(user)->peer.Attach(static_cast<SSL_CTX*>(sslContext));
+    return CURLE_OK;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+void ApplyProxy(CURL* easy, std::string& userName, SecretString& password) {
+    std::string proxyUrl;
+    const bool machineWide = ReadProxyUrl(proxyUrl);
+    if (!proxyUrl.empty()) {
+        curl_easy_setopt(easy, CURLOPT_PROXY, proxyUrl.c_str());
+    }
+    // The credentials count whether or not a proxy URL is stored: a proxy
+    // from the environment may ask for them too.
+    ReadProxyCredentials(machineWide, userName, password);
+    if (!userName.empty()) {
+        curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, userName.c_str());
+        if (!password.empty()) {
+            curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, password.data());
+        }
+    }
+}
+
+// The service relies on the system's trust, with OpenSSL's variables honoured
+// (libcurl itself ignores them).
+void ApplySystemTrust(CURL* easy) {
+    if (const char* file = std::getenv("SSL_CERT_FILE"); file != nullptr && *file != '\0') {
+        curl_easy_setopt(easy, CURLOPT_CAINFO, file);
+    }
+    if (const char* dir = std::getenv("SSL_CERT_DIR"); dir != nullptr && *dir != '\0') {
+        curl_easy_setopt(easy, CURLOPT_CAPATH, dir);
+    }
+}
+
+// The whitelist host is trusted through the built-in roots alone. Without
+// clearing CAINFO and CAPATH libcurl would load the system bundle as well.
+void ApplyBuiltInTrust(CURL* easy) {
+    curl_blob roots{};
+    roots.data = const_cast<char*>(BuiltInRootsPem());
+    roots.len = std::strlen(BuiltInRootsPem());
+    roots.flags = CURL_BLOB_COPY;
+    curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &roots);
+    curl_easy_setopt(easy, CURLOPT_CAINFO, nullptr);
+    curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
+}
+
+void ReportTransportFailure(CURLcode code, const std::string& url) {
+    WriteEventEntry(EntryType::Error, FormatText("CURLcode: %d (0x%08X) - URL: %s", static_cast<int>(code),
+                                                 static_cast<unsigned>(code), QuotedText(url).c_str()));
+    Prompts().ShowMessage(curl_easy_strerror(code), MessageIcon::Exclamation);
+}
+
+// Status and content type of a finished transfer; the body only when it is JSON.
+void ReadAnswer(CURL* handle, Transfer& transfer) {
+    long code = 0;
+    if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &code) != CURLE_OK || code == 0) {
+        throw ExchangeFailure("Failed to query HTTP status code");
+    }
+    transfer.status = static_cast<int>(code);
+    const char* contentType = nullptr;
+    if (curl_easy_getinfo(handle, CURLINFO_CONTENT_TYPE, &contentType) != CURLE_OK || contentType == nullptr) {
+        throw ExchangeFailure("Failed to query content type");
+    }
+    // Case-sensitive, at the first character; parameters may follow.
+    if (StartsWith(contentType, "application/json")) {
+        transfer.answer = std::move(transfer.body);
+        return;
+    }
+    std::string failure = "Invalid content type:" + QuotedText(contentType);
+    if (StartsWith(contentType, "text/")) {
+        failure += "Invalid content:" + QuotedText(transfer.body);
+    }
+    throw ExchangeFailure(failure);
+}
+
+// One request on its own handle. Returns the transport's code; every other
+// failure is thrown with its text.
+CURLcode Perform(Verb verb, const ServiceUrl& target, const std::string& request, Transfer& transfer) {
+    const ExchangeLimits current = CurrentExchangeLimits();
+    EasyPtr easy(curl_easy_init());
+    if (!easy) {
+        throw ExchangeFailure("Failed to open request! Server: " + target.host + " Object: " + target.object);
+    }
+    CURL* handle = easy.get();
+    transfer.verb = verb;
+    transfer.easy = handle;
+    transfer.maxBodySize = current.maxBodySize;
+    transfer.idleTimeout = current.idleTimeout;
+    transfer.lastByte = std::chrono::steady_clock::now();
+
+    curl_easy_setopt(handle, CURLOPT_URL, target.url.c_str());
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(current.connectTimeout.count()));
+    // Every exchange stands alone; a resumed TLS session would carry no chain to test.
+    curl_easy_setopt(handle, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
+    curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, OnSslContext);
+    curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, &transfer);
+
+    std::string proxyUser;
+    SecretString proxyPassword;
+    ApplyProxy(handle, proxyUser, proxyPassword);
+
+    // No content type is declared for the body, and no accept types are sent.
+    curl_slist* headers = nullptr;
+    headers = curl_slist_append(headers, "Accept:");
+    headers = curl_slist_append(headers, "Expect:");
+    if (verb == Verb::Post) {
+        headers = curl_slist_append(headers, "Content-Type:");
+    }
+    ListPtr headerOwner(headers);
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers);
+
+    if (verb == Verb::Post) {
+        ApplySystemTrust(handle);
+        // The body ends at its first zero byte.
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.c_str());
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(std::strlen(request.c_str())));
+    } else {
+        ApplyBuiltInTrust(handle);
+        curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+    }
+
+    CURLcode code = curl_easy_perform(handle);
+    if (transfer.tooLarge) {
+        throw ExchangeFailure("Response too large");
+    }
+    if (verb == Verb::Get && transfer.trustTested && !transfer.trusted) {
+        throw ExchangeFailure("Invalid server certificate chain");
+    }
+    if (transfer.idleExpired) {
+        code = CURLE_OPERATION_TIMEDOUT;
+    }
+    if (code != CURLE_OK) {
+        return code;
+    }
+    if (verb == Verb::Get && !transfer.trustTested) {
+        throw ExchangeFailure("Failed to query server certificate chain");
+    }
+    ReadAnswer(handle, transfer);
+    return code;
+}
+
+SessionError Exchange(Verb verb, const std::string& url, const ServiceUrl& target, const std::string& request,
+                      int& status, std::string& body) {
+    const SessionError failed = verb == Verb::Get ? SessionError::WhitelistConnectionError : SessionError::ConnectionError;
+    try {
+        Bytes accepted;
+        for (;;) {
+            Transfer transfer;
+            transfer.peer.SetAccepted(accepted);
+            const CURLcode code = Perform(verb, target, request, transfer);
+            if (code == CURLE_PEER_FAILED_VERIFICATION && verb == Verb::Post && transfer.peer.HasRefused() &&
+                transfer.peer.Refused() != accepted &&
+                Prompts().TrustServerCertificate(transfer.peer.Refused(), transfer.peer.RefusedReason())) {
+                WriteEventEntry(EntryType::Warning, "Untrusted server certificate accepted by the user: " +
+                                                        transfer.peer.RefusedDescription() + " - URL: " + QuotedText(url));
+                accepted = transfer.peer.Refused();
+                continue;  // the same request again, trusting exactly that certificate
+            }
+            if (code != CURLE_OK) {
+                ReportTransportFailure(code, url);
+                return failed;
+            }
+            status = transfer.status;
+            body = std::move(transfer.answer);
+            return SessionError::Ok;
+        }
+    } catch (const std::exception& failure) {
+        WriteEventEntry(EntryType::Error, failure.what());
+        return failed;
+    }
+}
+
+// The checks both exchanges make before anything is sent.
+SessionError CheckUrl(const std::string& url, ServiceUrl& target) {
+    if (!ParseServiceUrl(url, target)) {
+        WriteEventEntry(EntryType::Error, "Failed to parse URL: " + QuotedText(url));
+        return SessionError::BadUrl;
+    }
+    if (target.serviceType != kServiceTypeHttps) {
+        WriteEventEntry(EntryType::Error, FormatText("Invalid service type: %d", target.serviceType));
+        return SessionError::InvalidServiceType;
+    }
+    return SessionError::Ok;
+}
+
+}  // namespace
+
+ExchangeLimits CurrentExchangeLimits() {
+    std::lock_guard lock(limitsMutex);
+    return limits;
+}
+
+void SetExchangeLimits(const ExchangeLimits& newLimits) {
+    std::lock_guard lock(limitsMutex);
+    limits = newLimits;
+}
+
+SessionError HttpGetJson(const std::string& url, int& status, std::string& body) {
+    ServiceUrl target;
+    if (const SessionError error = CheckUrl(url, target); error != SessionError::Ok) {
+        return error;
+    }
+    return Exchange(Verb::Get, url, target, {}, status, body);
+}
+
+SessionError HttpPostJson(const std::string& url, const std::set<std::string>& whitelist, const std::string& request,
+                          int& status, std::string& body) {
+    ServiceUrl target;
+    if (const SessionError error = CheckUrl(url, target); error != SessionError::Ok) {
+        return error;
+    }
+    if (whitelist.count(target.host) == 0) {
+        WriteEventEntry(EntryType::Error, QuotedText(target.host) + " is not found on the whitelist");
+        return SessionError::ServerNotAllowed;
+    }
+    return Exchange(Verb::Post, url, target, request, status, body);
+}
+
+void ReportInvalidStatus(int status) {
+    WriteEventEntry(EntryType::Error, FormatText("Invalid HTTP status code: %d", status));
+}
+
+void ReportJsonError(std::string_view body) {
+    WriteEventEntry(EntryType::Error, "JSON parse error! JSON: " + QuotedText(body));
+}
+
+}  // namespace nerolin

@@ -1,0 +1,97 @@
+#include "session/ServiceUrl.h"
+
+#include <cctype>
+#include <memory>
+#include <string_view>
+
+#include <curl/curl.h>
+
+namespace nerolin {
+
+namespace {
+
+struct UrlDeleter {
+    void operator()(CURLU* handle) const { curl_url_cleanup(handle); }
+};
+struct TextDeleter {
+    void operator()(char* text) const { curl_free(text); }
+};
+
+// One part of the URL, or nothing when the URL lacks it.
+bool Part(CURLU* handle, CURLUPart part, unsigned flags, std::string& out) {
+    char* raw = nullptr;
+    if (curl_url_get(handle, part, &raw, flags) != CURLUE_OK || raw == nullptr) {
+        return false;
+    }
+    std::unique_ptr<char, TextDeleter> owner(raw);
+    out = raw;
+    return true;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+int ServiceType(std::string_view scheme) {
+    struct Known {
+        std::string_view scheme;
+        int type;
+    };
+    static constexpr Known kKnown[] = {
+        {"ftp", kServiceTypeFtp},  {"gopher", 2},
+        {"http", kServiceTypeHttp}, {"file", 0x1000 + 1},
+        {"mailto", 0x1000 + 2},     {"news", 0x1000 + 5},
+        {"nntp", 0x1000 + 6},       {"telnet", 0x1000 + 8},
+        {"https", kServiceTypeHttps},
+    };
+    for (const Known& known : kKnown) {
+        if (known.scheme == scheme) {
+            return known.type;
+        }
+    }
+    return kServiceTypeUnknown;
+}
+
+}  // namespace
+
+bool ParseServiceUrl(const std::string& text, ServiceUrl& url) {
+    std::unique_ptr<CURLU, UrlDeleter> handle(curl_url());
+    if (!handle || text.empty() || text.find('\0') != std::string::npos) {
+        return false;
+    }
+    // Unknown schemes still parse, so that they are refused by type.
+    if (curl_url_set(handle.get(), CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
+        return false;
+    }
+    std::string scheme;
+    std::string host;
+    if (!Part(handle.get(), CURLUPART_SCHEME, 0, scheme) || !Part(handle.get(), CURLUPART_HOST, 0, host) ||
+        host.empty()) {
+        return false;
+    }
+    url.scheme = Lower(scheme);
+    url.serviceType = ServiceType(url.scheme);
+    url.host = Lower(host);
+    std::string port;
+    url.port = Part(handle.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT, port) ? std::stoi(port) : 0;
+    std::string path;
+    std::string query;
+    std::string fragment;
+    Part(handle.get(), CURLUPART_PATH, 0, path);
+    url.object = path.empty() ? "/" : path;
+    if (Part(handle.get(), CURLUPART_QUERY, 0, query)) {
+        url.object += "?" + query;
+    }
+    if (Part(handle.get(), CURLUPART_FRAGMENT, 0, fragment)) {
+        url.object += "#" + fragment;
+    }
+    // The request goes to the lower-cased host: the one the whitelist approved.
+    curl_url_set(handle.get(), CURLUPART_HOST, url.host.c_str(), 0);
+    Part(handle.get(), CURLUPART_URL, 0, url.url);
+    return true;
+}
+
+}  // namespace nerolin
