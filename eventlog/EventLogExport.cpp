@@ -1,0 +1,132 @@
+#include "eventlog/EventLogExport.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+#include "common/UserPrompts.h"
+#include "eventlog/EventLogReporter.h"
+#include "eventlog/EventStore.h"
+#include "eventlog/ValidUtf8.h"
+
+namespace nerolin {
+
+namespace {
+
+const char* TypeLabel(int type)
+{
+    switch (type) {
+    case static_cast<int>(EntryType::Error): return " ERROR:       ";
+    case static_cast<int>(EntryType::Warning): return " WARNING:     ";
+    case static_cast<int>(EntryType::Information): return " INFORMATION: ";
+    default: return "              ";
+    }
+}
+
+long CurrentUtcOffset()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (localtime_r(&now, &local) == nullptr) return 0;
+    return local.tm_gmtoff;
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
+    ~FileDescriptor()
+    {
+        if (descriptor_ >= 0) ::close(descriptor_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return descriptor_; }
+
+private:
+    int descriptor_;
+};
+
+bool WriteAll(int descriptor, const std::string& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(descriptor, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+CEventLogReader::CEventLogReader(const std::string& storePath) : store_(EventStore::OpenForReading(storePath)) {}
+
+CEventLogReader::~CEventLogReader() = default;
+
+std::vector<std::string> CEventLogReader::ReadLines()
+{
+    std::vector<std::string> lines;
+    if (!store_) return lines;
+    const long offset = CurrentUtcOffset();
+    const std::vector<StoredEntry> entries = store_->ReadNewestFirst(kEventSourceName);
+    lines.reserve(entries.size());
+    for (const auto& entry : entries) lines.push_back(FormatExportLine(entry.time, entry.type, entry.strings, offset));
+    return lines;
+}
+
+std::string FormatExportLine(std::int64_t time, int type, const std::vector<std::string>& strings, long utcOffset)
+{
+    const std::time_t shifted = static_cast<std::time_t>(time + utcOffset);
+    std::tm fields{};
+    gmtime_r(&shifted, &fields);
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%04d/%02d/%02d %02d:%02d:%02d", fields.tm_year + 1900, fields.tm_mon + 1,
+                  fields.tm_mday, fields.tm_hour, fields.tm_min, fields.tm_sec);
+    std::string line = stamp;
+    line += TypeLabel(type);
+    if (strings.size() == 1) line += ValidUtf8(strings.front());
+    return line;
+}
+
+bool WriteExportFile(const std::string& path, const std::vector<std::string>& lines)
+{
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (file.get() < 0) return false;
+    // Lines are gathered into blocks of about 64 KiB: few writes, little memory.
+    std::string block;
+    block.reserve(1 << 16);
+    for (const auto& line : lines) {
+        block += line;
+        block += "\r\n";
+        if (block.size() >= (1 << 16)) {
+            if (!WriteAll(file.get(), block)) return false;
+            block.clear();
+        }
+    }
+    return WriteAll(file.get(), block);
+}
+
+bool ExportEventLog(const std::string& path)
+{
+    std::vector<std::string> lines = CEventLogReader(CEventLogReporter::Instance().StorePath()).ReadLines();
+    return WriteExportFile(path, lines);
+}
+
+void SaveEventLog()
+{
+    SaveFileRequest request;
+    request.initialName = "Nerolin";
+    request.defaultSuffix = "log";
+    // The space at the end of the second caption is part of it.
+    request.filters = {{"Log files (*.log)", "*.log"}, {"All files (*.*) ", "*.*"}};
+    request.confirmOverwrite = true;
+    const std::optional<std::string> path = Prompts().AskSaveFile(request);
+    if (!path) return;
+    ExportEventLog(*path);
+}
+
+}  // namespace nerolin
