@@ -1,6 +1,7 @@
 #include "eventlog/EventStore.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <chrono>
@@ -12,6 +13,8 @@
 namespace nerolin {
 
 namespace {
+
+thread_local int lastOpenFailure = 0;  // SQLite's primary result code of the last failed open
 
 // Writers of other processes hold the write lock only for one short
 // transaction; waiting longer than this means something is stuck.
@@ -70,6 +73,17 @@ std::string JsonArray(const std::vector<std::string>& strings)
     return json + "]";
 }
 
+// Only folders made here get the private mode; existing ones stay as they are.
+void CreateMissingFolders(const std::filesystem::path& folder)
+{
+    std::filesystem::path partial;
+    for (const auto& part : folder) {
+        partial /= part;
+        // The entries may name hosts and certificates: the user's eyes only.
+        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) return;
+    }
+}
+
 sqlite3* OpenDatabase(const std::string& path, int flags)
 {
     sqlite3* database = nullptr;
@@ -85,13 +99,21 @@ sqlite3* OpenDatabase(const std::string& path, int flags)
 
 std::unique_ptr<EventStore> EventStore::OpenForWriting(const std::string& path, std::int64_t capacity)
 {
-    std::error_code error;
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    if (!folder.empty()) {
-        std::filesystem::create_directories(folder, error);
-        // The entries may name hosts and certificates: the user's eyes only.
-        if (!error) std::filesystem::permissions(folder, std::filesystem::perms::owner_all, error);
+    CreateMissingFolders(std::filesystem::path(path).parent_path());
+    std::unique_ptr<EventStore> store = OpenAndPrepare(path, capacity);
+    if (!store && lastOpenFailure == SQLITE_NOTADB) {
+        // A damaged file would silence the log for good: keep it aside for
+        // whoever wants to look at it, and start a new store.
+        std::error_code error;
+        std::filesystem::rename(path, path + ".broken", error);
+        if (!error) store = OpenAndPrepare(path, capacity);
     }
+    return store;
+}
+
+std::unique_ptr<EventStore> EventStore::OpenAndPrepare(const std::string& path, std::int64_t capacity)
+{
+    lastOpenFailure = SQLITE_OK;
     sqlite3* database = OpenDatabase(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (database == nullptr) return nullptr;
     std::unique_ptr<EventStore> store(new EventStore(database, capacity));
@@ -100,6 +122,7 @@ std::unique_ptr<EventStore> EventStore::OpenForWriting(const std::string& path, 
     ExecuteWaiting(database, "PRAGMA journal_mode=WAL");
     if (!Execute(database, "PRAGMA synchronous=NORMAL") ||
         !Execute(database, "PRAGMA journal_size_limit=4194304") || !ExecuteWaiting(database, kSchema)) {
+        lastOpenFailure = sqlite3_errcode(database) & 0xFF;
         return nullptr;
     }
     return store;

@@ -30,6 +30,8 @@ public:
 
     // Opens (for writing: creates, with its folder) the database at path.
     // Empty when it cannot be opened. capacity: entries kept, newest first.
+    // A file that is not a database is renamed to path + ".broken" and a
+    // new store takes its place.
     static std::unique_ptr<EventStore> OpenForWriting(const std::string& path,
                                                       std::int64_t capacity = kDefaultCapacity);
     static std::unique_ptr<EventStore> OpenForReading(const std::string& path);
@@ -53,6 +55,7 @@ private:
     using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
 
     EventStore(sqlite3* database, std::int64_t capacity);
+    static std::unique_ptr<EventStore> OpenAndPrepare(const std::string& path, std::int64_t capacity);
     Statement Prepare(const char* sql);
 
     std::mutex mutex_;

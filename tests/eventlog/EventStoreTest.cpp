@@ -48,9 +48,27 @@ TEST(EventStore, MissingOrUnusableDatabaseDoesNotOpen)
     test::TempFolder folder;
     EXPECT_FALSE(EventStore::OpenForReading(folder.Path("absent.sqlite")));
     EXPECT_FALSE(EventStore::OpenForWriting("/proc/nerolin/eventlog.sqlite"));
-    // A file that is not a database at all.
-    { std::ofstream(folder.Path("garbage.sqlite")) << std::string(4096, 'x'); }
-    EXPECT_FALSE(EventStore::OpenForWriting(folder.Path("garbage.sqlite")));
+}
+
+TEST(EventStore, DamagedFileIsKeptAsideAndReplaced)
+{
+    test::TempFolder folder;
+    const std::string path = folder.Path("eventlog.sqlite");
+    const std::string garbage(4096, 'x');
+    { std::ofstream(path) << garbage; }
+    auto store = EventStore::OpenForWriting(path);
+    ASSERT_TRUE(store);
+    EXPECT_TRUE(store->Append("Nerolin", 1, 4, {"fresh"}));
+    EXPECT_EQ(test::ReadFileBytes(path + ".broken"), garbage);
+}
+
+TEST(EventStore, CreatesOnlyMissingFoldersPrivate)
+{
+    test::TempFolder folder;
+    ASSERT_TRUE(EventStore::OpenForWriting(folder.Path("Tavorel/Nerolin/eventlog.sqlite")));
+    for (const char* made : {"Tavorel", "Tavorel/Nerolin"}) {
+        EXPECT_EQ(std::filesystem::status(folder.Path(made)).permissions(), std::filesystem::perms::owner_all) << made;
+    }
 }
 
 TEST(EventStore, ThreadsSharingOneStoreLoseNothing)
