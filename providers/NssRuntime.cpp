@@ -1,0 +1,107 @@
+#include "providers/NssRuntime.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <system_error>
+
+#include <nss.h>
+#include <pk11pub.h>
+
+#include "common/NssOwners.h"
+#include "providers/CertificateDatabaseSetting.h"
+#include "providers/NssErrors.h"
+#include "providers/NssPinCallback.h"
+
+namespace nerolin {
+namespace {
+
+// Shuts the context down when the process exits. Objects still referenced
+// then (there should be none) only make the shutdown report busy.
+class NssContextOwner {
+public:
+    explicit NssContextOwner(NSSInitContext* context) : context_(context) {}
+    ~NssContextOwner()
+    {
+        if (context_) NSS_ShutdownContext(context_);
+    }
+    NssContextOwner(const NssContextOwner&) = delete;
+    NssContextOwner& operator=(const NssContextOwner&) = delete;
+
+private:
+    NSSInitContext* context_;
+};
+
+// The folder of a database specification: "sql:DIR", "dbm:DIR" or plain DIR.
+std::string DatabaseFolder(const std::string& database)
+{
+    for (const char* prefix : {"sql:", "dbm:", "extern:", "rdb:"}) {
+        const std::string p(prefix);
+        if (database.compare(0, p.size(), p) == 0) return database.substr(p.size());
+    }
+    return database;
+}
+
+void CreateFolder(const std::string& folder)
+{
+    std::error_code error;
+    if (folder.empty() || std::filesystem::exists(folder, error)) return;
+    std::filesystem::create_directories(folder, error);
+    // The key database holds private keys: only the user may look inside.
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace, error);
+}
+
+// A new database has a software token without a PIN; give it the empty
+// password, as browsers do, so that keys can be imported and used.
+void InitializeNewSoftwareToken()
+{
+    SlotPtr slot(PK11_GetInternalKeySlot());
+    if (slot && PK11_NeedUserInit(slot.get()) && PK11_InitPin(slot.get(), nullptr, "") != SECSuccess)
+        ReportNssError("PK11_InitPin", true);
+}
+
+bool Open(const std::string& database)
+{
+    CreateFolder(DatabaseFolder(database));
+    NSSInitContext* context = NSS_InitContext(database.c_str(), "", "", SECMOD_DB, nullptr, 0);
+    if (!context) {
+        ReportNssError("NSS_InitContext");
+        return false;
+    }
+    static NssContextOwner owner(context);
+    InstallPinCallback();
+    InitializeNewSoftwareToken();
+    return true;
+}
+
+std::mutex gMutex;
+std::optional<bool> gOpened;
+
+}  // namespace
+
+std::string CertificateDatabase()
+{
+    if (auto stored = StoredCertificateDatabase(); stored && !stored->empty()) return *stored;
+    const char* home = std::getenv("HOME");
+    return std::string("sql:") + (home ? home : "") + "/.pki/nssdb";
+}
+
+bool InitializeNss(const std::string& database)
+{
+    std::lock_guard lock(gMutex);
+    if (!gOpened) gOpened = Open(database);
+    return *gOpened;
+}
+
+bool InitializeNss()
+{
+    {
+        std::lock_guard lock(gMutex);
+        if (gOpened) return *gOpened;
+    }
+    return InitializeNss(CertificateDatabase());
+}
+
+}  // namespace nerolin

@@ -1,0 +1,173 @@
+#include "providers/SigningProviderNSS.h"
+
+#include "common/CertificateText.h"
+#include "common/OpenSslOwners.h"
+#include "common/UserPrompts.h"
+#include "eventlog/EventLog.h"
+#include "filter/CertificateMatching.h"
+#include "providers/NssCertificates.h"
+#include "providers/NssRuntime.h"
+#include "providers/NssSignature.h"
+
+namespace nerolin {
+namespace {
+
+const char* KeyTypeEntry(KeyType type)
+{
+    switch (type) {
+    case KeyType::RSA: return "Type of key is RSA";
+    case KeyType::DSA: return "Type of key is DSA";
+    case KeyType::EC: return "Type of key is EC";
+    default: return "Type of key is unknown";
+    }
+}
+
+std::string AlgorithmOid(const X509* certificate)
+{
+    const ASN1_OBJECT* algorithm = nullptr;
+    X509_PUBKEY* key = X509_get_X509_PUBKEY(certificate);
+    if (!key || !X509_PUBKEY_get0_param(const_cast<ASN1_OBJECT**>(&algorithm), nullptr, nullptr, nullptr, key) ||
+        !algorithm)
+        return {};
+    char text[128];
+    const int length = OBJ_obj2txt(text, sizeof text, algorithm, 1);
+    return length > 0 && length < static_cast<int>(sizeof text) ? std::string(text, length) : std::string();
+}
+
+}  // namespace
+
+SigningProviderNSS::~SigningProviderNSS()
+{
+    key_.reset();
+}
+
+void SigningProviderNSS::Finalize()
+{
+    key_.reset();
+    certificate_.reset();
+}
+
+void SigningProviderNSS::Remember(CertificatePtr certificate)
+{
+    key_.reset();
+    certificate_ = std::move(certificate);
+    DetectKeyType();
+}
+
+void SigningProviderNSS::DetectKeyType()
+{
+    const Bytes der = CertificateDer(certificate_.get());
+    const unsigned char* cursor = der.data();
+    X509Ptr x509(der.empty() ? nullptr : d2i_X509(nullptr, &cursor, static_cast<long>(der.size())));
+    if (!x509) {
+        keyType = KeyType::Unknown;
+        return;
+    }
+    WriteEventEntry(EntryType::Information, "Issuer DN of signing certificate: " +
+                                                CertNameString(x509.get(), CertNameType::Rdn, kCertNameIssuerFlag));
+    keyType = KeyTypeFromAlgorithmOid(AlgorithmOid(x509.get()));
+    WriteEventEntry(EntryType::Information, KeyTypeEntry(keyType));
+}
+
+SigningResult SigningProviderNSS::FindCertificate(const std::string& certificate)
+{
+    if (!InitializeNss()) return SigningResult::Failed;
+    const Bytes der = Base64Decode(certificate, Base64Format::Base64Header);
+    if (der.empty()) return SigningResult::Failed;
+
+    bool listed = false;
+    for (CertificatePtr& candidate : ListUserCertificates(pins_, listed)) {
+        if (CertificateDer(candidate.get()) == der) {
+            Remember(std::move(candidate));
+            return SigningResult::Success;
+        }
+    }
+    return SigningResult::Failed;
+}
+
+SigningResult SigningProviderNSS::SelectCertificate(bool checkValidity, const CertificateFilter& filter,
+                                                    std::string& certificate)
+{
+    if (!InitializeNss()) return SigningResult::Failed;
+    bool listed = false;
+    std::vector<CertificatePtr> offered;
+    std::vector<Bytes> ders;
+    for (CertificatePtr& candidate : ListUserCertificates(pins_, listed)) {
+        Bytes der = CertificateDer(candidate.get());
+        if (!PassesFilter(checkValidity, filter, der.data(), der.size())) continue;
+        offered.push_back(std::move(candidate));
+        ders.push_back(std::move(der));
+    }
+    if (!listed) return SigningResult::Failed;
+
+    const std::optional<std::size_t> choice = Prompts().ChooseCertificate(ders);
+    if (!choice) return SigningResult::Canceled;
+    if (*choice >= offered.size()) return SigningResult::Failed;
+    certificate = Base64Encode(ders[*choice], Base64Format::Base64Header);
+    Remember(std::move(offered[*choice]));
+    return SigningResult::Success;
+}
+
+void SigningProviderNSS::BeginSigning(std::uint32_t)
+{
+    key_.reset();
+    keyFailure_ = SigningResult::Failed;
+    if (!certificate_) return;
+    keyFailure_ = SigningKey::Open(certificate_.get(), pins_, key_);
+}
+
+void SigningProviderNSS::EndSigning()
+{
+    key_.reset();
+}
+
+SigningResult SigningProviderNSS::SignHash(const std::string& hashAlgorithm, const std::uint8_t* hash,
+                                           std::int32_t length, std::string& signedHash)
+{
+    WriteEventEntry(EntryType::Information, "SignHash started with NSS signing provider");
+    if (!key_) return keyFailure_ == SigningResult::Success ? SigningResult::Failed : keyFailure_;
+    Bytes signature;
+    const SigningResult result = SignWithKey(key_->get(), keyType, hashAlgorithm, hash, length, pins_, signature);
+    if (result == SigningResult::Success) signedHash = Base64Encode(signature, Base64Format::Base64);
+    return result;
+}
+
+SigningResult SigningProviderNSS::SignHashes(const std::string&, std::vector<HashEntry>&)
+{
+    WriteEventEntry(EntryType::Information, "SignHashes started with NSS signing provider");
+    return SigningResult::Unsupported;
+}
+
+SlotPtr SigningProviderNSS::KeySlot()
+{
+    if (key_) return SlotPtr(PK11_ReferenceSlot(key_->slot()));
+    if (!certificate_) return nullptr;
+    // Before BeginSigning: the first slot, in the order signing tries them,
+    // whose key can be seen without asking anyone for a PIN.
+    std::vector<SlotPtr> slots = SlotsForCertificate(certificate_.get());
+    if (slots.empty()) return nullptr;
+    for (SlotPtr& slot : slots) {
+        if (PK11_NeedLogin(slot.get()) && !PK11_IsLoggedIn(slot.get(), nullptr)) continue;
+        if (PrivateKeyPtr(PK11_FindPrivateKeyFromCert(slot.get(), certificate_.get(), nullptr)))
+            return std::move(slot);
+    }
+    return std::move(slots.front());
+}
+
+std::string SigningProviderNSS::GetProviderName()
+{
+    return ModuleName(KeySlot().get());
+}
+
+std::string SigningProviderNSS::GetSmartCardReader()
+{
+    return SlotDescription(KeySlot().get());
+}
+
+std::string SigningProviderNSS::GetCertificateText() const
+{
+    const Bytes der = CertificateDer(certificate_.get());
+    return der.empty() ? std::string() : Base64Encode(der, Base64Format::Base64Header);
+}
+
+}  // namespace nerolin
