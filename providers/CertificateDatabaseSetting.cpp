@@ -1,11 +1,14 @@
 #include "providers/CertificateDatabaseSetting.h"
 
+#include "platform/Settings.h"
+
 namespace nerolin {
 
-// Until the settings store is available no value is stored, and the
-// default database is used.
+// The user's value, else an administrator's in the machine file.
 std::optional<std::string> StoredCertificateDatabase()
 {
+    if (auto value = SettingsKey::OpenUser().ReadText(kCertificateDatabaseSetting)) return value;
+    if (auto machine = SettingsKey::OpenMachine()) return machine->ReadText(kCertificateDatabaseSetting);
     return std::nullopt;
 }
 

@@ -1,0 +1,83 @@
+#pragma once
+
+// What the NSS tests share: one database per test process (NSS opens one),
+// scripted prompts that remember the certificates offered, the event entries
+// written during a test, and OpenSSL's verdict on a signature.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <pk11pub.h>
+
+#include "common/Text.h"
+#include "eventlog/EventLog.h"
+#include "tests/support/NssDatabase.h"
+#include "tests/support/ScriptedPrompts.h"
+
+namespace nerolin::test {
+
+inline constexpr char kSha256[] = "2.16.840.1.101.3.4.2.1";
+inline constexpr char kSoftwareTokenName[] = "NSS Certificate DB";
+
+class RecordingPrompts : public ScriptedPrompts {
+public:
+    std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates) override
+    {
+        offered = certificates;
+        return ScriptedPrompts::ChooseCertificate(certificates);
+    }
+    std::vector<Bytes> offered;
+};
+
+// Makes the database, points HOME, XDG_* and the event store at a temporary
+// folder, installs the prompts and opens NSS. Register it from the test
+// file: ::testing::AddGlobalTestEnvironment(new NssTestEnvironment(options)).
+class NssTestEnvironment : public ::testing::Environment {
+public:
+    explicit NssTestEnvironment(NssDatabaseOptions options) : options_(std::move(options)) {}
+    void SetUp() override;
+    void TearDown() override;
+
+    static NssDatabase& Database();
+    static RecordingPrompts& Prompts();
+    static std::string EventStorePath();
+
+private:
+    NssDatabaseOptions options_;
+};
+
+struct Entry {
+    EntryType type;
+    std::string text;
+};
+
+// The event entries written since the last call of StartEntries, oldest first.
+void StartEntries();
+std::vector<Entry> NewEntries();
+std::vector<std::string> NewEntryTexts();
+bool HasEntry(const std::vector<Entry>& entries, EntryType type, const std::string& text);
+// Whether an error entry starts with "<call> error: <code> (".
+bool HasErrorEntry(const std::vector<Entry>& entries, const std::string& call, int code);
+
+// Logs every token out, so the next key use asks for its PIN.
+void LogoutAllTokens();
+
+std::string CertificateText(const std::string& identity);  // Base64 with header lines
+Bytes CertificateDerOf(const std::string& identity);
+
+// Whether signatureText (Base64, 64-character lines each ended by CR LF) is
+// a valid signature of hash under the certificate's public key: RSA PKCS#1
+// v1.5 with the DigestInfo of hashAlgorithm (none for the empty text), EC as
+// raw r || s.
+::testing::AssertionResult SignatureVerifies(const std::string& identity, const std::string& hashAlgorithm,
+                                             const Bytes& hash, const std::string& signatureText);
+
+// A digest-sized pseudo-random hash, different for every seed.
+Bytes SampleHash(std::size_t length, unsigned seed);
+
+// Private keys that are session objects of the slot's token (not stored).
+int SessionPrivateKeys(PK11SlotInfo* slot);
+
+}  // namespace nerolin::test

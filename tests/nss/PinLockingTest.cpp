@@ -1,0 +1,125 @@
+// PIN retries of a card, over a database without a password whose software
+// token holds rsa, and a token holding ec registered through the locking
+// module: it locks its PIN after three wrong PINs in a row, as cards do.
+
+#include <dlfcn.h>
+
+#include <gtest/gtest.h>
+#include <secerr.h>
+
+#include "providers/SigningProviderNSS.h"
+#include "providers/SigningProviderTvr.h"
+#include "tests/nss/NssTestSupport.h"
+
+namespace nerolin::test {
+namespace {
+
+NssDatabaseOptions DatabaseOptions()
+{
+    NssDatabaseOptions options;
+    options.softwareTokenIdentities = {"rsa"};
+    options.hardwareTokenIdentities = {"ec"};
+    options.lockingModule = true;
+    options.lockingLimit = 3;
+    return options;
+}
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new NssTestEnvironment(DatabaseOptions()));
+
+// Wrong PINs that reached the locking module in this process.
+unsigned long WrongPinsAtToken()
+{
+    void* module = dlopen(LockingModuleLibrary().c_str(), RTLD_NOW | RTLD_NOLOAD);
+    auto count = module ? reinterpret_cast<unsigned long (*)()>(dlsym(module, "nerolin_locking_wrong_pins")) : nullptr;
+    const unsigned long value = count ? count() : 9999;
+    if (module) dlclose(module);
+    return value;
+}
+
+class PinLockingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        LogoutAllTokens();
+        prompts().Clear();
+        StartEntries();
+    }
+    RecordingPrompts& prompts() { return NssTestEnvironment::Prompts(); }
+    int pinQuestions()
+    {
+        int count = 0;
+        for (const auto& prompt : prompts().Recorded()) count += prompt.kind == "pin";
+        return count;
+    }
+
+    // One signing attempt on the card with the given answer to the PIN question.
+    SigningResult SignOnCard(std::optional<std::string> pin)
+    {
+        SigningProviderNSS provider;
+        EXPECT_EQ(provider.FindCertificate(CertificateText("ec")), SigningResult::Success);
+        LogoutAllTokens();
+        prompts().Clear();
+        StartEntries();
+        prompts().QueuePin(std::move(pin));
+        provider.BeginSigning(1);
+        const Bytes hash = SampleHash(32, 7);
+        std::string signedHash;
+        const SigningResult result = provider.SignHash(kSha256, hash.data(), 32, signedHash);
+        if (result == SigningResult::Success) {
+            EXPECT_TRUE(SignatureVerifies("ec", kSha256, hash, signedHash));
+        }
+        provider.EndSigning();
+        return result;
+    }
+};
+
+TEST_F(PinLockingTest, SoftwareTokenWithoutPasswordSignsWithoutAsking)
+{
+    SigningProviderTvr provider;
+    ASSERT_EQ(provider.FindCertificate(CertificateText("rsa")), SigningResult::Success);
+    provider.BeginSigning(2);
+    for (unsigned i = 0; i < 2; ++i) {
+        const Bytes hash = SampleHash(32, i);
+        std::string signedHash;
+        ASSERT_EQ(provider.SignUnsignedHash(kSha256, Base64Encode(hash, Base64Format::Base64), signedHash),
+                  SigningResult::Success);
+        EXPECT_TRUE(SignatureVerifies("rsa", kSha256, hash, signedHash));
+    }
+    provider.EndSigning();
+    EXPECT_EQ(pinQuestions(), 0);
+}
+
+// One story, as the card's retry counter carries over from step to step.
+TEST_F(PinLockingTest, RetriesOfACardAreSpentOnlyOnNewAnswers)
+{
+    EXPECT_EQ(SignOnCard(std::nullopt), SigningResult::Canceled);
+    EXPECT_EQ(WrongPinsAtToken(), 0u);
+
+    // NSS alone would have handed the wrong PIN to the card again.
+    EXPECT_EQ(SignOnCard("1111"), SigningResult::PinIncorrect);
+    EXPECT_EQ(pinQuestions(), 1);
+    EXPECT_EQ(WrongPinsAtToken(), 1u);
+    EXPECT_TRUE(HasErrorEntry(NewEntries(), "PK11_FindPrivateKeyFromCert", SEC_ERROR_BAD_PASSWORD));
+
+    // Typing it again costs the card nothing.
+    EXPECT_EQ(SignOnCard("1111"), SigningResult::PinIncorrect);
+    EXPECT_EQ(WrongPinsAtToken(), 1u);
+
+    // The right PIN resets the card's count.
+    EXPECT_EQ(SignOnCard(NssDatabase::kTokenPin), SigningResult::Success);
+
+    EXPECT_EQ(SignOnCard("2222"), SigningResult::PinIncorrect);
+    EXPECT_EQ(SignOnCard("3333"), SigningResult::PinIncorrect);
+    EXPECT_EQ(SignOnCard("4444"), SigningResult::PinLocked);
+    EXPECT_EQ(WrongPinsAtToken(), 4u);
+    EXPECT_TRUE(HasErrorEntry(NewEntries(), "PK11_FindPrivateKeyFromCert", SEC_ERROR_LOCKED_PASSWORD));
+
+    // A locked card is not asked about at all, even with the right PIN at hand.
+    EXPECT_EQ(SignOnCard(NssDatabase::kTokenPin), SigningResult::PinLocked);
+    EXPECT_EQ(pinQuestions(), 0);
+    EXPECT_EQ(WrongPinsAtToken(), 4u);
+    EXPECT_TRUE(HasErrorEntry(NewEntries(), "PK11_FindPrivateKeyFromCert", SEC_ERROR_LOCKED_PASSWORD));
+}
+
+}  // namespace
+}  // namespace nerolin::test
