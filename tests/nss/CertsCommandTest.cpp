@@ -1,0 +1,73 @@
+// nerolin-tool certs over the test database, as a support person runs it.
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "tests/nss/NssTestSupport.h"
+
+namespace nerolin::test {
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string output;
+};
+
+ToolRun RunCerts(const std::string& arguments)
+{
+    std::string command = "env";
+    for (const auto& word : NssTestEnvironment::Database().Environment()) command += " '" + word + "'";
+    command += " " NEROLIN_BINARY_DIR "/bin/nerolin-tool certs " + arguments + " 2>&1";
+    ToolRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) run.output.append(buffer, n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::size_t Count(const std::string& text, const std::string& part)
+{
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+TEST(CertsCommandTest, ListsEachCertificateWithItsTokensAndVerdict)
+{
+    const std::string filters = NssTestEnvironment::EventStorePath() + ".filters.json";
+    std::ofstream(filters) << R"([{"keyUsage": {"nonRepudiation": true}}])";
+    const ToolRun run = RunCerts("--database " + NssTestEnvironment::Database().spec() + " --filters " + filters +
+                             " --check-validity");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(Count(run.output, "4 certificate(s) with a private key"), 1u) << run.output;
+    EXPECT_EQ(Count(run.output, "Subject:    Nerolin Test, Nerolin Test rsa\n"), 1u);
+    EXPECT_EQ(Count(run.output, "Token:      Nerolin Test Token, NSS Certificate DB\n"), 1u) << "rsa on both";
+    EXPECT_EQ(Count(run.output, "Module:     SoftHSM\n"), 1u) << "ec-no-keyusage on the card only";
+    EXPECT_EQ(Count(run.output, "Valid from: 2024-01-01 00:00:00 UTC\n"), 4u);
+    // rsa and ec carry nonRepudiation; the two without key usage have every bit.
+    EXPECT_EQ(Count(run.output, "Passes:     yes\n"), 4u) << run.output;
+
+    std::ofstream(filters) << R"([{"keyUsage": {"keyAgreement": true}}])";
+    const ToolRun narrowed = RunCerts("--database " + NssTestEnvironment::Database().spec() + " --filters " + filters);
+    EXPECT_EQ(Count(narrowed.output, "Passes:     no (keyUsage.keyAgreement)\n"), 2u) << narrowed.output;
+}
+
+TEST(CertsCommandTest, ExitStatuses)
+{
+    const std::string filters = NssTestEnvironment::EventStorePath() + ".bad.json";
+    std::ofstream(filters) << R"({"not": "an array"})";
+    EXPECT_EQ(RunCerts("--filters " + filters).status, 2);
+    EXPECT_EQ(RunCerts("--filters /nonexistent/filters.json").status, 2);
+    EXPECT_EQ(RunCerts("--unknown").status, 2);
+    EXPECT_EQ(RunCerts("--database").status, 2);
+}
+
+}  // namespace
+}  // namespace nerolin::test
