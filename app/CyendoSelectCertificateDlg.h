@@ -1,0 +1,37 @@
+#pragma once
+
+// The choice among the certificates that passed the service's filter: one row
+// per certificate (issued to, issued by, valid from, valid to) and the details
+// of the selected one. OK needs a selected row.
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <QDialog>
+
+#include "common/Text.h"
+
+namespace Ui {
+class CyendoSelectCertificateDlg;
+}
+
+namespace nerolin {
+
+class CyendoSelectCertificateDlg : public QDialog {
+    Q_OBJECT
+public:
+    CyendoSelectCertificateDlg(const std::vector<Bytes>& certificates, QWidget* parent);
+    ~CyendoSelectCertificateDlg() override;
+
+    // The index into the certificates given, once the dialog ended with OK.
+    std::optional<std::size_t> Choice() const;
+
+private:
+    void ShowDetails();
+
+    std::unique_ptr<Ui::CyendoSelectCertificateDlg> ui_;
+};
+
+}  // namespace nerolin

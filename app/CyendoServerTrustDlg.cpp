@@ -1,0 +1,49 @@
+#include "app/CyendoServerTrustDlg.h"
+
+#include <QPushButton>
+#include <QStyle>
+
+#include "app/CertificateSummary.h"
+#include "app/UiText.h"
+#include "common/StringIds.h"
+#include "ui_CyendoServerTrustDlg.h"
+
+namespace nerolin {
+
+CyendoServerTrustDlg::CyendoServerTrustDlg(const Bytes& certificate, const std::string& reason,
+                                           QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::CyendoServerTrustDlg>())
+{
+    ui_->setupUi(this);
+    setWindowTitle(UiText(strings::kMainTitle));
+    const int iconSize = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+    ui_->iconLabel->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(iconSize));
+    ui_->introLabel->setText(UiText(strings::kTrustIntro));
+    ui_->subjectLabel->setText(UiText(strings::kCertSubjectLabel));
+    ui_->issuerLabel->setText(UiText(strings::kCertIssuerLabel));
+    ui_->validFromLabel->setText(UiText(strings::kCertValidFromLabel));
+    ui_->validToLabel->setText(UiText(strings::kCertValidToLabel));
+    ui_->fingerprintLabel->setText(UiText(strings::kCertFingerprintLabel));
+    ui_->reasonLabel->setText(UiText(strings::kTrustReason));
+    ui_->questionLabel->setText(UiText(strings::kTrustQuestion));
+    ui_->yesButton->setText(UiText(strings::kTrustYes));
+    ui_->noButton->setText(UiText(strings::kTrustNo));
+
+    if (const auto summary = SummarizeCertificate(certificate)) {
+        ui_->subjectValue->setText(summary->subject);
+        ui_->issuerValue->setText(summary->issuer);
+        ui_->validFromValue->setText(FormatValidityTime(summary->validFrom));
+        ui_->validToValue->setText(FormatValidityTime(summary->validTo));
+        ui_->fingerprintValue->setText(summary->sha256Fingerprint);
+    }
+    ui_->reasonValue->setText(ToQString(reason));
+
+    connect(ui_->yesButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui_->noButton, &QPushButton::clicked, this, &QDialog::reject);
+    ui_->noButton->setFocus();
+    adjustSize();
+}
+
+CyendoServerTrustDlg::~CyendoServerTrustDlg() = default;
+
+}  // namespace nerolin

@@ -1,0 +1,38 @@
+#pragma once
+
+// The user prompts as Qt dialogs. Every call may come from any thread: on a
+// worker the dialog runs on the user-interface thread while the worker waits
+// (UiThread.h); on the user-interface thread it runs directly.
+
+#include <memory>
+
+#include <QPointer>
+#include <QWidget>
+
+#include "common/UserPrompts.h"
+
+namespace nerolin {
+
+class QtPrompts : public UserPrompts {
+public:
+    // The window the dialogs are modal to (the main window); may be absent.
+    // Call on the user-interface thread.
+    void SetOwnerWindow(QWidget* owner);
+
+    void ShowMessage(const std::string& text, MessageIcon icon) override;
+    std::optional<SecretString> AskPin(const std::string& target) override;
+    std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates) override;
+    bool TrustServerCertificate(const Bytes& certificate, const std::string& reason) override;
+    std::optional<std::string> AskSaveFile(const SaveFileRequest& request) override;
+
+private:
+    QPointer<QWidget> owner_;
+};
+
+// Installs the prompts of a run with a display and returns them, so the main
+// window can become their owner. A development build started with
+// NEROLIN_TEST_PROMPTS installs the scripted prompts of ScriptFilePrompts.h
+// instead and returns null.
+std::shared_ptr<QtPrompts> InstallDesktopPrompts();
+
+}  // namespace nerolin

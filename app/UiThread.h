@@ -1,0 +1,43 @@
+#pragma once
+
+// Runs a piece of user-interface work on the thread that owns the widgets.
+// Called on that thread it runs at once; called on another thread it is
+// queued to the user-interface thread and the caller blocks until it has run.
+// The user-interface thread never waits here, so a worker asking the user a
+// question cannot deadlock the window it belongs to.
+
+#include <optional>
+#include <type_traits>
+#include <utility>
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
+
+namespace nerolin {
+
+inline bool OnUiThread()
+{
+    auto* app = QCoreApplication::instance();
+    return app == nullptr || QThread::currentThread() == app->thread();
+}
+
+template <typename Function>
+auto RunOnUiThread(Function&& function) -> std::invoke_result_t<Function>
+{
+    using Result = std::invoke_result_t<Function>;
+    if (OnUiThread()) {
+        return function();
+    }
+    if constexpr (std::is_void_v<Result>) {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { function(); },
+                                  Qt::BlockingQueuedConnection);
+    } else {
+        std::optional<Result> result;
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { result.emplace(function()); },
+                                  Qt::BlockingQueuedConnection);
+        return std::move(*result);
+    }
+}
+
+}  // namespace nerolin
