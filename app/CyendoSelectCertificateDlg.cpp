@@ -1,10 +1,9 @@
 #include "app/CyendoSelectCertificateDlg.h"
 
-#include <QHeaderView>
 #include <QPushButton>
 #include <QTreeWidgetItem>
 
-#include "app/CertificateSummary.h"
+#include "app/CyendoCertificateDetailsDlg.h"
 #include "app/UiText.h"
 #include "common/StringIds.h"
 #include "ui_CyendoSelectCertificateDlg.h"
@@ -13,18 +12,6 @@ namespace nerolin {
 namespace {
 
 constexpr int kIndexRole = Qt::UserRole;
-constexpr int kDetailsRole = Qt::UserRole + 1;
-
-QString DetailsText(const CertificateSummary& summary)
-{
-    const QString line = QStringLiteral("%1 %2\n");
-    return line.arg(UiText(strings::kCertSubjectLabel), summary.subject) +
-           line.arg(UiText(strings::kCertIssuerLabel), summary.issuer) +
-           line.arg(UiText(strings::kCertSerialNumberLabel), summary.serialNumber) +
-           line.arg(UiText(strings::kCertValidFromLabel), FormatValidityTime(summary.validFrom)) +
-           line.arg(UiText(strings::kCertValidToLabel), FormatValidityTime(summary.validTo)) +
-           line.arg(UiText(strings::kCertFingerprintLabel), summary.sha256Fingerprint).trimmed();
-}
 
 }  // namespace
 
@@ -35,49 +22,48 @@ CyendoSelectCertificateDlg::CyendoSelectCertificateDlg(const std::vector<Bytes>&
     ui_->setupUi(this);
     setWindowTitle(UiText(strings::kSelectCertificateTitle));
     ui_->promptLabel->setText(UiText(strings::kSelectCertificatePrompt));
-    ui_->detailsLabel->setText(UiText(strings::kSelectCertificateDetails));
-    ui_->certificateList->setHeaderLabels({UiText(strings::kCertIssuedToColumn), UiText(strings::kCertIssuedByColumn),
-                                           UiText(strings::kCertValidFromColumn), UiText(strings::kCertValidToColumn)});
+    ui_->certificateList->setHeaderLabels({UiText(strings::kIssuedToColumn), UiText(strings::kIssuedByColumn),
+                                           UiText(strings::kValidFromColumn), UiText(strings::kValidToColumn)});
+    ui_->detailsButton->setText(UiText(strings::kDetailsButton));
     ui_->okButton->setText(UiText(strings::kSelectCertificateOk));
     ui_->cancelButton->setText(UiText(strings::kSelectCertificateCancel));
 
+    summaries_.reserve(certificates.size());
     for (std::size_t i = 0; i < certificates.size(); ++i) {
-        const auto summary = SummarizeCertificate(certificates[i]);
+        summaries_.push_back(SummarizeCertificate(certificates[i]));
         auto* row = new QTreeWidgetItem(ui_->certificateList);
         row->setData(0, kIndexRole, QVariant::fromValue<qulonglong>(i));
-        if (!summary) {
-            continue;  // still selectable: the provider decides what it can sign with
+        // A certificate this dialog cannot read stays selectable: the
+        // provider decides what it can sign with.
+        if (const auto& summary = summaries_.back()) {
+            row->setText(0, summary->issuedTo);
+            row->setText(1, summary->issuedBy);
+            row->setText(2, FormatValidityTime(summary->validFrom));
+            row->setText(3, FormatValidityTime(summary->validTo));
         }
-        row->setText(0, summary->issuedTo);
-        row->setText(1, summary->issuedBy);
-        row->setText(2, FormatValidityTime(summary->validFrom));
-        row->setText(3, FormatValidityTime(summary->validTo));
-        row->setData(0, kDetailsRole, DetailsText(*summary));
     }
     for (int column = 0; column < ui_->certificateList->columnCount(); ++column) {
         ui_->certificateList->resizeColumnToContents(column);
     }
 
     connect(ui_->certificateList, &QTreeWidget::itemSelectionChanged, this,
-            &CyendoSelectCertificateDlg::ShowDetails);
+            &CyendoSelectCertificateDlg::UpdateButtons);
     connect(ui_->certificateList, &QTreeWidget::itemDoubleClicked, this, &QDialog::accept);
+    connect(ui_->detailsButton, &QPushButton::clicked, this, &CyendoSelectCertificateDlg::ShowDetails);
     connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
     if (ui_->certificateList->topLevelItemCount() > 0) {
         ui_->certificateList->setCurrentItem(ui_->certificateList->topLevelItem(0));
     }
-    ShowDetails();
+    UpdateButtons();
     ui_->certificateList->setFocus();
 }
 
 CyendoSelectCertificateDlg::~CyendoSelectCertificateDlg() = default;
 
-std::optional<std::size_t> CyendoSelectCertificateDlg::Choice() const
+std::optional<std::size_t> CyendoSelectCertificateDlg::SelectedIndex() const
 {
-    if (result() != QDialog::Accepted) {
-        return std::nullopt;
-    }
     const auto selected = ui_->certificateList->selectedItems();
     if (selected.isEmpty()) {
         return std::nullopt;
@@ -85,12 +71,29 @@ std::optional<std::size_t> CyendoSelectCertificateDlg::Choice() const
     return static_cast<std::size_t>(selected.front()->data(0, kIndexRole).toULongLong());
 }
 
+std::optional<std::size_t> CyendoSelectCertificateDlg::Choice() const
+{
+    if (result() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return SelectedIndex();
+}
+
+void CyendoSelectCertificateDlg::UpdateButtons()
+{
+    const auto index = SelectedIndex();
+    ui_->okButton->setEnabled(index.has_value());
+    ui_->detailsButton->setEnabled(index && summaries_[*index].has_value());
+}
+
 void CyendoSelectCertificateDlg::ShowDetails()
 {
-    const auto selected = ui_->certificateList->selectedItems();
-    ui_->okButton->setEnabled(!selected.isEmpty());
-    ui_->detailsView->setPlainText(selected.isEmpty() ? QString()
-                                                      : selected.front()->data(0, kDetailsRole).toString());
+    const auto index = SelectedIndex();
+    if (!index || !summaries_[*index]) {
+        return;
+    }
+    CyendoCertificateDetailsDlg details(*summaries_[*index], this);
+    details.exec();
 }
 
 }  // namespace nerolin

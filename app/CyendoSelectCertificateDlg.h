@@ -1,8 +1,8 @@
 #pragma once
 
 // The choice among the certificates that passed the service's filter: one row
-// per certificate (issued to, issued by, valid from, valid to) and the details
-// of the selected one. OK needs a selected row.
+// per certificate (issued to, issued by, valid from, valid to), a details
+// view of the selected one, OK (needs a selected row) and Cancel.
 
 #include <cstddef>
 #include <memory>
@@ -11,6 +11,7 @@
 
 #include <QDialog>
 
+#include "app/CertificateSummary.h"
 #include "common/Text.h"
 
 namespace Ui {
@@ -29,9 +30,12 @@ public:
     std::optional<std::size_t> Choice() const;
 
 private:
+    std::optional<std::size_t> SelectedIndex() const;
+    void UpdateButtons();
     void ShowDetails();
 
     std::unique_ptr<Ui::CyendoSelectCertificateDlg> ui_;
+    std::vector<std::optional<CertificateSummary>> summaries_;
 };
 
 }  // namespace nerolin

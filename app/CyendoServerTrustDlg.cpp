@@ -15,19 +15,19 @@ CyendoServerTrustDlg::CyendoServerTrustDlg(const Bytes& certificate, const std::
     : QDialog(parent), ui_(std::make_unique<Ui::CyendoServerTrustDlg>())
 {
     ui_->setupUi(this);
-    setWindowTitle(UiText(strings::kMainTitle));
+    setWindowTitle(UiText(strings::kUntrustedServerTitle));
     const int iconSize = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
     ui_->iconLabel->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(iconSize));
-    ui_->introLabel->setText(UiText(strings::kTrustIntro));
-    ui_->subjectLabel->setText(UiText(strings::kCertSubjectLabel));
-    ui_->issuerLabel->setText(UiText(strings::kCertIssuerLabel));
-    ui_->validFromLabel->setText(UiText(strings::kCertValidFromLabel));
-    ui_->validToLabel->setText(UiText(strings::kCertValidToLabel));
-    ui_->fingerprintLabel->setText(UiText(strings::kCertFingerprintLabel));
-    ui_->reasonLabel->setText(UiText(strings::kTrustReason));
-    ui_->questionLabel->setText(UiText(strings::kTrustQuestion));
-    ui_->yesButton->setText(UiText(strings::kTrustYes));
-    ui_->noButton->setText(UiText(strings::kTrustNo));
+    ui_->introLabel->setText(UiText(strings::kUntrustedServerText));
+    ui_->subjectLabel->setText(UiText(strings::kSubjectLabel));
+    ui_->issuerLabel->setText(UiText(strings::kIssuerLabel));
+    ui_->validFromLabel->setText(UiText(strings::kValidFromLabel));
+    ui_->validToLabel->setText(UiText(strings::kValidToLabel));
+    ui_->fingerprintLabel->setText(UiText(strings::kSha256FingerprintLabel));
+    ui_->reasonLabel->setText(UiText(strings::kUntrustedServerReasonLabel));
+    ui_->questionLabel->setText(UiText(strings::kUntrustedServerQuestion));
+    ui_->yesButton->setText(UiText(strings::kYesButton));
+    ui_->noButton->setText(UiText(strings::kNoButton));
 
     if (const auto summary = SummarizeCertificate(certificate)) {
         ui_->subjectValue->setText(summary->subject);

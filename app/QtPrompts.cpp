@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 #include "app/CyendoPINDlg.h"
@@ -14,6 +15,9 @@
 
 namespace nerolin {
 namespace {
+
+// Touched on the user-interface thread only.
+QPointer<QWidget> promptOwner;
 
 QMessageBox::Icon ToQtIcon(MessageIcon icon)
 {
@@ -42,16 +46,16 @@ QString NameFilter(const std::pair<std::string, std::string>& filter)
 
 }  // namespace
 
-void QtPrompts::SetOwnerWindow(QWidget* owner)
+void SetPromptOwner(QWidget* owner)
 {
-    owner_ = owner;
+    promptOwner = owner;
 }
 
 void QtPrompts::ShowMessage(const std::string& text, MessageIcon icon)
 {
     RunOnUiThread([&] {
-        QMessageBox box(ToQtIcon(icon), UiText(strings::kMainTitle), ToQString(text), QMessageBox::Ok,
-                        owner_.data());
+        QMessageBox box(ToQtIcon(icon), UiText(strings::kApplicationName), ToQString(text), QMessageBox::Ok,
+                        promptOwner.data());
         box.button(QMessageBox::Ok)->setText(UiText(strings::kMessageBoxOk));
         box.exec();
     });
@@ -60,7 +64,7 @@ void QtPrompts::ShowMessage(const std::string& text, MessageIcon icon)
 std::optional<SecretString> QtPrompts::AskPin(const std::string& target)
 {
     return RunOnUiThread([&]() -> std::optional<SecretString> {
-        CyendoPINDlg dialog(target, owner_.data());
+        CyendoPINDlg dialog(target, promptOwner.data());
         if (dialog.exec() != QDialog::Accepted) {
             return std::nullopt;
         }
@@ -71,7 +75,7 @@ std::optional<SecretString> QtPrompts::AskPin(const std::string& target)
 std::optional<std::size_t> QtPrompts::ChooseCertificate(const std::vector<Bytes>& certificates)
 {
     return RunOnUiThread([&]() -> std::optional<std::size_t> {
-        CyendoSelectCertificateDlg dialog(certificates, owner_.data());
+        CyendoSelectCertificateDlg dialog(certificates, promptOwner.data());
         dialog.exec();
         return dialog.Choice();
     });
@@ -80,7 +84,7 @@ std::optional<std::size_t> QtPrompts::ChooseCertificate(const std::vector<Bytes>
 bool QtPrompts::TrustServerCertificate(const Bytes& certificate, const std::string& reason)
 {
     return RunOnUiThread([&] {
-        CyendoServerTrustDlg dialog(certificate, reason, owner_.data());
+        CyendoServerTrustDlg dialog(certificate, reason, promptOwner.data());
         return dialog.exec() == QDialog::Accepted;
     });
 }
@@ -88,7 +92,7 @@ bool QtPrompts::TrustServerCertificate(const Bytes& certificate, const std::stri
 std::optional<std::string> QtPrompts::AskSaveFile(const SaveFileRequest& request)
 {
     return RunOnUiThread([&]() -> std::optional<std::string> {
-        QFileDialog dialog(owner_.data());
+        QFileDialog dialog(promptOwner.data());
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         QStringList filters;

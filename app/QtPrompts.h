@@ -6,7 +6,6 @@
 
 #include <memory>
 
-#include <QPointer>
 #include <QWidget>
 
 #include "common/UserPrompts.h"
@@ -15,19 +14,16 @@ namespace nerolin {
 
 class QtPrompts : public UserPrompts {
 public:
-    // The window the dialogs are modal to (the main window); may be absent.
-    // Call on the user-interface thread.
-    void SetOwnerWindow(QWidget* owner);
-
     void ShowMessage(const std::string& text, MessageIcon icon) override;
     std::optional<SecretString> AskPin(const std::string& target) override;
     std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates) override;
     bool TrustServerCertificate(const Bytes& certificate, const std::string& reason) override;
     std::optional<std::string> AskSaveFile(const SaveFileRequest& request) override;
-
-private:
-    QPointer<QWidget> owner_;
 };
+
+// The window the dialogs are modal to (the main window while it exists).
+// Call on the user-interface thread.
+void SetPromptOwner(QWidget* owner);
 
 // Installs the prompts of a run with a display and returns them, so the main
 // window can become their owner. A development build started with

@@ -1,0 +1,30 @@
+#include "app/CAboutDlg.h"
+
+#include <QPushButton>
+
+#include "BuildConfig.h"
+#include "app/UiText.h"
+#include "common/StringIds.h"
+#include "ui_CAboutDlg.h"
+
+namespace nerolin {
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::CAboutDlg>())
+{
+    ui_->setupUi(this);
+    setWindowTitle(UiText(strings::kAboutTitle));
+    QString text = UiText(strings::kAboutVersionText);
+    if (build::kDevelopmentBuild) {
+        text += QStringLiteral(" (%1)").arg(UiText(strings::kDevelopmentBuild));
+    }
+    ui_->versionLabel->setText(text);
+    const QIcon icon = parent != nullptr ? parent->windowIcon() : windowIcon();
+    ui_->iconLabel->setPixmap(icon.pixmap(32, 32));
+    ui_->okButton->setText(UiText(strings::kAboutOk));
+    connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
+    adjustSize();
+}
+
+CAboutDlg::~CAboutDlg() = default;
+
+}  // namespace nerolin
