@@ -1,5 +1,7 @@
 #include "app/CLinkListCtrl.h"
 
+#include <algorithm>
+
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -66,6 +68,11 @@ std::pair<int, int> CLinkListCtrl::LinkAt(const QPoint& viewportPoint) const
         return {-1, -1};
     }
     return {index.row(), index.column()};
+}
+
+void CLinkListCtrl::SizeColumnToContentsAndHeader(int column)
+{
+    setColumnWidth(column, std::max(sizeHintForColumn(column), header()->sectionSizeHint(column)));
 }
 
 void CLinkListCtrl::mouseMoveEvent(QMouseEvent* event)

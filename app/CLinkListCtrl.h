@@ -27,6 +27,9 @@ public:
     // (-1, -1): only the text counts, not the empty rest of the cell.
     std::pair<int, int> LinkAt(const QPoint& viewportPoint) const;
 
+    // The width of a column's widest cell, or of its header when that is wider.
+    void SizeColumnToContentsAndHeader(int column);
+
     const QFont& LinkFont() const { return linkFont; }
     QColor CellColor(int row, int column) const { return IsLinkCell(row, column) ? linkColor : textColor; }
 

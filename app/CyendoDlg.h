@@ -50,6 +50,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void BuildMenu();
@@ -66,6 +67,7 @@ private:
     void SetRange(int maximum);
     void OpenLink(const QString& url);
     void SaveScreenshotForTests();
+    void ReportShownForBenchmark();
 
     std::unique_ptr<Ui::CyendoDlg> ui_;
     SigningSession* session;
@@ -79,6 +81,7 @@ private:
     std::thread launchThread_;
     std::thread signingThread_;
 
+    bool shownOnce_ = false;
     bool marquee_ = false;
     int rangeMaximum_ = 100;
     int position_ = 0;
