@@ -55,7 +55,7 @@ TEST(QtPrompts, PinFromWorkerRunsTheDialogOnTheUiThreadAndReturnsWhatWasTyped)
         EXPECT_EQ(Child<QLineEdit>(dialog, "targetEdit")->text(), "SoftHSM token");
         auto* pin = Child<QLineEdit>(dialog, "pinEdit");
         EXPECT_EQ(pin->echoMode(), QLineEdit::Password);
-        EXPECT_TRUE(pin->hasFocus() || QApplication::focusWidget() == pin);
+        EXPECT_EQ(dialog->focusWidget(), pin);
         pin->setText("1234");
         Child<QPushButton>(dialog, "okButton")->click();
     });
@@ -165,7 +165,7 @@ TEST(QtPrompts, SaveFileAddsTheDefaultSuffixAndCancelGivesNothing)
         EXPECT_EQ(dialog->nameFilters().front(), "Log files (*.log)");
         EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
         dialog->setDirectory(directory.path());
-        dialog->selectFile(directory.filePath("export"));
+        Child<QLineEdit>(dialog, "fileNameEdit")->setText("export");
         static_cast<QDialog*>(dialog)->accept();  // as the Save button does
     });
     EXPECT_EQ(prompts.AskSaveFile(request), std::optional<std::string>(directory.filePath("export.log").toStdString()));
