@@ -24,7 +24,7 @@
 #include "eventlog/EventLog.h"
 #include "eventlog/EventLogExport.h"
 #include "platform/Settings.h"
-#include "providers/SigningProviderTvr.h"
+#include "app/SessionProvider.h"
 #include "session/SigningSession.h"
 #include "ui_CyendoDlg.h"
 
@@ -285,7 +285,7 @@ void CyendoDlg::StartSigning()
     auto param = std::make_unique<SigningThreadParam>();
     param->session = session;
     param->running = &signingRunning;
-    param->provider = providerFactory_ ? providerFactory_() : std::make_unique<SigningProviderTvr>();
+    param->provider = providerFactory_ ? providerFactory_() : MakeSessionProvider();
     param->reporter = std::make_unique<CyendoSigningReporter>(this);
     param->pause = workerPause_;
 
