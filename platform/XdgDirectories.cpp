@@ -44,19 +44,25 @@ std::string ConfigHome() { return OrHome("XDG_CONFIG_HOME", ".config"); }
 std::string DataHome() { return OrHome("XDG_DATA_HOME", ".local/share"); }
 std::string StateHome() { return OrHome("XDG_STATE_HOME", ".local/state"); }
 
-std::string FirstConfigDirectory()
+static std::vector<std::string> DirectoryList(const char* name, std::vector<std::string> fallback)
 {
-    const char* value = std::getenv("XDG_CONFIG_DIRS");
+    const char* value = std::getenv(name);
     std::string_view rest = value != nullptr ? value : "";
+    std::vector<std::string> directories;
     while (!rest.empty()) {
         std::size_t colon = rest.find(':');
         std::string_view entry = rest.substr(0, colon);
-        if (!entry.empty() && entry.front() == '/') return std::string(entry);
+        while (entry.size() > 1 && entry.back() == '/') entry.remove_suffix(1);
+        if (!entry.empty() && entry.front() == '/') directories.emplace_back(entry);
         if (colon == std::string_view::npos) break;
         rest.remove_prefix(colon + 1);
     }
-    return "/etc/xdg";
+    return directories.empty() ? fallback : directories;
 }
+
+std::vector<std::string> DataDirectories() { return DirectoryList("XDG_DATA_DIRS", {"/usr/local/share", "/usr/share"}); }
+std::vector<std::string> ConfigDirectories() { return DirectoryList("XDG_CONFIG_DIRS", {"/etc/xdg"}); }
+std::string FirstConfigDirectory() { return ConfigDirectories().front(); }
 
 std::string RuntimeDirectory() { return AbsoluteVariable("XDG_RUNTIME_DIR"); }
 

@@ -5,6 +5,7 @@
 // its default, as the base-directory rules say.
 
 #include <string>
+#include <vector>
 
 namespace nerolin {
 
@@ -13,6 +14,10 @@ std::string ConfigHome();           // $XDG_CONFIG_HOME or ~/.config
 std::string DataHome();             // $XDG_DATA_HOME or ~/.local/share
 std::string StateHome();            // $XDG_STATE_HOME or ~/.local/state
 std::string FirstConfigDirectory(); // first absolute entry of $XDG_CONFIG_DIRS, or /etc/xdg
+// $XDG_DATA_DIRS (default /usr/local/share, /usr/share) and $XDG_CONFIG_DIRS
+// (default /etc/xdg), absolute entries in order.
+std::vector<std::string> DataDirectories();
+std::vector<std::string> ConfigDirectories();
 // $XDG_RUNTIME_DIR; empty when it is unset or not absolute.
 std::string RuntimeDirectory();
 

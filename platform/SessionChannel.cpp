@@ -1,0 +1,129 @@
+#include "platform/SessionChannel.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QLocalServer>
+#include <QLocalSocket>
+
+#include <openssl/sha.h>
+
+#include "common/Text.h"
+#include "platform/XdgDirectories.h"
+
+namespace nerolin {
+namespace {
+
+constexpr char kRaiseRequest[] = "raise\n";
+constexpr char kRaiseAnswer[] = "raised\n";
+constexpr int kConnectMilliseconds = 2000;
+constexpr int kAnswerMilliseconds = 5000;
+constexpr int kLockAttempts = 500;  // 10 ms each
+
+std::string ChannelDirectory()
+{
+    std::string runtime = RuntimeDirectory();
+    if (!runtime.empty()) return runtime;
+    // Without a runtime folder: a private folder of this user in /tmp.
+    std::string fallback = "/tmp/nerolin-" + std::to_string(geteuid());
+    MakeDirectories(fallback, 0700);
+    return fallback;
+}
+
+// Serialises "is anyone listening? then I listen" between processes of the
+// same session, so two that start together cannot both become owners.
+class ClaimLock {
+public:
+    explicit ClaimLock(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+    {
+        for (int attempt = 0; fd_ >= 0 && attempt < kLockAttempts; ++attempt) {
+            if (flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+                locked_ = true;
+                return;
+            }
+            usleep(10000);
+        }
+    }
+    ~ClaimLock()
+    {
+        if (fd_ >= 0) close(fd_);  // releases the lock
+    }
+    ClaimLock(const ClaimLock&) = delete;
+    ClaimLock& operator=(const ClaimLock&) = delete;
+    bool locked() const { return locked_; }
+
+private:
+    int fd_;
+    bool locked_ = false;
+};
+
+}  // namespace
+
+SessionChannel::SessionChannel(std::string sessionId, std::function<void()> onRaise)
+    : sessionId_(std::move(sessionId)), onRaise_(std::move(onRaise))
+{
+}
+
+SessionChannel::~SessionChannel()
+{
+    if (server_) server_->close();  // removes the socket file
+}
+
+std::string SessionChannel::SocketPath(const std::string& sessionId)
+{
+    unsigned char digest[SHA256_DIGEST_LENGTH];
+    SHA256(reinterpret_cast<const unsigned char*>(sessionId.data()), sessionId.size(), digest);
+    return ChannelDirectory() + "/nerolin-" + HexEncode(digest, sizeof digest);
+}
+
+bool SessionChannel::AskOwnerToRaise(const std::string& sessionId)
+{
+    QLocalSocket socket;
+    socket.connectToServer(QString::fromStdString(SocketPath(sessionId)));
+    if (!socket.waitForConnected(kConnectMilliseconds)) return false;
+    socket.write(kRaiseRequest);
+    if (!socket.waitForBytesWritten(kConnectMilliseconds)) return false;
+    QByteArray answer;
+    while (!answer.contains('\n') && answer.size() < 64 && socket.waitForReadyRead(kAnswerMilliseconds))
+        answer += socket.readAll();
+    return answer == kRaiseAnswer;
+}
+
+SessionChannel::Claim SessionChannel::ClaimSession()
+{
+    std::string path = SocketPath(sessionId_);
+    ClaimLock lock(path + ".lock");
+    if (!lock.locked()) return Claim::Unavailable;
+    if (AskOwnerToRaise(sessionId_)) return Claim::RaisedOwner;
+
+    // Nobody answered: whatever socket is there belongs to a dead process.
+    QLocalServer::removeServer(QString::fromStdString(path));
+    server_ = std::make_unique<QLocalServer>();
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server_->listen(QString::fromStdString(path))) {
+        server_.reset();
+        return Claim::Unavailable;
+    }
+    QObject::connect(server_.get(), &QLocalServer::newConnection, server_.get(), [this] {
+        while (QLocalSocket* client = server_->nextPendingConnection()) {
+            QObject::connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+            QObject::connect(client, &QLocalSocket::readyRead, client, [this, client] {
+                if (client->bytesAvailable() > 64) {
+                    client->abort();
+                    return;
+                }
+                if (!client->canReadLine()) return;
+                QByteArray request = client->readLine();
+                if (request == kRaiseRequest) {
+                    if (onRaise_) onRaise_();
+                    client->write(kRaiseAnswer);
+                }
+                client->disconnectFromServer();
+            });
+        }
+    });
+    return Claim::Owner;
+}
+
+}  // namespace nerolin

@@ -1,0 +1,47 @@
+#pragma once
+
+// The one open window of a session. The first process that listens on the
+// session's local socket owns the session; a later process with the same
+// session identifier connects, asks the owner to show and raise its window,
+// and ends. The socket is $XDG_RUNTIME_DIR/nerolin-<SHA-256 of the id>; a
+// socket left behind by a dead process is reclaimed.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QLocalServer;
+
+namespace nerolin {
+
+class SessionChannel {
+public:
+    enum class Claim {
+        Owner,          // this process listens now and owns the session
+        RaisedOwner,    // another process owns it and has raised its window
+        Unavailable,    // no socket could be made; go on as if alone
+    };
+
+    // onRaise runs on the thread of the Qt event loop that serves the socket
+    // (the user-interface thread) for every raise request.
+    SessionChannel(std::string sessionId, std::function<void()> onRaise);
+    ~SessionChannel();
+    SessionChannel(const SessionChannel&) = delete;
+    SessionChannel& operator=(const SessionChannel&) = delete;
+
+    // Asks a running owner to raise its window, else becomes the owner.
+    // Blocks for at most a few seconds.
+    Claim ClaimSession();
+
+    // Only asks: true when an owner acknowledged the raise request.
+    static bool AskOwnerToRaise(const std::string& sessionId);
+
+    static std::string SocketPath(const std::string& sessionId);
+
+private:
+    std::string sessionId_;
+    std::function<void()> onRaise_;
+    std::unique_ptr<QLocalServer> server_;
+};
+
+}  // namespace nerolin
