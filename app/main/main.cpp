@@ -1,5 +1,39 @@
 // Entry point of the agent: everything it does is in CyendoApp.
-int main(int, char**)
+#include <cstdlib>
+#include <memory>
+
+#include <QApplication>
+#include <QCoreApplication>
+
+#include "app/CyendoApp.h"
+#include "common/ConsolePrompts.h"
+#include "common/UserPrompts.h"
+
+namespace {
+
+bool Set(const char* name)
 {
-    return 0;
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Windows only where something can show them: an X or Wayland display,
+    // or a Qt platform chosen on purpose (offscreen, say).
+    const bool hasDisplay = Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
+    std::unique_ptr<QCoreApplication> application;
+    if (hasDisplay) {
+        application = std::make_unique<QApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+        nerolin::SetUserPrompts(std::make_shared<nerolin::ConsolePrompts>());
+    }
+    QCoreApplication::setOrganizationName(QStringLiteral("Tavorel"));
+    QCoreApplication::setApplicationName(QStringLiteral("Nerolin"));
+
+    nerolin::CyendoApp app(hasDisplay);
+    return app.InitInstance(nerolin::CommandLineArguments(argc, argv));
 }

@@ -1,0 +1,127 @@
+#include "app/CyendoApp.h"
+
+#include <cstdio>
+#include <memory>
+
+#include <QApplication>
+#include <QString>
+
+#include "app/CyendoCommandLineInfo.h"
+#include "app/PlaceholderWindow.h"
+#include "app/TestModeRun.h"
+#include "BuildConfig.h"
+#include "common/StringIds.h"
+#include "common/StringTable.h"
+#include "common/UserPrompts.h"
+#include "eventlog/EventLog.h"
+#include "platform/DesktopEntry.h"
+#include "platform/SessionChannel.h"
+#include "platform/Settings.h"
+#include "session/LaunchRequest.h"
+#include "session/SigningSession.h"
+
+namespace nerolin {
+namespace {
+
+void ShowError(int id) { Prompts().ShowMessage(LoadString(id), MessageIcon::Error); }
+
+}  // namespace
+
+std::vector<std::u16string> CommandLineArguments(int argc, char** argv)
+{
+    std::vector<std::u16string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.push_back(QString::fromLocal8Bit(argv[i]).toStdU16String());
+    return arguments;
+}
+
+CyendoApp::CyendoApp(bool hasDisplay) : hasDisplay_(hasDisplay) {}
+
+int CyendoApp::InitInstance(const std::vector<std::u16string>& arguments)
+{
+    RegisterEventSource();
+    if (build::kDevelopmentBuild) WriteEventEntry(EntryType::Information, "development build");
+
+    CyendoCommandLineInfo commandLine;
+    commandLine.ParseArguments(arguments);
+    if (commandLine.firstParameterIsFlag) return RunFlag(commandLine.firstParameter);
+
+    CheckUrlSchemeRegistration();
+
+    auto session = std::make_unique<SigningSession>();
+    bool requestRejected = false;
+    if (!commandLine.firstParameter.empty()) {
+        auto json = LaunchJsonFromLink(commandLine.firstParameter);
+        if (!json) {
+            ShowError(strings::kInvalidUri);
+            requestRejected = true;
+        } else if (!session->ParseLaunchRequest(*json)) {
+            ShowError(strings::kBadRequest);
+            requestRejected = true;
+        } else if (session->mode == SessionMode::TestMode) {
+            return RunTestMode(*session) ? 0 : 1;
+        }
+    }
+    // The update library is prepared here once it exists.
+    int status = RunMainWindow(*session);
+    return requestRejected ? 1 : status;
+}
+
+int CyendoApp::RunFlag(const std::u16string& flag)
+{
+    // Compared exactly, case included, in this order.
+    if (flag == u"SetProxyLocalMachine") {
+        auto key = SettingsKey::OpenMachineForWriting();
+        if (!key) return 0;  // no machine file the user may write: nothing to edit
+        // The proxy dialog in machine-wide mode runs here on *key once it exists.
+        return 0;
+    }
+    if (flag == u"Register") {
+        if (RegisterUrlScheme(ProgramPath())) return 0;
+        ShowError(strings::kRegisterFailed);
+        return 1;
+    }
+    if (flag == u"Unregister") {
+        if (UnregisterUrlScheme()) return 0;
+        ShowError(strings::kUnregisterFailed);
+        return 1;
+    }
+    ShowError(strings::kUnknownFlag);
+    return 1;
+}
+
+void CyendoApp::CheckUrlSchemeRegistration()
+{
+    RegistrationCheck check = CheckRegistration(ProgramPath());
+    for (const std::string& problem : check.problems) WriteEventEntry(EntryType::Error, problem);
+    // A scheme that was never registered is only written down: a first start
+    // from a download is not an error the user can act on.
+    if (check.entryFound && !check.problems.empty()) ShowError(strings::kRegistrationIncorrect);
+}
+
+int CyendoApp::RunMainWindow(SigningSession& session)
+{
+    const std::string sessionId = session.hasLaunchRequest ? session.sessionId : std::string();
+    std::unique_ptr<PlaceholderWindow> window;
+    std::unique_ptr<SessionChannel> channel;
+    if (session.hasLaunchRequest) {
+        channel = std::make_unique<SessionChannel>(sessionId, [&window] {
+            if (window) window->ShowAndRaise();
+        });
+        // Another process shows this session already: it comes forward and
+        // this one ends without a word.
+        if (channel->ClaimSession() == SessionChannel::Claim::RaisedOwner) return 0;
+    }
+    if (!hasDisplay_) {
+        if (sessionId.empty())
+            std::fprintf(stderr, "Nerolin: no display; the main window cannot be shown\n");
+        else
+            std::fprintf(stderr, "Nerolin: no display; the window of session \"%s\" cannot be shown\n", sessionId.c_str());
+        return 1;
+    }
+    window = std::make_unique<PlaceholderWindow>(sessionId);
+    window->ShowAndRaise();
+    QApplication::exec();
+    return 0;
+}
+
+}  // namespace nerolin

@@ -1,0 +1,37 @@
+#pragma once
+
+// The application object: every start passes through InitInstance, which
+// reads the command line and decides between a maintenance command, a test
+// link, a session link and a start without parameter.
+
+#include <string>
+#include <vector>
+
+namespace nerolin {
+
+class SigningSession;
+
+class CyendoApp {
+public:
+    // hasDisplay: a QApplication exists and windows can be shown; otherwise
+    // a QCoreApplication and the console prompts.
+    explicit CyendoApp(bool hasDisplay);
+
+    // The whole run; returns the process's exit status: 0 when the run did
+    // what it was asked, 1 when it ended with an error message.
+    int InitInstance(const std::vector<std::u16string>& arguments);
+
+private:
+    int RunFlag(const std::u16string& flag);
+    void CheckUrlSchemeRegistration();
+    // Opens the window of the session (or of none) and runs until it closes.
+    int RunMainWindow(SigningSession& session);
+
+    bool hasDisplay_;
+};
+
+// The arguments after the program name, as UTF-16 (invalid sequences of the
+// locale's encoding become U+FFFD).
+std::vector<std::u16string> CommandLineArguments(int argc, char** argv);
+
+}  // namespace nerolin
