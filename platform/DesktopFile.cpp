@@ -147,6 +147,10 @@ std::vector<std::string> SplitDesktopList(const std::string& value)
 
 std::string QuoteExecArgument(const std::string& argument)
 {
+    // Plain paths stay unquoted: the generic opener of xdg-utils takes the
+    // first word of Exec literally and cannot start a quoted program.
+    if (!argument.empty() && argument.find_first_of(" \t\n\"'\\><~|&;$*?#()`=%") == std::string::npos)
+        return argument;
     std::string quoted = "\"";
     for (char c : argument) {
         if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';

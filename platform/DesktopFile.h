@@ -38,8 +38,9 @@ private:
 std::string UnescapeDesktopString(const std::string& value);
 // The items of a ";"-separated list value (escaped ";" kept), empty ones dropped.
 std::vector<std::string> SplitDesktopList(const std::string& value);
-// One argument of an Exec line: quoted, with " ` $ \ escaped, and then
-// escaped once more as a string value.
+// One argument of an Exec line: as it is when it holds no reserved
+// character, else quoted with " ` $ \ escaped; then escaped once more as a
+// string value.
 std::string QuoteExecArgument(const std::string& argument);
 
 // Writes through a temporary file in the same folder and a rename, so a
