@@ -7,7 +7,7 @@
 #include <QString>
 
 #include "app/CyendoCommandLineInfo.h"
-#include "app/PlaceholderWindow.h"
+#include "app/CyendoDlg.h"
 #include "app/TestModeRun.h"
 #include "BuildConfig.h"
 #include "common/StringIds.h"
@@ -101,11 +101,11 @@ void CyendoApp::CheckUrlSchemeRegistration()
 int CyendoApp::RunMainWindow(SigningSession& session)
 {
     const std::string sessionId = session.hasLaunchRequest ? session.sessionId : std::string();
-    std::unique_ptr<PlaceholderWindow> window;
+    std::unique_ptr<CyendoDlg> window;
     std::unique_ptr<SessionChannel> channel;
     if (session.hasLaunchRequest) {
         channel = std::make_unique<SessionChannel>(sessionId, [&window] {
-            if (window) window->ShowAndRaise();
+            if (window) window->BringToFront();
         });
         // Another process shows this session already: it comes forward and
         // this one ends without a word.
@@ -118,9 +118,8 @@ int CyendoApp::RunMainWindow(SigningSession& session)
             std::fprintf(stderr, "Nerolin: no display; the window of session \"%s\" cannot be shown\n", sessionId.c_str());
         return 1;
     }
-    window = std::make_unique<PlaceholderWindow>(sessionId);
-    window->ShowAndRaise();
-    QApplication::exec();
+    window = std::make_unique<CyendoDlg>(&session);
+    window->exec();
     return 0;
 }
 

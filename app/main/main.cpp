@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 
 #include "app/CyendoApp.h"
+#include "app/QtPrompts.h"
 #include "common/ConsolePrompts.h"
 #include "common/UserPrompts.h"
 
@@ -27,6 +28,7 @@ int main(int argc, char** argv)
     std::unique_ptr<QCoreApplication> application;
     if (hasDisplay) {
         application = std::make_unique<QApplication>(argc, argv);
+        nerolin::InstallDesktopPrompts();
     } else {
         application = std::make_unique<QCoreApplication>(argc, argv);
         nerolin::SetUserPrompts(std::make_shared<nerolin::ConsolePrompts>());
