@@ -74,7 +74,9 @@ std::string SessionChannel::SocketPath(const std::string& sessionId)
 {
     unsigned char digest[SHA256_DIGEST_LENGTH];
     SHA256(reinterpret_cast<const unsigned char*>(sessionId.data()), sessionId.size(), digest);
-    return ChannelDirectory() + "/nerolin-" + HexEncode(digest, sizeof digest);
+    // Half the digest keeps the path well inside the 108 bytes a socket
+    // address holds, and is still far beyond any chance of collision.
+    return ChannelDirectory() + "/nerolin-" + HexEncode(digest, sizeof digest / 2);
 }
 
 bool SessionChannel::AskOwnerToRaise(const std::string& sessionId)

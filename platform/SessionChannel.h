@@ -3,7 +3,8 @@
 // The one open window of a session. The first process that listens on the
 // session's local socket owns the session; a later process with the same
 // session identifier connects, asks the owner to show and raise its window,
-// and ends. The socket is $XDG_RUNTIME_DIR/nerolin-<SHA-256 of the id>; a
+// and ends. The socket is $XDG_RUNTIME_DIR/nerolin-<first half of the SHA-256 of
+// the id, in hex>; a
 // socket left behind by a dead process is reclaimed.
 
 #include <functional>
