@@ -1,0 +1,59 @@
+// nerolin-tool parse-link: the launch request a "yendo:" link carries, read
+// as Nerolin reads it at start-up.
+//
+//   nerolin-tool parse-link LINK
+//
+// Exit 0 with the request as compact JSON ("sessionUrl", "sessionId",
+// "mode") on standard output; 1 with the message Nerolin would show
+// ("Invalid URI!" or "Bad request!", in the user-interface language) on
+// standard error; 2 for wrong arguments.
+#include <cstdio>
+
+#include <QString>
+
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include "common/StringIds.h"
+#include "common/StringTable.h"
+#include "session/LaunchRequest.h"
+#include "tools/nerolin-tool/Subcommand.h"
+
+namespace nerolin::tool {
+namespace {
+
+int Fail(int id)
+{
+    std::fprintf(stderr, "%s\n", LoadString(id).c_str());
+    return 1;
+}
+
+int RunParseLink(const Arguments& arguments)
+{
+    if (arguments.size() != 1) {
+        std::fprintf(stderr, "usage: nerolin-tool parse-link LINK\n");
+        return 2;
+    }
+    auto json = LaunchJsonFromLink(QString::fromLocal8Bit(arguments[0].c_str()).toStdU16String());
+    if (!json) return Fail(strings::kInvalidUri);
+    LaunchRequest request;
+    if (!ParseLaunchRequest(*json, request)) return Fail(strings::kBadRequest);
+
+    rapidjson::StringBuffer buffer;
+    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+    writer.StartObject();
+    writer.Key("sessionUrl");
+    writer.String(request.sessionUrl.data(), static_cast<rapidjson::SizeType>(request.sessionUrl.size()));
+    writer.Key("sessionId");
+    writer.String(request.sessionId.data(), static_cast<rapidjson::SizeType>(request.sessionId.size()));
+    writer.Key("mode");
+    writer.String(SessionModeText(request.mode));
+    writer.EndObject();
+    std::printf("%s\n", buffer.GetString());
+    return 0;
+}
+
+const Registration kParseLink{"parse-link", "parse-link LINK", RunParseLink};
+
+}  // namespace
+}  // namespace nerolin::tool
