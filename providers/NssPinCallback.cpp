@@ -24,7 +24,7 @@ class RefusedPins {
 public:
     RefusedPins() { RAND_bytes(salt_.data(), static_cast<int>(salt_.size())); }
 
-    Digest DigestOf(const std::string& token, std::string_view pin) const
+    Digest DigestOf(const std::string& tokenIdentity, std::string_view pin) const
     {
         Digest digest{};
         unsigned length = 0;
@@ -32,7 +32,7 @@ public:
         const unsigned char separator = 0;
         if (context && EVP_DigestInit_ex(context, EVP_sha256(), nullptr) &&
             EVP_DigestUpdate(context, salt_.data(), salt_.size()) &&
-            EVP_DigestUpdate(context, token.data(), token.size()) &&
+            EVP_DigestUpdate(context, tokenIdentity.data(), tokenIdentity.size()) &&
             EVP_DigestUpdate(context, &separator, 1) && EVP_DigestUpdate(context, pin.data(), pin.size()))
             EVP_DigestFinal_ex(context, digest.data(), &length);
         EVP_MD_CTX_free(context);
@@ -61,6 +61,16 @@ RefusedPins& Refused()
 {
     static RefusedPins refused;
     return refused;
+}
+
+// Two cards may carry the same label; their serial numbers tell them apart.
+std::string TokenIdentity(PK11SlotInfo* slot)
+{
+    std::string identity = PK11_GetTokenName(slot);
+    CK_TOKEN_INFO info{};
+    if (PK11_GetTokenInfo(slot, &info) == SECSuccess)
+        identity.append("\n").append(reinterpret_cast<const char*>(info.serialNumber), sizeof info.serialNumber);
+    return identity;
 }
 
 char* AskTokenPin(PK11SlotInfo* slot, PRBool retry, void* argument)
@@ -93,7 +103,7 @@ char* AskTokenPin(PK11SlotInfo* slot, PRBool retry, void* argument)
         context.outcome = PinContext::Outcome::Canceled;
         return nullptr;
     }
-    const Digest digest = Refused().DigestOf(token, pin->view());
+    const Digest digest = Refused().DigestOf(TokenIdentity(slot), pin->view());
     if (Refused().Contains(digest)) {
         context.outcome = PinContext::Outcome::Refused;
         return nullptr;

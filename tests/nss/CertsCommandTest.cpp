@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -17,10 +18,11 @@ struct ToolRun {
     std::string output;
 };
 
-ToolRun RunCerts(const std::string& arguments)
+ToolRun RunCerts(const std::string& arguments, const std::vector<std::string>& environment = {})
 {
     std::string command = "env";
     for (const auto& word : NssTestEnvironment::Database().Environment()) command += " '" + word + "'";
+    for (const auto& word : environment) command += " '" + word + "'";
     command += " " NEROLIN_BINARY_DIR "/bin/nerolin-tool certs " + arguments + " 2>&1";
     ToolRun run;
     FILE* pipe = popen(command.c_str(), "r");
@@ -57,6 +59,27 @@ TEST(CertsCommandTest, ListsEachCertificateWithItsTokensAndVerdict)
     std::ofstream(filters) << R"([{"keyUsage": {"keyAgreement": true}}])";
     const ToolRun narrowed = RunCerts("--database " + NssTestEnvironment::Database().spec() + " --filters " + filters);
     EXPECT_EQ(Count(narrowed.output, "Passes:     no (keyUsage.keyAgreement)\n"), 2u) << narrowed.output;
+}
+
+// Without --database: the setting "CertificateDatabase", else the browser's
+// database under HOME; a missing one is created, private to the user.
+TEST(CertsCommandTest, DatabaseFromTheSettingOrTheDefaultIsCreatedWhenMissing)
+{
+    const std::string home = NssTestEnvironment::EventStorePath() + ".home";
+    ASSERT_TRUE(std::filesystem::create_directories(home + "/config/Tavorel"));
+    const std::vector<std::string> environment = {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/config"};
+
+    ToolRun run = RunCerts("", environment);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(Count(run.output, "Database: sql:" + home + "/.pki/nssdb\n0 certificate(s)"), 1u) << run.output;
+    EXPECT_TRUE(std::filesystem::exists(home + "/.pki/nssdb/cert9.db"));
+    EXPECT_EQ(std::filesystem::status(home + "/.pki/nssdb").permissions(), std::filesystem::perms::owner_all);
+
+    std::ofstream(home + "/config/Tavorel/Nerolin.conf") << "[General]\nCertificateDatabase=sql:" << home << "/other\n";
+    run = RunCerts("", environment);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(Count(run.output, "Database: sql:" + home + "/other\n"), 1u) << run.output;
+    EXPECT_TRUE(std::filesystem::exists(home + "/other/key4.db"));
 }
 
 TEST(CertsCommandTest, ExitStatuses)
