@@ -1,0 +1,47 @@
+#pragma once
+
+// A PKCS#11 module loaded with dlopen and used only through the function
+// list its C_GetFunctionList returns. Load writes the entries of every
+// failure; the owner unloads it with Unload or by destruction.
+
+#include <string>
+
+#include "providers/Pkcs11.h"
+
+namespace nerolin {
+
+class Pkcs11Module {
+public:
+    Pkcs11Module() = default;
+    ~Pkcs11Module() { Unload(); }
+    Pkcs11Module(const Pkcs11Module&) = delete;
+    Pkcs11Module& operator=(const Pkcs11Module&) = delete;
+
+    // module: a file name found by the library search, or a path. Loads,
+    // finds the function list and initializes the library. A failure is
+    // logged (a load failure also shows the loader's text to the user) and
+    // leaves the module unusable; what was loaded stays until Unload.
+    void Load(const std::string& module);
+
+    // C_Finalize when this object's C_Initialize returned CKR_OK, then
+    // dlclose. Safe to call more than once.
+    void Unload();
+
+    // True once C_Initialize answered CKR_OK or CKR_CRYPTOKI_ALREADY_INITIALIZED.
+    bool initialized() const { return initialized_; }
+    CK_FUNCTION_LIST* functions() const { return initialized_ ? functions_ : nullptr; }
+    // The full path of the loaded file; empty when nothing is loaded.
+    const std::string& path() const { return path_; }
+
+private:
+    void* handle_ = nullptr;
+    CK_FUNCTION_LIST* functions_ = nullptr;
+    bool initialized_ = false;
+    // Another user of the same library in this process (NSS loads the very
+    // modules that are registered in its database) initialized it first;
+    // finalizing it would pull the library from under that user.
+    bool finalizeOnUnload_ = false;
+    std::string path_;
+};
+
+}  // namespace nerolin
