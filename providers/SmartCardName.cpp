@@ -1,0 +1,69 @@
+#include "providers/SmartCardName.h"
+
+#include <PCSC/winscard.h>
+
+#include "providers/CardDatabase.h"
+
+namespace nerolin {
+namespace {
+
+class CardContext {
+public:
+    CardContext() { ok_ = SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, &context_) == SCARD_S_SUCCESS; }
+    ~CardContext() { if (ok_) SCardReleaseContext(context_); }
+    CardContext(const CardContext&) = delete;
+    CardContext& operator=(const CardContext&) = delete;
+    bool ok() const { return ok_; }
+    SCARDCONTEXT get() const { return context_; }
+
+private:
+    SCARDCONTEXT context_ = 0;
+    bool ok_ = false;
+};
+
+class CardConnection {
+public:
+    CardConnection(const CardContext& context, const std::string& reader)
+    {
+        DWORD protocol = 0;
+        ok_ = SCardConnect(context.get(), reader.c_str(), SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1,
+                           &card_, &protocol) == SCARD_S_SUCCESS;
+    }
+    ~CardConnection() { if (ok_) SCardDisconnect(card_, SCARD_LEAVE_CARD); }
+    CardConnection(const CardConnection&) = delete;
+    CardConnection& operator=(const CardConnection&) = delete;
+    bool ok() const { return ok_; }
+    SCARDHANDLE get() const { return card_; }
+
+private:
+    SCARDHANDLE card_ = 0;
+    bool ok_ = false;
+};
+
+}  // namespace
+
+Bytes ReadCardAtr(const std::string& reader)
+{
+    CardContext context;
+    if (!context.ok()) return {};
+    CardConnection card(context, reader);
+    if (!card.ok()) return {};
+
+    char name[MAX_READERNAME];
+    DWORD nameLength = sizeof name;
+    DWORD state = 0;
+    DWORD protocol = 0;
+    BYTE atr[MAX_ATR_SIZE];
+    DWORD atrLength = sizeof atr;
+    if (SCardStatus(card.get(), name, &nameLength, &state, &protocol, atr, &atrLength) != SCARD_S_SUCCESS) return {};
+    return Bytes(atr, atr + std::min<DWORD>(atrLength, sizeof atr));
+}
+
+std::string GetCardName(const std::string& reader)
+{
+    const Bytes atr = ReadCardAtr(reader);
+    if (atr.empty()) return {};
+    return CardNamesForAtr(CardDatabase(), atr);
+}
+
+}  // namespace nerolin

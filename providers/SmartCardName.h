@@ -1,0 +1,21 @@
+#pragma once
+
+// The name of the card in a reader, through pcsc-lite: the card's ATR from
+// SCardStatus (SCardGetAttrib is not served by every driver) looked up in
+// the card database.
+
+#include <string>
+
+#include "common/Text.h"
+
+namespace nerolin {
+
+// The ATR of the card in reader; empty on any PC/SC failure (no service,
+// no such reader, no card).
+Bytes ReadCardAtr(const std::string& reader);
+
+// The names of every card type the ATR matches, run together; empty on any
+// failure or when none matches.
+std::string GetCardName(const std::string& reader);
+
+}  // namespace nerolin

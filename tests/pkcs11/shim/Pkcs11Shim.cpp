@@ -1,0 +1,138 @@
+// A PKCS#11 module for tests: forwards every call to a real module (SoftHSM)
+// and, as environment variables ask at the time of each call, records calls
+// and bends a few answers the way real card modules answer:
+//
+//   NEROLIN_SHIM_TARGET                the real module (default: SoftHSM)
+//   NEROLIN_SHIM_TRACE                 file that gets one line per recorded call
+//   NEROLIN_SHIM_ALREADY_INITIALIZED=1 C_Initialize answers CKR_CRYPTOKI_ALREADY_INITIALIZED
+//   NEROLIN_SHIM_PIN_LOCKED=1          C_Login(CKU_USER) answers CKR_PIN_LOCKED
+//   NEROLIN_SHIM_NO_LOGIN=PIN          the token reports no CKF_LOGIN_REQUIRED; the
+//                                      shim logs the real token in with PIN itself
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <p11-kit-1/p11-kit/pkcs11.h>
+
+namespace {
+
+CK_FUNCTION_LIST* real = nullptr;
+CK_FUNCTION_LIST shim;
+
+bool Flag(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && *value && std::strcmp(value, "0") != 0;
+}
+
+void Trace(const std::string& line)
+{
+    const char* path = std::getenv("NEROLIN_SHIM_TRACE");
+    if (!path || !*path) return;
+    if (FILE* file = std::fopen(path, "a")) {
+        std::fprintf(file, "%s\n", line.c_str());
+        std::fclose(file);
+    }
+}
+
+CK_RV Initialize(CK_VOID_PTR arguments)
+{
+    Trace("C_Initialize");
+    const CK_RV result = real->C_Initialize(arguments);
+    if (result == CKR_OK && Flag("NEROLIN_SHIM_ALREADY_INITIALIZED")) return CKR_CRYPTOKI_ALREADY_INITIALIZED;
+    return result;
+}
+
+CK_RV Finalize(CK_VOID_PTR reserved)
+{
+    Trace("C_Finalize");
+    return real->C_Finalize(reserved);
+}
+
+CK_RV GetTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO_PTR info)
+{
+    const CK_RV result = real->C_GetTokenInfo(slot, info);
+    if (result == CKR_OK && std::getenv("NEROLIN_SHIM_NO_LOGIN")) info->flags &= ~CKF_LOGIN_REQUIRED;
+    return result;
+}
+
+CK_RV OpenSession(CK_SLOT_ID slot, CK_FLAGS flags, CK_VOID_PTR application, CK_NOTIFY notify,
+                  CK_SESSION_HANDLE_PTR session)
+{
+    Trace("C_OpenSession");
+    const CK_RV result = real->C_OpenSession(slot, flags, application, notify, session);
+    if (const char* pin = std::getenv("NEROLIN_SHIM_NO_LOGIN"); result == CKR_OK && pin) {
+        // The login state belongs to the whole application, so it outlives
+        // this session; "already logged in" is the expected answer later.
+        real->C_Login(*session, CKU_USER, reinterpret_cast<CK_UTF8CHAR_PTR>(const_cast<char*>(pin)),
+                      std::strlen(pin));
+    }
+    return result;
+}
+
+CK_RV CloseSession(CK_SESSION_HANDLE session)
+{
+    Trace("C_CloseSession");
+    return real->C_CloseSession(session);
+}
+
+CK_RV Login(CK_SESSION_HANDLE session, CK_USER_TYPE type, CK_UTF8CHAR_PTR pin, CK_ULONG length)
+{
+    Trace("C_Login " + std::to_string(type));
+    if (type == CKU_USER && Flag("NEROLIN_SHIM_PIN_LOCKED")) return CKR_PIN_LOCKED;
+    return real->C_Login(session, type, pin, length);
+}
+
+CK_RV Logout(CK_SESSION_HANDLE session)
+{
+    Trace("C_Logout");
+    return real->C_Logout(session);
+}
+
+CK_RV SignInit(CK_SESSION_HANDLE session, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE key)
+{
+    Trace("C_SignInit " + std::to_string(mechanism ? mechanism->mechanism : 0));
+    return real->C_SignInit(session, mechanism, key);
+}
+
+CK_RV Sign(CK_SESSION_HANDLE session, CK_BYTE_PTR data, CK_ULONG length, CK_BYTE_PTR signature,
+           CK_ULONG_PTR signatureLength)
+{
+    if (!signature) Trace("C_Sign " + std::to_string(length));
+    return real->C_Sign(session, data, length, signature, signatureLength);
+}
+
+bool Bind()
+{
+    if (real) return true;
+    const char* target = std::getenv("NEROLIN_SHIM_TARGET");
+    void* handle = dlopen(target && *target ? target : NEROLIN_SOFTHSM_MODULE, RTLD_NOW | RTLD_LOCAL);
+    if (!handle) return false;
+    auto getFunctionList = reinterpret_cast<CK_C_GetFunctionList>(dlsym(handle, "C_GetFunctionList"));
+    if (!getFunctionList || getFunctionList(&real) != CKR_OK || !real) return false;
+    shim = *real;
+    shim.C_Initialize = Initialize;
+    shim.C_Finalize = Finalize;
+    shim.C_GetTokenInfo = GetTokenInfo;
+    shim.C_OpenSession = OpenSession;
+    shim.C_CloseSession = CloseSession;
+    shim.C_Login = Login;
+    shim.C_Logout = Logout;
+    shim.C_SignInit = SignInit;
+    shim.C_Sign = Sign;
+    return true;
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) CK_RV C_GetFunctionList(CK_FUNCTION_LIST_PTR_PTR list)
+{
+    if (!list) return CKR_ARGUMENTS_BAD;
+    if (!Bind()) return CKR_GENERAL_ERROR;
+    *list = &shim;
+    return CKR_OK;
+}
