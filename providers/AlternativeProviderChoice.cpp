@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include "eventlog/EventLog.h"
-#include "providers/SigningProviderNSS.h"
 #include "providers/SigningProviderPKCS11.h"
 #include "providers/SigningProviderTvrKSP.h"
 #include "providers/SmartCardName.h"
@@ -77,12 +76,6 @@ std::unique_ptr<SigningProviderAlternative> ChooseAlternative(const std::string&
     }
     WriteEventEntry(EntryType::Warning, kNoAlternative);
     return nullptr;
-}
-
-std::unique_ptr<SigningProvider> ChooseAlternativeProvider(const std::string& providerName,
-                                                           SigningProviderNSS& nssProvider)
-{
-    return ChooseAlternative(providerName, [&nssProvider] { return nssProvider.GetSmartCardReader(); });
 }
 
 }  // namespace nerolin

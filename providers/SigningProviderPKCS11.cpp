@@ -1,5 +1,6 @@
 #include "providers/SigningProviderPKCS11.h"
 
+#include <type_traits>
 #include <utility>
 
 #include "common/CertificateText.h"
@@ -9,6 +10,7 @@
 #include "providers/HashAlgorithm.h"
 #include "providers/Pkcs11Certificates.h"
 #include "providers/Pkcs11KeySearch.h"
+#include "providers/Pkcs11Module.h"
 #include "providers/Pkcs11Session.h"
 
 namespace nerolin {
@@ -41,22 +43,27 @@ SigningResult LoginResult(CK_RV value)
 
 }  // namespace
 
-SigningProviderPKCS11::SigningProviderPKCS11(std::string module) : moduleName_(std::move(module)) {}
+static_assert(std::is_same_v<CK_SLOT_ID, unsigned long> && std::is_same_v<CK_OBJECT_HANDLE, unsigned long>);
+
+SigningProviderPKCS11::SigningProviderPKCS11(std::string module)
+    : moduleName_(std::move(module)), module_(std::make_unique<Pkcs11Module>())
+{
+}
 
 SigningProviderPKCS11::~SigningProviderPKCS11() = default;
 
 void SigningProviderPKCS11::Initialize()
 {
-    module_.Load(moduleName_);
+    module_->Load(moduleName_);
 }
 
 void SigningProviderPKCS11::Finalize()
 {
     keyId_.clear();
-    module_.Unload();
+    module_->Unload();
 }
 
-SigningResult SigningProviderPKCS11::Remember(const Bytes& der, CK_SLOT_ID slot, const Bytes& id)
+SigningResult SigningProviderPKCS11::Remember(const Bytes& der, unsigned long slot, const Bytes& id)
 {
     X509Ptr certificate = ParseDer(der);
     if (!certificate) return SigningResult::Failed;
@@ -68,7 +75,7 @@ SigningResult SigningProviderPKCS11::Remember(const Bytes& der, CK_SLOT_ID slot,
 
 SigningResult SigningProviderPKCS11::FindCertificate(const std::string& certificate)
 {
-    CK_FUNCTION_LIST* functions = module_.functions();
+    CK_FUNCTION_LIST* functions = module_->functions();
     if (!functions) return SigningResult::Failed;
 
     std::vector<TokenCertificate> certificates;
@@ -96,7 +103,7 @@ SigningResult SigningProviderPKCS11::FindCertificate(const std::string& certific
 SigningResult SigningProviderPKCS11::SelectCertificate(bool checkValidity, const CertificateFilter& filter,
                                                        std::string& certificate)
 {
-    CK_FUNCTION_LIST* functions = module_.functions();
+    CK_FUNCTION_LIST* functions = module_->functions();
     if (!functions) return SigningResult::Failed;
 
     // A token that cannot be read still leaves the others' certificates to
@@ -131,7 +138,7 @@ SigningResult SigningProviderPKCS11::SignHashes(const std::string&, std::vector<
     return SigningResult::Unsupported;
 }
 
-std::optional<CK_OBJECT_HANDLE> SigningProviderPKCS11::SigningKey(Pkcs11Session& session)
+std::optional<unsigned long> SigningProviderPKCS11::SigningKey(Pkcs11Session& session)
 {
     CK_FUNCTION_LIST* functions = session.functions();
     if (auto key = FindPrivateKey(functions, session.handle(), keyId_)) {
@@ -155,7 +162,7 @@ std::optional<CK_OBJECT_HANDLE> SigningProviderPKCS11::SigningKey(Pkcs11Session&
     return std::nullopt;
 }
 
-bool SigningProviderPKCS11::AskContextPin(Pkcs11Session& session, CK_OBJECT_HANDLE key)
+bool SigningProviderPKCS11::AskContextPin(Pkcs11Session& session, unsigned long key)
 {
     std::string label;
     CK_ATTRIBUTE attribute{CKA_LABEL, nullptr, 0};
@@ -200,7 +207,7 @@ SigningResult SigningProviderPKCS11::SignHash(const std::string& hashAlgorithm, 
     case KeyType::EC: mechanism.mechanism = CKM_ECDSA; break;
     default: return SigningResult::Failed;
     }
-    CK_FUNCTION_LIST* functions = module_.functions();
+    CK_FUNCTION_LIST* functions = module_->functions();
     if (!functions || length < 0 || (length > 0 && !hash)) return SigningResult::Failed;
 
     CK_TOKEN_INFO token{};
@@ -229,7 +236,7 @@ SigningResult SigningProviderPKCS11::SignHash(const std::string& hashAlgorithm, 
         }
     }
 
-    const std::optional<CK_OBJECT_HANDLE> key = SigningKey(session);
+    const std::optional<unsigned long> key = SigningKey(session);
     if (!key) return SigningResult::Failed;
 
     bool alwaysAuthenticate = false;

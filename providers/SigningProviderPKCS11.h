@@ -8,16 +8,19 @@
 // signing session, finds the private key (by CKA_ID, else by public key),
 // builds the PKCS#1 v1.5 DigestInfo itself for RSA and lets the module sign.
 
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "common/SecretString.h"
 #include "common/Text.h"
-#include "providers/Pkcs11Module.h"
 #include "providers/SigningProviderAlternative.h"
 
 namespace nerolin {
 
+// Kept out of this header: the PKCS#11 declarations of p11-kit and those of
+// NSS cannot meet in one file, and the composite sees both providers.
+class Pkcs11Module;
 class Pkcs11Session;
 
 class SigningProviderPKCS11 : public SigningProviderAlternative {
@@ -41,16 +44,17 @@ public:
     const std::string& moduleName() const { return moduleName_; }
 
 private:
-    SigningResult Remember(const Bytes& der, CK_SLOT_ID slot, const Bytes& id);
+    // slot: a CK_SLOT_ID, the platform's unsigned long.
+    SigningResult Remember(const Bytes& der, unsigned long slot, const Bytes& id);
     // The key to sign with in an open session, with the fallback to the
     // public-key match; nullopt after writing why.
-    std::optional<CK_OBJECT_HANDLE> SigningKey(Pkcs11Session& session);
+    std::optional<unsigned long> SigningKey(Pkcs11Session& session);
     // Asks the context-specific PIN of a CKA_ALWAYS_AUTHENTICATE key.
-    bool AskContextPin(Pkcs11Session& session, CK_OBJECT_HANDLE key);
+    bool AskContextPin(Pkcs11Session& session, unsigned long key);
 
     std::string moduleName_;
-    Pkcs11Module module_;
-    CK_SLOT_ID slot_ = 0;
+    std::unique_ptr<Pkcs11Module> module_;
+    unsigned long slot_ = 0;
     std::string certificateText_;
     Bytes keyId_;
     std::optional<SecretString> userPin_;
