@@ -35,7 +35,7 @@ TEST(DevelopmentPki, TrustedRootsFollowTheRootTable) {
     };
     FILE* file = std::fopen(TrustedRootsFile().c_str(), "r");
     ASSERT_NE(file, nullptr);
-    std::vector<UniqueX509> roots;
+    std::vector<X509Ptr> roots;
     while (X509* cert = PEM_read_X509(file, nullptr, nullptr, nullptr)) roots.emplace_back(cert);
     std::fclose(file);
     ASSERT_EQ(roots.size(), table.size());
@@ -53,8 +53,8 @@ TEST(DevelopmentPki, SigningKeysMatchTheirCertificates) {
     for (const char* name : {"rsa", "ec", "qc-esign", "serial-leading-zero", "expired"}) {
         SCOPED_TRACE(name);
         auto files = SigningIdentity(name);
-        UniqueX509 cert = LoadCertificate(files.certificateDer);
-        UniqueEvpPkey key = LoadPrivateKey(files.privateKeyPem);
+        X509Ptr cert = LoadCertificate(files.certificateDer);
+        EvpPkeyPtr key = LoadPrivateKey(files.privateKeyPem);
         ASSERT_TRUE(cert && key);
         EXPECT_EQ(X509_check_private_key(cert.get(), key.get()), 1);
         EXPECT_EQ(LoadCertificateDer(files.certificatePem), ReadFileBytes(files.certificateDer));

@@ -11,9 +11,6 @@
 namespace nerolin::test {
 namespace {
 
-struct BioFree { void operator()(BIO* p) const { BIO_free(p); } };
-using UniqueBio = std::unique_ptr<BIO, BioFree>;
-
 std::string PkiFile(std::string_view folder, std::string_view name, std::string_view extension) {
     return PkiPath(std::string(folder) + "/" + std::string(name) + std::string(extension));
 }
@@ -55,19 +52,19 @@ Bytes ReadFileBytes(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-UniqueX509 LoadCertificate(const std::string& path) {
+X509Ptr LoadCertificate(const std::string& path) {
     Bytes bytes = ReadFileBytes(path);
     if (bytes.empty()) return nullptr;
-    UniqueBio bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
+    BioPtr bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
     if (!bio) return nullptr;
-    UniqueX509 cert(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
+    X509Ptr cert(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
     if (cert) return cert;
     const unsigned char* p = bytes.data();
-    return UniqueX509(d2i_X509(nullptr, &p, static_cast<long>(bytes.size())));
+    return X509Ptr(d2i_X509(nullptr, &p, static_cast<long>(bytes.size())));
 }
 
 Bytes LoadCertificateDer(const std::string& path) {
-    UniqueX509 cert = LoadCertificate(path);
+    X509Ptr cert = LoadCertificate(path);
     if (!cert) return {};
     int length = i2d_X509(cert.get(), nullptr);
     if (length <= 0) return {};
@@ -77,12 +74,12 @@ Bytes LoadCertificateDer(const std::string& path) {
     return der;
 }
 
-UniqueEvpPkey LoadPrivateKey(const std::string& path) {
+EvpPkeyPtr LoadPrivateKey(const std::string& path) {
     Bytes bytes = ReadFileBytes(path);
     if (bytes.empty()) return nullptr;
-    UniqueBio bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
+    BioPtr bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
     if (!bio) return nullptr;
-    return UniqueEvpPkey(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
+    return EvpPkeyPtr(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
 }
 
 std::optional<TestToken> MakeTestToken(const std::string& dir, const std::string& options) {

@@ -5,22 +5,14 @@
 // Names are the file names without extension, e.g. SigningCertificate("ec")
 // is testdata/pki/signing/ec.pem.
 
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include <openssl/evp.h>
-#include <openssl/x509.h>
-
+#include "common/OpenSslOwners.h"
 #include "common/Text.h"
 
 namespace nerolin::test {
-
-struct X509Free { void operator()(X509* p) const { X509_free(p); } };
-struct EvpPkeyFree { void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); } };
-using UniqueX509 = std::unique_ptr<X509, X509Free>;
-using UniqueEvpPkey = std::unique_ptr<EVP_PKEY, EvpPkeyFree>;
 
 // Absolute path of a file of the PKI, e.g. PkiPath("roots/root1-tavorel-2009.pem").
 std::string PkiPath(std::string_view relative);
@@ -53,11 +45,11 @@ TlsServerFiles ServiceHost(std::string_view name);
 // The whole file; empty when it cannot be read.
 Bytes ReadFileBytes(const std::string& path);
 // The first certificate of a PEM or DER file; null on failure.
-UniqueX509 LoadCertificate(const std::string& path);
+X509Ptr LoadCertificate(const std::string& path);
 // DER encoding of the first certificate of a PEM or DER file; empty on failure.
 Bytes LoadCertificateDer(const std::string& path);
 // An unencrypted PEM private key; null on failure.
-UniqueEvpPkey LoadPrivateKey(const std::string& path);
+EvpPkeyPtr LoadPrivateKey(const std::string& path);
 
 // A SoftHSM token and an NSS database made by scripts/make-test-token in dir
 // (which must exist). options are passed to the script as they stand, e.g.
