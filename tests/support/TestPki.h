@@ -14,6 +14,10 @@
 
 namespace nerolin::test {
 
+// Older names of the shared owners, kept for the tests that use them.
+using UniqueX509 = X509Ptr;
+using UniqueEvpPkey = EvpPkeyPtr;
+
 // Absolute path of a file of the PKI, e.g. PkiPath("roots/root1-tavorel-2009.pem").
 std::string PkiPath(std::string_view relative);
 

@@ -1,0 +1,36 @@
+#pragma once
+
+// The HTTP side of the service: which path reaches which part.
+//
+// Whitelist host:  GET  /whitelist/whitelist.json
+// Signing service: POST /sessions/ID                      configuration, cancel
+//                  POST /sessions/ID/certificate
+//                  POST /sessions/ID/unsigned-hashes
+//                  POST /sessions/ID/signed-hashes
+//                  POST /sessions/ID/state
+//                  GET  /documents/ID/DOCUMENT_ID         a document's content
+//                  GET  /appcast.xml, GET /downloads/NAME
+// Admin (same port as the service):
+//                  POST /admin/sessions                   create (SessionSetup.h)
+//                  GET  /admin/sessions/ID                report (SessionReport.h)
+//                  POST /admin/sessions/ID/faults         add faults (FaultScript.h)
+//                  POST /admin/sessions/ID/release-hashes end the 202 answers
+//                  POST /admin/sessions/ID/mobile         play the mobile application
+//                  POST /admin/whitelist, GET /admin/whitelist/requests
+//                  POST /admin/appcast, POST /admin/downloads/NAME
+
+#include <httplib.h>
+
+#include "tools/devservice/AppcastFeed.h"
+#include "tools/devservice/DevPki.h"
+#include "tools/devservice/ServiceProtocol.h"
+#include "tools/devservice/WhitelistHost.h"
+
+namespace nerolin::devservice {
+
+void MountWhitelistRoutes(httplib::Server& server, WhitelistHost& whitelist);
+void MountServiceRoutes(httplib::Server& server, ServiceProtocol& protocol, AppcastFeed& appcast);
+void MountAdminRoutes(httplib::Server& server, ServiceProtocol& protocol, const DevPki& pki,
+                      WhitelistHost& whitelist, AppcastFeed& appcast);
+
+}  // namespace nerolin::devservice

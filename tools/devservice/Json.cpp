@@ -1,0 +1,36 @@
+#include "tools/devservice/Json.h"
+
+#include <cstring>
+
+namespace nerolin::devservice {
+
+bool ParseJson(std::string_view text, rapidjson::Document& document) {
+    document.Parse(text.data(), text.size());
+    return !document.HasParseError();
+}
+
+const rapidjson::Value* FindMember(const rapidjson::Value& value, const char* name) {
+    if (!value.IsObject()) return nullptr;
+    // Linear search from the front, so a repeated key yields its first occurrence.
+    std::size_t length = std::strlen(name);
+    for (auto it = value.MemberBegin(); it != value.MemberEnd(); ++it) {
+        if (it->name.GetStringLength() == length && std::memcmp(it->name.GetString(), name, length) == 0)
+            return &it->value;
+    }
+    return nullptr;
+}
+
+std::optional<std::string> StringMember(const rapidjson::Value& value, const char* name) {
+    const rapidjson::Value* member = FindMember(value, name);
+    if (!member || !member->IsString()) return std::nullopt;
+    return std::string(member->GetString(), member->GetStringLength());
+}
+
+std::string WriteJson(const rapidjson::Value& value) {
+    rapidjson::StringBuffer buffer;
+    JsonWriter writer(buffer);
+    value.Accept(writer);
+    return std::string(buffer.GetString(), buffer.GetSize());
+}
+
+}  // namespace nerolin::devservice

@@ -1,0 +1,32 @@
+#include "tools/devservice/SessionStore.h"
+
+namespace nerolin::devservice {
+
+bool SessionStore::Add(DevSession session) {
+    std::lock_guard lock(mutex_);
+    std::string id = session.sessionId;
+    return sessions_.emplace(std::move(id), std::move(session)).second;
+}
+
+bool SessionStore::With(const std::string& sessionId, const std::function<void(DevSession&)>& action) {
+    std::lock_guard lock(mutex_);
+    auto it = sessions_.find(sessionId);
+    if (it == sessions_.end()) return false;
+    action(it->second);
+    return true;
+}
+
+bool SessionStore::Wait(std::chrono::milliseconds duration) {
+    std::unique_lock lock(mutex_);
+    return !stopped_.wait_for(lock, duration, [this] { return stopping_; });
+}
+
+void SessionStore::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    stopped_.notify_all();
+}
+
+}  // namespace nerolin::devservice

@@ -1,0 +1,157 @@
+// nerolin-devservice: the whitelist host and a reference signing service on
+// 127.0.0.1, in the foreground, for tests, benchmarks, the demo and
+// integrators of the protocol. Stops cleanly on SIGINT and SIGTERM.
+
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+#include <mutex>
+#include <thread>
+
+#include <pthread.h>
+#include <unistd.h>
+
+#include "tools/devservice/AppcastFeed.h"
+#include "tools/devservice/DevPki.h"
+#include "tools/devservice/HttpRoutes.h"
+#include "tools/devservice/Options.h"
+#include "tools/devservice/ServiceProtocol.h"
+#include "tools/devservice/SessionSetup.h"
+#include "tools/devservice/TlsServer.h"
+#include "tools/devservice/WhitelistHost.h"
+
+namespace nerolin::devservice {
+namespace {
+
+std::mutex logMutex;
+
+void Log(const std::string& line) {
+    std::lock_guard lock(logMutex);
+    std::time_t now = std::time(nullptr);
+    char stamp[16];
+    std::strftime(stamp, sizeof stamp, "%H:%M:%S", std::gmtime(&now));
+    std::cout << stamp << ' ' << line << std::endl;
+}
+
+void LogRequests(httplib::Server& server, const char* name) {
+    server.set_logger([name](const httplib::Request& request, const httplib::Response& response) {
+        Log(std::string(name) + ' ' + request.method + ' ' + request.target + ' ' + std::to_string(response.status) +
+            ' ' + std::to_string(response.body.size()) + 'B');
+    });
+}
+
+// The file that SSL_CERT_FILE must name for the service's certificate to be trusted.
+std::string TrustFile(const Options& options, const DevPki& pki, const DevPki::TlsFiles& service) {
+    if (!options.trustFile.empty()) return options.trustFile;
+    if (options.serviceCertificate == "service-localhost") return pki.Path("service/service-ca.pem");
+    return service.chain;  // a self-signed certificate trusts itself
+}
+
+int Run(const Options& options) {
+    DevPki pki(options.pkiDirectory);
+    auto whitelistFiles = pki.TlsIdentity("whitelist", options.whitelistCertificate);
+    auto serviceFiles = pki.TlsIdentity("service", options.serviceCertificate);
+    if (!whitelistFiles || !serviceFiles) {
+        std::cerr << "nerolin-devservice: no certificate chain and key for "
+                  << (whitelistFiles ? options.serviceCertificate : options.whitelistCertificate) << " in "
+                  << pki.Directory() << '\n';
+        return 1;
+    }
+    std::string error;
+    auto whitelistServer = MakeTlsServer(whitelistFiles->chain, whitelistFiles->key, error);
+    auto serviceServer = whitelistServer ? MakeTlsServer(serviceFiles->chain, serviceFiles->key, error) : nullptr;
+    if (!serviceServer) {
+        std::cerr << "nerolin-devservice: " << error << '\n';
+        return 1;
+    }
+    int whitelistPort = BindLoopback(*whitelistServer, options.whitelistPort);
+    int servicePort = BindLoopback(*serviceServer, options.servicePort);
+    if (whitelistPort <= 0 || servicePort <= 0) {
+        std::cerr << "nerolin-devservice: cannot listen on 127.0.0.1 port "
+                  << (whitelistPort <= 0 ? options.whitelistPort : options.servicePort) << '\n';
+        return 1;
+    }
+
+    std::string serviceBase = "https://" + options.urlHost + ":" + std::to_string(servicePort);
+    SessionStore store;
+    ServiceProtocol protocol(store, SessionUrls{serviceBase});
+    WhitelistHost whitelist(options.allowedHosts);
+    AppcastFeed appcast(serviceBase, options.appcastVersion);
+    MountWhitelistRoutes(*whitelistServer, whitelist);
+    MountServiceRoutes(*serviceServer, protocol, appcast);
+    MountAdminRoutes(*serviceServer, protocol, pki, whitelist, appcast);
+    LogRequests(*whitelistServer, "whitelist");
+    LogRequests(*serviceServer, "service");
+
+    std::cout << "SSL_CERT_FILE=" << TrustFile(options, pki, *serviceFiles) << '\n';
+    std::string whitelistUrl = "https://localhost:" + std::to_string(whitelistPort) + "/whitelist/whitelist.json";
+    if (options.demo) {
+        for (const char* mode : {"SELECT_CERTIFICATE", "SIGN", "SELECT_CERTIFICATE_AND_SIGN", "TEST"}) {
+            rapidjson::Document request(rapidjson::kObjectType);
+            request.AddMember("mode", rapidjson::StringRef(mode), request.GetAllocator());
+            request.AddMember("pendingPolls", 2, request.GetAllocator());
+            auto session = SessionFromRequest(request, pki, protocol.Urls(), error);
+            if (!session) {
+                std::cerr << "nerolin-devservice: " << error << '\n';
+                return 1;
+            }
+            std::cout << mode << ' ' << LaunchLinkFor(protocol.Urls(), *session) << '\n';
+            store.Add(std::move(*session));
+        }
+    } else {
+        std::cout << "WHITELIST_URL=" << whitelistUrl << '\n' << "SERVICE_URL=" << serviceBase << '\n';
+    }
+    std::cout << "ready" << std::endl;
+    if (options.demo) Log("whitelist " + whitelistUrl + ", service " + serviceBase);
+
+    if (options.exitWithStdin) {
+        // A test fixture holds the other end: if the test dies, so does the service.
+        std::thread([] {
+            char buffer[256];
+            while (::read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
+            }
+            ::kill(::getpid(), SIGTERM);
+        }).detach();
+    }
+
+    std::thread whitelistThread([&] { whitelistServer->listen_after_bind(); });
+    std::thread serviceThread([&] { serviceServer->listen_after_bind(); });
+
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    Log(std::string("stopping on ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
+    store.Stop();
+    whitelistServer->stop();
+    serviceServer->stop();
+    whitelistThread.join();
+    serviceThread.join();
+    Log("stopped");
+    return 0;
+}
+
+}  // namespace
+}  // namespace nerolin::devservice
+
+int main(int argc, char** argv) {
+    // Every thread inherits this mask, so the signals wait for sigwait in Run.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::string message;
+    auto options = nerolin::devservice::ParseOptions(argc, argv, message);
+    if (!options) {
+        bool help = message == nerolin::devservice::kUsage;
+        (help ? std::cout : std::cerr) << message;
+        return help ? 0 : 2;
+    }
+    return nerolin::devservice::Run(*options);
+}
