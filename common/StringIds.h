@@ -136,4 +136,16 @@ inline constexpr int kUntrustedServerQuestion = 20403;
 inline constexpr int kYesButton = 20404;
 inline constexpr int kNoButton = 20405;            // the default
 
+// Updater windows
+inline constexpr int kUpdateTitle = 20500;
+inline constexpr int kUpdateUpToDate = 20501;         // %s: the program's version
+inline constexpr int kUpdateAvailable = 20502;        // %s: new version, %s: the program's version
+inline constexpr int kUpdateReleaseNotes = 20503;
+inline constexpr int kUpdateInstall = 20504;
+inline constexpr int kUpdateRemindLater = 20505;
+inline constexpr int kUpdateSkipVersion = 20506;
+inline constexpr int kUpdateCheckFailed = 20507;
+inline constexpr int kUpdateDownloadFailed = 20508;
+inline constexpr int kUpdateBadSignature = 20509;
+
 }  // namespace nerolin::strings

@@ -1,0 +1,20 @@
+#pragma once
+
+// The updater's windows in Qt. Each call is handed to the user-interface
+// thread and returns at once; the windows are application-modal so that
+// they take input above the main window.
+
+#include "app/UpdaterUi.h"
+
+namespace nerolin {
+
+class QtUpdaterUi final : public UpdaterUi {
+public:
+    void ShowUpToDate(const std::string& currentVersion) override;
+    void ShowCheckFailed() override;
+    void OfferUpdate(Updater& updater, const AppcastItem& item, const std::string& currentVersion) override;
+    void ShowInstallFailed(bool badSignature) override;
+    void OpenPackage(Updater& updater, const std::string& path) override;
+};
+
+}  // namespace nerolin
