@@ -2,6 +2,7 @@
 
 #include "eventlog/EventLog.h"
 #include "providers/AlternativeProviderChoice.h"
+#include "providers/SigningProviderNSS.h"
 
 namespace nerolin {
 

@@ -10,9 +10,12 @@
 #include <string>
 
 #include "providers/SigningProvider.h"
-#include "providers/SigningProviderNSS.h"
 
 namespace nerolin {
+
+// Declared only: NSS's headers stay out of files that include this one (Qt's
+// "slots" macro clashes with NSS's field names).
+class SigningProviderNSS;
 
 class SigningProviderTvr : public SigningProvider {
 public:
