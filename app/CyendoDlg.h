@@ -45,6 +45,11 @@ public:
     void SetWorkerPause(std::chrono::milliseconds pause) { workerPause_ = pause; }
     void SetLinkOpener(std::function<void(const QString&)> opener) { linkOpener_ = std::move(opener); }
 
+    // The launch thread runs / a signing worker runs (for tests and for
+    // whoever must know whether the window may close).
+    bool IsLoading() const { return loading; }
+    bool IsSigningRunning() const { return signingRunning; }
+
     // Cancel, Escape and the close box.
     void reject() override;
 
