@@ -1,0 +1,131 @@
+// Takes the pictures of docs/screenshots: the main window and the dialogs as
+// the user sees them, in English and Hungarian, on Qt's offscreen platform
+// against the reference service.
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QMetaObject>
+
+#include "app/CyendoPINDlg.h"
+#include "app/CyendoSelectCertificateDlg.h"
+#include "app/QtPrompts.h"
+#include "platform/Settings.h"
+#include "tests/app/DialogDriver.h"
+#include "tests/app/SessionWindow.h"
+#include "tests/support/TestPki.h"
+
+namespace nerolin::test {
+namespace {
+
+const char* kDocuments =
+    R"("documents":[{"name":"Contract 2026-114.pdf","downloadUrl":"https://documents.example.org/contract-2026-114.pdf"},)"
+    R"({"name":"Annex A - price list.xlsx","downloadUrl":"https://documents.example.org/annex-a.xlsx"},)"
+    R"({"name":"Terms.txt","downloadUrl":"http://documents.example.org/terms.txt"}])";
+
+std::string Request(const char* mode)
+{
+    return std::string(R"({"mode":")") + mode +
+           R"(","SPName":"Example Bank Ltd.","message":"Please sign the contract and its annex.\nThe offer is valid until 31 December.",)" +
+           kDocuments + "}";
+}
+
+bool Save(QWidget* widget, const QString& path)
+{
+    const bool saved = widget->grab().save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
+    return saved;
+}
+
+int Take(const QString& directory, const char* language)
+{
+    setenv("LANGUAGE", language, 1);
+    const QString suffix = QStringLiteral("-%1.png").arg(language);
+    int failures = 0;
+    DevService service;
+    if (!service.Running()) {
+        std::fprintf(stderr, "reference service did not start:\n%s\n", service.Log().c_str());
+        return 1;
+    }
+    WriteUserSetting(setting::kStartSigningImmediately, 0);
+    WriteUserSetting(setting::kSkipUpdateCheckOnEnd, 1);
+
+    {  // ready, then while signing, then finished
+        WriteUserSetting(setting::kAutomaticallyClose, 0);
+        std::atomic<bool> shot{false};
+        SessionWindow* self = nullptr;
+        ProviderScript script;
+        script.hashResult = [&](int index) {
+            if (index == 1) {
+                QMetaObject::invokeMethod(
+                    &self->Window(), [&] { failures += !Save(&self->Window(), directory + "/main-signing" + suffix); },
+                    Qt::BlockingQueuedConnection);
+                shot = true;
+            }
+            return SigningResult::Success;
+        };
+        SessionWindow run(service, Request("SIGN"), script);
+        self = &run;
+        run.WaitUntilLoaded();
+        failures += !Save(&run.Window(), directory + "/main" + suffix);
+        run.ClickStart();
+        run.WaitUntilFinished();
+        failures += !Save(&run.Window(), directory + "/main-finished" + suffix);
+        failures += !shot;
+    }
+    {  // the layout without documents
+        SessionWindow run(service, R"({"mode":"SELECT_CERTIFICATE","SPName":"Example Bank Ltd.","message":"Choose the certificate for your account."})");
+        run.WaitUntilLoaded();
+        failures += !Save(&run.Window(), directory + "/main-select-certificate" + suffix);
+    }
+    {  // the dialogs of the worker
+        QtPrompts prompts;
+        AnswerNextDialog<CyendoSelectCertificateDlg>([&](CyendoSelectCertificateDlg* dialog) {
+            failures += !Save(dialog, directory + "/select-certificate" + suffix);
+            dialog->reject();
+        });
+        prompts.ChooseCertificate({LoadCertificateDer(SigningIdentity("rsa").certificateDer),
+                                   LoadCertificateDer(SigningIdentity("ec").certificateDer)});
+        AnswerNextDialog<CyendoPINDlg>([&](CyendoPINDlg* dialog) {
+            failures += !Save(dialog, directory + "/pin" + suffix);
+            dialog->reject();
+        });
+        prompts.AskPin("Nerolin Test Token");
+    }
+    return failures;
+}
+
+}  // namespace
+}  // namespace nerolin::test
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: nerolin-screenshots DIR\n");
+        return 2;
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    char home[] = "/tmp/nerolin-screenshots-XXXXXX";
+    if (mkdtemp(home) == nullptr) {
+        return 2;
+    }
+    const std::string base = home;
+    setenv("HOME", home, 1);
+    setenv("XDG_CONFIG_HOME", (base + "/config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (base + "/data").c_str(), 1);
+    setenv("XDG_STATE_HOME", (base + "/state").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", home, 1);
+    QApplication app(argc, argv);
+    const QString directory = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    QDir().mkpath(directory);
+    int failures = 0;
+    for (const char* language : {"en", "hu"}) {
+        failures += nerolin::test::Take(directory, language);
+    }
+    return failures == 0 ? 0 : 1;
+}
