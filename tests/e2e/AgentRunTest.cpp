@@ -1,0 +1,220 @@
+// Whole runs of the nerolin program: each signing mode to a verdict of the
+// reference service, the user's refusals, and the failures a user meets.
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <rapidjson/document.h>
+
+#include "tests/startup/ChildProcess.h"
+#include "tests/support/DevService.h"
+#include "tests/support/TestPki.h"
+
+namespace nerolin::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const DevService& Service()
+{
+    static DevService service;
+    return service;
+}
+
+struct Settings {
+    int startImmediately = 1;
+    int autoClose = 1;
+};
+
+// One run of the program in a home of its own, with its NSS database.
+class AgentRun {
+public:
+    AgentRun(const std::string& tokenOptions, const Settings& settings = {})
+    {
+        char pattern[] = "/tmp/nerolin-e2e-XXXXXX";
+        root_ = mkdtemp(pattern);
+        fs::create_directories(root_ / "config/Tavorel");
+        token_ = MakeTestToken((root_ / "token").string(), tokenOptions);
+        std::ofstream(root_ / "config/Tavorel/Nerolin.conf")
+            << "[General]\nStartSigningImmediately=" << settings.startImmediately
+            << "\nAutomaticallyCloseApplicationWhenProcessFinished=" << settings.autoClose
+            << "\nSkipUpdateCheckOnEnd=1\nCertificateDatabase=" << (token_ ? token_->nssDb : "") << "\n";
+    }
+    ~AgentRun() { fs::remove_all(root_); }
+
+    bool Ready() const { return token_.has_value(); }
+
+    // Runs nerolin on the link with these answers; its exit status.
+    int Run(const std::string& link, const std::vector<std::string>& answers)
+    {
+        std::ofstream script(root_ / "answers");
+        for (const auto& answer : answers) {
+            script << answer << "\n";
+        }
+        script.close();
+        const std::string home = root_.string();
+        EnvironmentChanges environment = {
+            {"QT_QPA_PLATFORM", "offscreen"},
+            {"DISPLAY", std::nullopt},
+            {"WAYLAND_DISPLAY", std::nullopt},
+            {"LANGUAGE", "en"},
+            {"HOME", home},
+            {"XDG_CONFIG_HOME", home + "/config"},
+            {"XDG_DATA_HOME", home + "/data"},
+            {"XDG_STATE_HOME", home + "/state"},
+            {"XDG_RUNTIME_DIR", home},
+            {"SSL_CERT_FILE", Service().SslCertFile()},
+            {"NEROLIN_TEST_WHITELIST_URL", Service().WhitelistUrl()},
+            {"SOFTHSM2_CONF", token_->softhsmConf},
+            {"NEROLIN_TEST_PROMPTS", home + "/answers"},
+            {"NEROLIN_TEST_TRANSCRIPT", home + "/transcript"},
+        };
+        ChildProcess child(NEROLIN_BINARY_DIR "/bin/nerolin", {link}, environment, root_);
+        const int status = child.Wait(std::chrono::seconds(90));
+        stderr_ = child.Stderr();
+        return status;
+    }
+
+    // The prompts the program showed, one line each.
+    std::vector<std::string> Transcript() const
+    {
+        std::vector<std::string> lines;
+        std::ifstream file(root_ / "transcript");
+        for (std::string line; std::getline(file, line);) {
+            lines.push_back(line);
+        }
+        return lines;
+    }
+    const std::string& Stderr() const { return stderr_; }
+
+private:
+    fs::path root_;
+    std::optional<TestToken> token_;
+    std::string stderr_;
+};
+
+rapidjson::Document Report(const std::string& sessionId)
+{
+    rapidjson::Document report;
+    const auto text = Service().SessionReport(sessionId);
+    report.Parse(text ? text->c_str() : "{}");
+    return report;
+}
+
+bool Cancelled(const rapidjson::Document& report)
+{
+    return report.HasMember("cancelled") && report["cancelled"].IsBool() && report["cancelled"].GetBool();
+}
+
+bool AllVerified(const rapidjson::Document& report)
+{
+    if (!report.HasMember("documents") || !report["documents"].IsArray() || report["documents"].Empty()) {
+        return false;
+    }
+    for (const auto& document : report["documents"].GetArray()) {
+        if (!document.HasMember("signatureValid") || !document["signatureValid"].IsBool() ||
+            !document["signatureValid"].GetBool()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string Joined(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const auto& line : lines) {
+        text += line + "\n";
+    }
+    return text;
+}
+
+class Agent : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(Service().Running()) << Service().Log(); }
+};
+
+TEST_F(Agent, SignModeWithASoftwareTokenKeySignsWithoutAQuestion)
+{
+    AgentRun run("--no-softhsm --nss-certs rsa");
+    ASSERT_TRUE(run.Ready());
+    const auto session = Service().CreateSession(R"({"mode":"SIGN","certificate":"rsa"})");
+    ASSERT_TRUE(session);
+    EXPECT_EQ(run.Run(session->link, {}), 0) << run.Stderr();
+    const auto report = Report(session->sessionId);
+    EXPECT_TRUE(AllVerified(report)) << Service().SessionReport(session->sessionId).value_or("");
+    EXPECT_FALSE(Cancelled(report));
+    EXPECT_TRUE(run.Transcript().empty()) << Joined(run.Transcript());
+}
+
+TEST_F(Agent, ChoosingACertificateOnTheTokenAndTypingItsPinSignsEveryDocument)
+{
+    AgentRun run("--token-certs rsa");
+    ASSERT_TRUE(run.Ready());
+    const auto session = Service().CreateSession(
+        R"({"mode":"SELECT_CERTIFICATE_AND_SIGN","pendingPolls":1,"documents":[{"name":"a.pdf"},{"name":"b.pdf"},{"name":"c.pdf"}]})");
+    ASSERT_TRUE(session);
+    EXPECT_EQ(run.Run(session->link, {"certificate 0", "pin 1234"}), 0) << run.Stderr();
+    const auto report = Report(session->sessionId);
+    EXPECT_TRUE(AllVerified(report)) << Service().SessionReport(session->sessionId).value_or("");
+    const auto transcript = run.Transcript();
+    ASSERT_FALSE(transcript.empty());
+    EXPECT_EQ(transcript.front(), "certificate 1");
+}
+
+TEST_F(Agent, SelectCertificateModeHandsTheChosenCertificateToTheService)
+{
+    AgentRun run("--no-softhsm --nss-certs ec");
+    ASSERT_TRUE(run.Ready());
+    const auto session = Service().CreateSession(R"({"mode":"SELECT_CERTIFICATE"})");
+    ASSERT_TRUE(session);
+    EXPECT_EQ(run.Run(session->link, {"certificate 0"}), 0) << run.Stderr();
+    const auto report = Report(session->sessionId);
+    ASSERT_TRUE(report.HasMember("certificate"));
+    EXPECT_TRUE(report["certificate"].IsString());
+    EXPECT_FALSE(Cancelled(report));
+    EXPECT_EQ(Joined(run.Transcript()), "certificate 1\n");
+}
+
+TEST_F(Agent, RefusalsAndFailuresEndWithTheirMessageAndACancelAtTheService)
+{
+    struct Case {
+        const char* name;
+        const char* tokenOptions;
+        const char* request;
+        std::vector<std::string> answers;
+        const char* message;  // the transcript's message line, "" for none
+    };
+    const Case cases[] = {
+        {"certificate choice closed", "--no-softhsm --nss-certs rsa", "{}", {"certificate-cancel"}, ""},
+        {"certificate not in the store", "--no-softhsm --nss-certs rsa", R"({"mode":"SIGN","certificate":"ec"})", {},
+         "message error Certificate not found!"},
+        {"wrong PIN", "--token-certs rsa", "{}", {"certificate 0", "pin 0000"}, "message error Bad PIN code!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AgentRun run(c.tokenOptions);
+        ASSERT_TRUE(run.Ready());
+        const auto session = Service().CreateSession(c.request);
+        ASSERT_TRUE(session);
+        EXPECT_EQ(run.Run(session->link, c.answers), 0) << run.Stderr();
+        std::vector<std::string> messages;
+        for (const auto& line : run.Transcript()) {
+            if (line.rfind("message ", 0) == 0) {
+                messages.push_back(line);
+            }
+        }
+        if (std::string(c.message).empty()) {
+            EXPECT_TRUE(messages.empty()) << Joined(messages);
+        } else {
+            EXPECT_EQ(messages, std::vector<std::string>{c.message}) << Joined(run.Transcript());
+        }
+        EXPECT_TRUE(Cancelled(Report(session->sessionId)));
+    }
+}
+
+}  // namespace
+}  // namespace nerolin::test
