@@ -51,7 +51,9 @@ SessionWindow::~SessionWindow()
 
 bool SessionWindow::WaitUntilLoaded()
 {
-    // The launch thread posts its last report before it clears the flag.
+    // The window starts the launch thread on its first posted message; the
+    // thread posts its last report before it clears the flag.
+    QCoreApplication::processEvents();
     const bool ended = ProcessEventsUntil([&] { return !window_->IsLoading(); });
     QCoreApplication::processEvents();
     return ended;

@@ -1,13 +1,17 @@
 // Whole runs of the main window against the reference service: the launch
 // thread, the signing worker, their reports, Cancel and the end of a session.
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QFontMetrics>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QMetaObject>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include "app/CLinkListCtrl.h"
 #include "app/CyendoDlg.h"
 #include "tests/app/DialogDriver.h"
 #include "tests/app/SessionWindow.h"
@@ -90,6 +94,7 @@ TEST_F(SigningRun, FailuresShowTheirMessageAndCancelAtTheServiceWhereTheyMust)
         ProviderScript script;
         const char* message;  // "" for no message box
         bool cancelMessage;
+        bool signaturesCleared = false;  // a failed signing step leaves none behind
     };
     const auto failHash = [](SigningResult result) {
         ProviderScript script;
@@ -110,16 +115,17 @@ TEST_F(SigningRun, FailuresShowTheirMessageAndCancelAtTheServiceWhereTheyMust)
         {"find canceled", R"({"mode":"SIGN"})", findCanceled, "", true},
         {"selection failed", "{}", selectFailed, "Failed to select certificate!", true},
         {"selection closed", "{}", selectClosed, "", true},
-        {"wrong PIN", "{}", failHash(SigningResult::PinIncorrect), "Bad PIN code!", true},
-        {"PIN locked", "{}", failHash(SigningResult::PinLocked), "The PIN code is locked.", true},
-        {"signing failed", "{}", failHash(SigningResult::Failed), "Failed to sign hash(es)!", true},
-        {"signing canceled", "{}", failHash(SigningResult::Canceled), "", true},
+        {"wrong PIN", "{}", failHash(SigningResult::PinIncorrect), "Bad PIN code!", true, true},
+        {"PIN locked", "{}", failHash(SigningResult::PinLocked), "The PIN code is locked.", true, true},
+        {"signing failed", "{}", failHash(SigningResult::Failed), "Failed to sign hash(es)!", true, true},
+        {"signing canceled", "{}", failHash(SigningResult::Canceled), "", true, true},
         {"unsigned hashes refused",
          R"({"faults":{"exchange":"unsignedHashes","kind":"serviceError","code":"ERROR","message":"no hashes","endSession":true}})",
          {}, "Error occured during the opertation! | Message: no hashes", false},
         {"signed hashes answered 500", R"({"mode":"SIGN","faults":{"exchange":"signedHashes","kind":"status","status":500}})",
          {}, "Invalid status code!", true},
-        {"service verdict WARNING", R"({"mode":"SIGN","finalCode":"WARNING"})", {}, "Warning!", false},
+        {"service verdict WARNING", R"({"mode":"SIGN","finalCode":"WARNING"})", {},
+         "Warning! | Message: 2 signature(s) verified", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -143,9 +149,8 @@ TEST_F(SigningRun, FailuresShowTheirMessageAndCancelAtTheServiceWhereTheyMust)
             }
         }
         EXPECT_EQ(Cancelled(run.Report()), c.cancelMessage);
-        // A failed run never leaves signatures behind for the service.
-        for (const auto& document : run.Session().documents) {
-            if (c.cancelMessage) {
+        if (c.signaturesCleared) {
+            for (const auto& document : run.Session().documents) {
                 EXPECT_TRUE(document.signedHash.empty());
             }
         }
@@ -261,8 +266,10 @@ TEST_F(SigningRun, UnsupportedVersionAndMissingWhitelistLeaveOnlyCancel)
         ASSERT_TRUE(run.Created());
         setenv("NEROLIN_TEST_WHITELIST_URL", "https://localhost:1/whitelist/whitelist.json", 1);
         ASSERT_TRUE(run.WaitUntilLoaded());
-        EXPECT_EQ(run.Prompts().Messages(),
-                  std::vector<std::string>{"Failed to download the list of the allowed proxy servers!"});
+        // The exchange shows the transport's own text first.
+        const auto messages = run.Prompts().Messages();
+        ASSERT_FALSE(messages.empty());
+        EXPECT_EQ(messages.back(), "Failed to download the list of the allowed proxy servers!");
         EXPECT_EQ(ButtonStates(&run.Window()), "disabled/disabled/Cancel");
     }
 }
@@ -280,6 +287,65 @@ TEST_F(SigningRun, SelectCertificateModeHidesTheDocumentsAndRenamesTheButtons)
     EXPECT_LT(window.height() + 60, signing.Window().height());
     ASSERT_TRUE(signing.WaitUntilLoaded());
     ASSERT_TRUE(selecting.WaitUntilLoaded());
+}
+
+void Click(QWidget* viewport, QPoint point)
+{
+    const QPointF local(point);
+    const QPointF global(viewport->mapToGlobal(point));
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &press);
+    QApplication::sendEvent(viewport, &release);
+}
+
+Qt::CursorShape CursorOver(QWidget* viewport, QPoint point)
+{
+    QMouseEvent move(QEvent::MouseMove, QPointF(point), QPointF(viewport->mapToGlobal(point)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &move);
+    return viewport->cursor().shape();
+}
+
+TEST_F(SigningRun, OnlyTheTextOfHttpsDownloadUrlsActsAsALink)
+{
+    SessionWindow run(Service(), R"({"documents":[)"
+                                 R"({"name":"a.pdf","downloadUrl":"https://example.org/a.pdf"},)"
+                                 R"({"name":"b.pdf","downloadUrl":"http://example.org/b.pdf"},)"
+                                 R"({"name":"c.pdf","downloadUrl":"no url at all"}]})");
+    ASSERT_TRUE(run.Created());
+    ASSERT_TRUE(run.WaitUntilLoaded());
+    QStringList opened;
+    run.Window().SetLinkOpener([&](const QString& url) { opened << url; });
+    auto* list = run.Window().findChild<CLinkListCtrl*>("documentList");
+    ASSERT_EQ(list->topLevelItemCount(), 3);
+    EXPECT_TRUE(list->IsLinkCell(0, 1));
+    EXPECT_FALSE(list->IsLinkCell(0, 0));
+    EXPECT_FALSE(list->IsLinkCell(1, 1));
+    EXPECT_FALSE(list->IsLinkCell(2, 1));
+    EXPECT_EQ(list->CellColor(0, 1), QColor(0, 0, 255));
+    EXPECT_EQ(list->CellColor(1, 1), QColor(0, 0, 0));
+    EXPECT_EQ(list->topLevelItem(2)->text(1), "no url at all");  // shown as plain text
+
+    QWidget* viewport = list->viewport();
+    const auto textOf = [&](int row, int column) {
+        const QRect cell = list->visualRect(list->model()->index(row, column));
+        return QPoint(cell.left() + 8, cell.center().y());
+    };
+    const QRect linkCell = list->visualRect(list->model()->index(0, 1));
+    const QPoint pastTheText(linkCell.left() + QFontMetrics(list->LinkFont()).horizontalAdvance("https://example.org/a.pdf") + 30,
+                             linkCell.center().y());
+    list->setColumnWidth(1, pastTheText.x() - linkCell.left() + 40);
+
+    EXPECT_EQ(CursorOver(viewport, textOf(0, 1)), Qt::PointingHandCursor);
+    EXPECT_EQ(CursorOver(viewport, textOf(0, 0)), Qt::ArrowCursor);
+    EXPECT_EQ(CursorOver(viewport, pastTheText), Qt::ArrowCursor);
+    Click(viewport, textOf(0, 0));
+    Click(viewport, textOf(1, 1));
+    Click(viewport, pastTheText);
+    EXPECT_TRUE(opened.isEmpty());
+    Click(viewport, textOf(0, 1));
+    EXPECT_EQ(opened, QStringList{"https://example.org/a.pdf"});
 }
 
 }  // namespace

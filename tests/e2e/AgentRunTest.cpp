@@ -1,6 +1,7 @@
 // Whole runs of the nerolin program: each signing mode to a verdict of the
 // reference service, the user's refusals, and the failures a user meets.
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -161,8 +162,8 @@ TEST_F(Agent, ChoosingACertificateOnTheTokenAndTypingItsPinSignsEveryDocument)
     const auto report = Report(session->sessionId);
     EXPECT_TRUE(AllVerified(report)) << Service().SessionReport(session->sessionId).value_or("");
     const auto transcript = run.Transcript();
-    ASSERT_FALSE(transcript.empty());
-    EXPECT_EQ(transcript.front(), "certificate 1");
+    EXPECT_NE(std::find(transcript.begin(), transcript.end(), "certificate 1"), transcript.end());
+    EXPECT_NE(std::find(transcript.begin(), transcript.end(), "pin Nerolin Test Token"), transcript.end());
 }
 
 TEST_F(Agent, SelectCertificateModeHandsTheChosenCertificateToTheService)
@@ -192,7 +193,8 @@ TEST_F(Agent, RefusalsAndFailuresEndWithTheirMessageAndACancelAtTheService)
         {"certificate choice closed", "--no-softhsm --nss-certs rsa", "{}", {"certificate-cancel"}, ""},
         {"certificate not in the store", "--no-softhsm --nss-certs rsa", R"({"mode":"SIGN","certificate":"ec"})", {},
          "message error Certificate not found!"},
-        {"wrong PIN", "--token-certs rsa", "{}", {"certificate 0", "pin 0000"}, "message error Bad PIN code!"},
+        {"wrong PIN", "--token-certs rsa", "{}", {"certificate 0", "pin 0000", "pin 0001"},
+         "message error Bad PIN code!"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -210,7 +212,9 @@ TEST_F(Agent, RefusalsAndFailuresEndWithTheirMessageAndACancelAtTheService)
         if (std::string(c.message).empty()) {
             EXPECT_TRUE(messages.empty()) << Joined(messages);
         } else {
-            EXPECT_EQ(messages, std::vector<std::string>{c.message}) << Joined(run.Transcript());
+            // The provider may report the library's own text first.
+            ASSERT_FALSE(messages.empty());
+            EXPECT_EQ(messages.back(), c.message) << Joined(run.Transcript());
         }
         EXPECT_TRUE(Cancelled(Report(session->sessionId)));
     }
