@@ -37,7 +37,7 @@ std::optional<DevPki::TlsFiles> DevPki::TlsIdentity(const std::string& folder, c
     } else {
         files.chain = name;
         std::string base = name;
-        for (const char* suffix : {".chain.pem", ".pem"}) {
+        for (const char* suffix : {".fullchain.pem", ".chain.pem", ".pem"}) {
             std::string s = suffix;
             if (base.size() > s.size() && base.compare(base.size() - s.size(), s.size(), s) == 0) {
                 base.resize(base.size() - s.size());

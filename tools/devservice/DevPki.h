@@ -24,7 +24,8 @@ public:
 
     // A whitelist-host or service TLS identity: NAME is a file name in
     // whitelist/ or service/ without extension, or a path to a chain PEM
-    // whose key lies beside it as the same name with ".key" for ".chain.pem"/".pem".
+    // whose key lies beside it, named as the chain with ".key" for its
+    // ".fullchain.pem", ".chain.pem" or ".pem" (a full chain also sends the root).
     struct TlsFiles {
         std::string chain;
         std::string key;
