@@ -81,15 +81,23 @@ std::string SessionChannel::SocketPath(const std::string& sessionId)
 
 bool SessionChannel::AskOwnerToRaise(const std::string& sessionId)
 {
+    return Ask(sessionId) == Answer::Raised;
+}
+
+SessionChannel::Answer SessionChannel::Ask(const std::string& sessionId)
+{
     QLocalSocket socket;
     socket.connectToServer(QString::fromStdString(SocketPath(sessionId)));
-    if (!socket.waitForConnected(kConnectMilliseconds)) return false;
+    if (!socket.waitForConnected(kConnectMilliseconds)) return Answer::NoOwner;
     socket.write(kRaiseRequest);
-    if (!socket.waitForBytesWritten(kConnectMilliseconds)) return false;
     QByteArray answer;
-    while (!answer.contains('\n') && answer.size() < 64 && socket.waitForReadyRead(kAnswerMilliseconds))
-        answer += socket.readAll();
-    return answer == kRaiseAnswer;
+    if (socket.waitForBytesWritten(kConnectMilliseconds)) {
+        while (!answer.contains('\n') && answer.size() < 64 && socket.waitForReadyRead(kAnswerMilliseconds))
+            answer += socket.readAll();
+    }
+    // Someone listens but did not answer in time: a live owner that is busy,
+    // whose socket must not be taken away.
+    return answer == kRaiseAnswer ? Answer::Raised : Answer::Busy;
 }
 
 SessionChannel::Claim SessionChannel::ClaimSession()
@@ -97,7 +105,7 @@ SessionChannel::Claim SessionChannel::ClaimSession()
     std::string path = SocketPath(sessionId_);
     ClaimLock lock(path + ".lock");
     if (!lock.locked()) return Claim::Unavailable;
-    if (AskOwnerToRaise(sessionId_)) return Claim::RaisedOwner;
+    if (Ask(sessionId_) != Answer::NoOwner) return Claim::RaisedOwner;
 
     // Nobody answered: whatever socket is there belongs to a dead process.
     QLocalServer::removeServer(QString::fromStdString(path));

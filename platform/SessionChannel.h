@@ -19,7 +19,7 @@ class SessionChannel {
 public:
     enum class Claim {
         Owner,          // this process listens now and owns the session
-        RaisedOwner,    // another process owns it and has raised its window
+        RaisedOwner,    // another process owns it and was asked to raise its window
         Unavailable,    // no socket could be made; go on as if alone
     };
 
@@ -40,6 +40,9 @@ public:
     static std::string SocketPath(const std::string& sessionId);
 
 private:
+    enum class Answer { NoOwner, Raised, Busy };
+    static Answer Ask(const std::string& sessionId);
+
     std::string sessionId_;
     std::function<void()> onRaise_;
     std::unique_ptr<QLocalServer> server_;
