@@ -204,5 +204,43 @@ TEST_F(CurlSession, CancelEndsTheSession) {
     EXPECT_EQ(Post(session->sessionUrl, Poll(id)).status, 420);
 }
 
+// Other end-to-end tests rely on each fault kind answering as documented.
+TEST_F(CurlSession, FaultScriptsShapeTheConfigurationAnswer) {
+    struct Case {
+        const char* fault;
+        int status;
+        const char* contentType;
+        const char* bodyStart;  // with ID for the session identifier
+        bool parses;
+    };
+    const Case cases[] = {
+        {R"({"kind":"status","status":503})", 503, "application/json", R"({"sessionId":"ID"})", true},
+        {R"({"kind":"contentType","contentType":"text/html"})", 200, "text/html", R"({"sessionId":"ID","version":"1")", true},
+        {R"({"kind":"badJson"})", 200, "application/json", R"({"sessionId":"ID","code":)", false},
+        {R"({"kind":"otherSessionId"})", 200, "application/json", R"({"sessionId":"ID-other","version")", true},
+        {R"({"kind":"oversized","bytes":3000000})", 200, "application/json", R"({"sessionId":"ID","padding":"xxx)", true},
+        {R"({"kind":"serviceError","code":"WARNING","message":"Busy"})", 420, "application/json",
+         R"({"sessionId":"ID","code":"WARNING","message":"Busy"})", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        auto session = service_->CreateSession(std::string(R"({"faults":[{"exchange":"config",)") + (c.fault + 1) + "]}");
+        ASSERT_TRUE(session);
+        const std::string& id = session->sessionId;
+        CurlReply reply = Post(session->sessionUrl, Poll(id));
+        EXPECT_EQ(reply.status, c.status);
+        EXPECT_EQ(reply.contentType.rfind(c.contentType, 0), 0u) << reply.contentType;
+        std::string start = c.bodyStart;
+        start.replace(start.find("ID"), 2, id);
+        EXPECT_EQ(reply.body.substr(0, start.size()), start);
+        EXPECT_EQ(!Json(reply.body).HasParseError(), c.parses);
+        if (std::string(c.fault).find("oversized") != std::string::npos) {
+            EXPECT_EQ(reply.body.size(), 3000000u);
+        }
+        // The fault was used up: the next fetch is answered normally.
+        EXPECT_EQ(Post(session->sessionUrl, Poll(id)).status, 200);
+    }
+}
+
 }  // namespace
 }  // namespace nerolin::test
