@@ -8,6 +8,8 @@
 
 #include "app/CyendoCommandLineInfo.h"
 #include "app/CyendoDlg.h"
+#include "app/CyendoProxyDlg.h"
+#include "app/UpdateCalls.h"
 #include "app/TestModeRun.h"
 #include "BuildConfig.h"
 #include "common/StringIds.h"
@@ -38,6 +40,10 @@ CyendoApp::CyendoApp(bool hasDisplay) : hasDisplay_(hasDisplay) {}
 
 int CyendoApp::InitInstance(const std::vector<std::u16string>& arguments)
 {
+    // Every run releases the updater at its end, maintenance commands too.
+    struct UpdaterRelease {
+        ~UpdaterRelease() { CleanupUpdates(); }
+    } updaterRelease;
     RegisterEventSource();
     if (build::kDevelopmentBuild) WriteEventEntry(EntryType::Information, "development build");
 
@@ -61,7 +67,6 @@ int CyendoApp::InitInstance(const std::vector<std::u16string>& arguments)
             return RunTestMode(*session) ? 0 : 1;
         }
     }
-    // The update library is prepared here once it exists.
     int status = RunMainWindow(*session);
     return requestRejected ? 1 : status;
 }
@@ -72,7 +77,12 @@ int CyendoApp::RunFlag(const std::u16string& flag)
     if (flag == u"SetProxyLocalMachine") {
         auto key = SettingsKey::OpenMachineForWriting();
         if (!key) return 0;  // no machine file the user may write: nothing to edit
-        // The proxy dialog in machine-wide mode runs here on *key once it exists.
+        if (!hasDisplay_) {
+            std::fprintf(stderr, "Nerolin: no display; the proxy settings cannot be shown\n");
+            return 1;
+        }
+        CyendoProxyDlg dialog(*key, true);
+        dialog.exec();
         return 0;
     }
     if (flag == u"Register") {
@@ -118,6 +128,7 @@ int CyendoApp::RunMainWindow(SigningSession& session)
             std::fprintf(stderr, "Nerolin: no display; the window of session \"%s\" cannot be shown\n", sessionId.c_str());
         return 1;
     }
+    ConfigureUpdates();
     window = std::make_unique<CyendoDlg>(&session);
     window->exec();
     return 0;

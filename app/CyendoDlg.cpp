@@ -18,7 +18,8 @@
 #include "app/SigningReporter.h"
 #include "app/SigningThread.h"
 #include "app/UiText.h"
-#include "app/UpdateCheckOnEnd.h"
+#include "app/CyendoProxyDlg.h"
+#include "app/UpdateCalls.h"
 #include "app/WindowMessages.h"
 #include "common/StringIds.h"
 #include "eventlog/EventLog.h"
@@ -64,6 +65,7 @@ CyendoDlg::CyendoDlg(SigningSession* session, QWidget* parent, ProviderFactory p
     ui_->cancelButton->setText(UiText(strings::kMainCancelButton));
     BuildMenu();
     SetPromptOwner(this);
+    SetMainWindowCloser(this, [this] { CloseForUpdater(); });
 
     ui_->documentList->setHeaderLabels({UiText(strings::kDocumentNameColumn), UiText(strings::kDownloadUrlColumn)});
     ui_->documentList->setIconSize(QSize(16, 16));
@@ -86,6 +88,7 @@ CyendoDlg::CyendoDlg(SigningSession* session, QWidget* parent, ProviderFactory p
 
 CyendoDlg::~CyendoDlg()
 {
+    ClearMainWindowCloser(this);
     // Both threads have reported their end before the window can close; what
     // is left of them is freeing their own objects.
     if (launchThread_.joinable()) {
@@ -111,9 +114,8 @@ void CyendoDlg::BuildMenu()
         }
         menu->addAction(text, this, action);
     };
-    // The updater and the proxy dialog come with their own windows later.
-    addItem(strings::kUpdateMenuItem, true, [] {});
-    addItem(strings::kProxySettingsMenuItem, false, [] {});
+    addItem(strings::kUpdateMenuItem, true, [] { CheckForUpdatesWithUi(); });
+    addItem(strings::kProxySettingsMenuItem, false, [this] { EditUserProxySettings(this); });
     addItem(strings::kSaveEventLogMenuItem, false, [] { SaveEventLog(); });
     addItem(strings::kAboutMenuItem, true, [this] {
         CAboutDlg about(this);
@@ -338,10 +340,33 @@ void CyendoDlg::EndOfSession()
     }
     ui_->cancelButton->setText(UiText(strings::kCloseButton));
     if (ui_->autoCloseCheckBox->isChecked()) {
-        StartUpdateCheckOnEnd(this, true, [this] { QDialog::reject(); });
+        CheckForUpdatesOnEnd(true);
     } else if (!skipUpdateCheck) {
-        StartUpdateCheckOnEnd(this, false, [this] { QDialog::reject(); });
+        CheckForUpdatesOnEnd(false);
     }
+}
+
+void CyendoDlg::CloseForUpdater()
+{
+    // The updater may ask while the launch thread or the worker still uses
+    // the session: the window then closes as soon as that thread is done.
+    if (!loading && !signingRunning) {
+        QDialog::reject();
+        return;
+    }
+    if (findChild<QTimer*>(QStringLiteral("closeWhenIdle")) != nullptr) {
+        return;
+    }
+    auto* timer = new QTimer(this);
+    timer->setObjectName(QStringLiteral("closeWhenIdle"));
+    timer->setInterval(50);
+    connect(timer, &QTimer::timeout, this, [this, timer] {
+        if (!loading && !signingRunning) {
+            timer->stop();
+            QDialog::reject();
+        }
+    });
+    timer->start();
 }
 
 void CyendoDlg::reject()

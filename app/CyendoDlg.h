@@ -68,6 +68,8 @@ private:
     void StartSigning();
     void OnWorkerReport(std::intptr_t slot, std::intptr_t argument);
     void EndOfSession();
+    // CloseMainWindow of the updater: closes without the Cancel rules.
+    void CloseForUpdater();
     void SetMarquee(bool on);
     void SetRange(int maximum);
     void OpenLink(const QString& url);

@@ -1,0 +1,88 @@
+#include "app/CyendoProxyDlg.h"
+
+#include <openssl/crypto.h>
+
+#include "app/UiText.h"
+#include "common/SecretString.h"
+#include "common/StringIds.h"
+#include "platform/Settings.h"
+#include "ui_CyendoProxyDlg.h"
+
+namespace nerolin {
+namespace {
+
+// The password leaves the widget once, into the wiped buffer; the transient
+// copies are overwritten before they are freed.
+SecretString TakeSecret(QLineEdit& edit)
+{
+    QString typed = edit.text();
+    QByteArray utf8 = typed.toUtf8();
+    SecretString secret(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    OPENSSL_cleanse(utf8.data(), static_cast<std::size_t>(utf8.size()));
+    typed.fill(QChar(u'\0'));
+    edit.clear();
+    return secret;
+}
+
+}  // namespace
+
+CyendoProxyDlg::CyendoProxyDlg(SettingsKey& key, bool machineWide, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::CyendoProxyDlg>()), key(key), machineWide(machineWide)
+{
+    ui_->setupUi(this);
+    setWindowTitle(UiText(strings::kProxyTitle));
+    ui_->urlLabel->setText(UiText(strings::kProxyUrlLabel));
+    ui_->usernameLabel->setText(UiText(strings::kProxyUsernameLabel));
+    ui_->passwordLabel->setText(UiText(strings::kProxyPasswordLabel));
+    ui_->okButton->setText(UiText(strings::kProxyOk));
+    ui_->cancelButton->setText(UiText(strings::kProxyCancel));
+
+    ui_->urlEdit->setText(ToQString(key.ReadText(setting::kProxyUrl).value_or("")));
+    ui_->usernameEdit->setText(ToQString(key.ReadText(setting::kProxyUsername).value_or("")));
+    // Shown masked but present, so that OK keeps it.
+    SecretString password;
+    if (ReadProxyPassword(key, machineWide, password)) {
+        ui_->passwordEdit->setText(QString::fromUtf8(password.data(), static_cast<qsizetype>(password.size())));
+    }
+    ui_->urlEdit->setCursorPosition(0);
+    ui_->usernameEdit->setCursorPosition(0);
+    connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    // The first control in the tab order has the focus, as the dialog was
+    // always opened: OK.
+    ui_->okButton->setFocus();
+    adjustSize();
+}
+
+CyendoProxyDlg::~CyendoProxyDlg() = default;
+
+void CyendoProxyDlg::accept()
+{
+    // An emptied URL is stored as the empty text: in the user's file that
+    // means "no proxy", whatever the machine file says.
+    key.WriteText(setting::kProxyUrl, ui_->urlEdit->text().toStdString());
+    key.WriteText(setting::kProxyUsername, ui_->usernameEdit->text().toStdString());
+    WriteProxyPassword(key, machineWide, TakeSecret(*ui_->passwordEdit));
+    key.Sync();
+    QDialog::accept();
+}
+
+void EditUserProxySettings(QWidget* parent)
+{
+    SettingsKey key = SettingsKey::OpenUser();
+    CyendoProxyDlg dialog(key, false, parent);
+    dialog.exec();
+}
+
+bool EditMachineProxySettings()
+{
+    auto key = SettingsKey::OpenMachineForWriting();
+    if (!key) {
+        return false;
+    }
+    CyendoProxyDlg dialog(*key, true);
+    dialog.exec();
+    return true;
+}
+
+}  // namespace nerolin
