@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <thread>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "tests/startup/TempHome.h"
@@ -35,6 +38,24 @@ TEST(DataProtectionTest, UserKeyIsCreatedOncePrivateAndOpensOnlyItsOwnBlobs)
     chmod(UserKeyPath().c_str(), 0644);
     EXPECT_EQ(Unprotect(Scope::User, *blob), std::nullopt);
     EXPECT_EQ(Protect(Scope::User, clear), std::nullopt);
+}
+
+TEST(DataProtectionTest, FirstUsesAtOnceAgreeOnOneKey)
+{
+    TempHome home;
+    std::vector<std::optional<Bytes>> blobs(8);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < blobs.size(); ++i)
+        threads.emplace_back([&blobs, i] { blobs[i] = Protect(Scope::User, Bytes{static_cast<std::uint8_t>(i)}); });
+    for (std::thread& thread : threads) thread.join();
+    for (std::size_t i = 0; i < blobs.size(); ++i) {
+        ASSERT_TRUE(blobs[i]) << i;
+        EXPECT_EQ(Unprotect(Scope::User, *blobs[i]), Bytes{static_cast<std::uint8_t>(i)}) << i;
+    }
+    // No temporary key file is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(std::filesystem::path(UserKeyPath()).parent_path()),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 TEST(DataProtectionTest, MachineScopeOpensForEveryUserOfTheMachine)
