@@ -37,8 +37,11 @@ std::uint32_t HexEnv(const char* name, std::uint32_t fallback)
     return value && *value ? static_cast<std::uint32_t>(std::strtoul(value, nullptr, 16)) : fallback;
 }
 
-std::vector<unsigned char> DecodeBase64(const std::string& text)
+std::vector<unsigned char> DecodeBase64(const std::string& lines)
 {
+    std::string text;
+    for (char c : lines)
+        if (c != '\r' && c != '\n' && c != ' ' && c != '\t') text.push_back(c);
     std::vector<unsigned char> bytes(text.size());
     const int length = EVP_DecodeBlock(bytes.data(), reinterpret_cast<const unsigned char*>(text.data()),
                                        static_cast<int>(text.size()));
