@@ -222,14 +222,18 @@ SigningResult SigningProviderPKCS11::SignHash(const std::string& hashAlgorithm, 
 
     // Tokens with a protected authentication path (a PIN pad) are asked the
     // same way: the PIN dialog is the only way this program logs in.
-    if (token.flags & CKF_LOGIN_REQUIRED) {
+    // NSS may hold the very same module in this process and have logged the
+    // token in already; the login belongs to the whole application, so this
+    // session can use it without asking the user again.
+    CK_SESSION_INFO state{};
+    const bool loggedInElsewhere = functions->C_GetSessionInfo(session.handle(), &state) == CKR_OK &&
+                                   (state.state == CKS_RO_USER_FUNCTIONS || state.state == CKS_RW_USER_FUNCTIONS);
+    if ((token.flags & CKF_LOGIN_REQUIRED) && !loggedInElsewhere) {
         if (!userPin_) {
             userPin_ = Prompts().AskPin(FixedText(token.label));
             if (!userPin_) return SigningResult::Canceled;
         }
         const CK_RV login = session.Login(CKU_USER, userPin_->view());
-        // Another user of the same module in this process (NSS) may have
-        // logged the token in already; its login serves this session too.
         if (login != CKR_OK && login != CKR_USER_ALREADY_LOGGED_IN) {
             WriteReturnValueEntry(EntryType::Error, "C_Login(CKU_USER)", login);
             return LoginResult(login);

@@ -26,7 +26,12 @@ int main(int argc, char** argv)
         return 127;
     }
 
+    // Nothing of the user's: settings, the event store and NSS's default
+    // database all live in a temporary folder.
     nerolin::test::TempDir events;
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"})
+        setenv(name, events.path().c_str(), 1);
+    setenv("XDG_CONFIG_DIRS", (events.path() + "/machine").c_str(), 1);
     nerolin::test::SetEventStorePath(events.path() + "/eventlog.sqlite");
     nerolin::SetSyslogCopies(false);
     nerolin::RegisterEventSource(nerolin::test::EventStorePath());
