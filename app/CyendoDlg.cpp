@@ -6,15 +6,15 @@
 
 #include <QDesktopServices>
 #include <QMenu>
-#include <QMimeDatabase>
 #include <QTimer>
 #include <QUrl>
-#include <curl/curl.h>
 
 #include "BuildConfig.h"
 #include "app/CAboutDlg.h"
+#include "app/DocumentIcon.h"
 #include "app/DocumentLinks.h"
 #include "app/QtPrompts.h"
+#include "app/SessionProvider.h"
 #include "app/SigningReporter.h"
 #include "app/SigningThread.h"
 #include "app/UiText.h"
@@ -25,25 +25,10 @@
 #include "eventlog/EventLog.h"
 #include "eventlog/EventLogExport.h"
 #include "platform/Settings.h"
-#include "app/SessionProvider.h"
 #include "session/SigningSession.h"
 #include "ui_CyendoDlg.h"
 
 namespace nerolin {
-namespace {
-
-QIcon DocumentIcon(const QString& name)
-{
-    // By name only: the document is never on this computer.
-    const QMimeType type = QMimeDatabase().mimeTypeForFile(name, QMimeDatabase::MatchExtension);
-    QIcon icon = QIcon::fromTheme(type.iconName());
-    if (icon.isNull()) {
-        icon = QIcon::fromTheme(type.genericIconName());
-    }
-    return icon;
-}
-
-}  // namespace
 
 CyendoDlg::CyendoDlg(SigningSession* session, QWidget* parent, ProviderFactory providerFactory)
     : QDialog(parent),
