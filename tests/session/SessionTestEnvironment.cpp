@@ -1,0 +1,95 @@
+#include "SessionTestEnvironment.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "../support/TestPki.h"
+#include "eventlog/EventStore.h"
+#include "session/HttpExchange.h"
+
+namespace nerolin::test {
+
+namespace {
+
+std::string home;
+std::shared_ptr<ScriptedPrompts> prompts;
+
+std::string EventStorePath() {
+    return home + "/eventlog.sqlite";
+}
+
+std::vector<StoredEntry> StoredOldestFirst() {
+    auto store = EventStore::OpenForReading(EventStorePath());
+    if (!store) {
+        return {};
+    }
+    std::vector<StoredEntry> entries = store->ReadNewestFirst("Nerolin");
+    return std::vector<StoredEntry>(entries.rbegin(), entries.rend());
+}
+
+class SessionTestEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        char pattern[] = "/tmp/nerolin-session-XXXXXX";
+        home = mkdtemp(pattern);
+        for (const char* variable : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
+            setenv(variable, home.c_str(), 1);
+        }
+        setenv("XDG_CONFIG_DIRS", (home + "/etc-xdg").c_str(), 1);
+        setenv("SSL_CERT_FILE", ServiceCaFile().c_str(), 1);
+        unsetenv("SSL_CERT_DIR");
+        for (const char* variable : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
+            unsetenv(variable);
+        }
+        RegisterEventSource(EventStorePath());
+        prompts = std::make_shared<ScriptedPrompts>();
+        SetUserPrompts(prompts);
+        // Short waits keep the stall cases fast; the agent's own are 30 s and 60 s.
+        ExchangeLimits limits;
+        limits.connectTimeout = std::chrono::milliseconds(5000);
+        limits.idleTimeout = std::chrono::milliseconds(1500);
+        SetExchangeLimits(limits);
+    }
+
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(home, ignored);
+    }
+};
+
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new SessionTestEnvironment);
+
+}  // namespace
+
+const std::string& TestHome() {
+    return home;
+}
+
+ScriptedPrompts& TestPrompts() {
+    return *prompts;
+}
+
+EntryWatch::EntryWatch() : seen_(StoredOldestFirst().size()) {}
+
+std::vector<LoggedEntry> EntryWatch::Entries() const {
+    std::vector<StoredEntry> stored = StoredOldestFirst();
+    std::vector<LoggedEntry> entries;
+    for (std::size_t i = seen_; i < stored.size(); ++i) {
+        entries.push_back({static_cast<EntryType>(stored[i].type),
+                           stored[i].strings.empty() ? std::string() : stored[i].strings.front()});
+    }
+    return entries;
+}
+
+std::vector<std::string> EntryWatch::Texts() const {
+    std::vector<std::string> texts;
+    for (const LoggedEntry& entry : Entries()) {
+        texts.push_back(entry.text);
+    }
+    return texts;
+}
+
+}  // namespace nerolin::test
