@@ -9,7 +9,7 @@ namespace {
 
 // A whitelist host's chain as TLS would verify it: end, intermediate, root.
 struct Chain {
-    std::vector<UniqueX509> owned;
+    std::vector<X509Ptr> owned;
     CertificateChain chain;
     Chain(const char* host, const char* intermediate, const char* root) {
         for (const std::string& path : {PkiPath(std::string("whitelist/") + host + ".pem"),

@@ -1,5 +1,6 @@
 #include "TestHttpsServer.h"
 
+#include <chrono>
 #include <stdexcept>
 
 namespace nerolin::test {
@@ -26,6 +27,11 @@ TestHttpsServer::TestHttpsServer(const std::string& chainPem, const std::string&
         throw std::runtime_error("no port for the test server");
     }
     thread_ = std::thread([this] { server_->listen_after_bind(); });
+    // stop() does nothing to a server that is not running yet, so a test that
+    // ends at once would leave the listener blocked: wait until it runs.
+    for (int i = 0; i < 1000 && !server_->is_running(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 TestHttpsServer::~TestHttpsServer() {
