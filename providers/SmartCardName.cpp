@@ -2,6 +2,8 @@
 
 #include <PCSC/winscard.h>
 
+#include <algorithm>
+
 #include "providers/CardDatabase.h"
 
 namespace nerolin {
@@ -41,6 +43,27 @@ private:
 };
 
 }  // namespace
+
+std::optional<std::vector<std::string>> ListReaders()
+{
+    CardContext context;
+    if (!context.ok()) return std::nullopt;
+    DWORD length = 0;
+    const LONG sized = SCardListReaders(context.get(), nullptr, nullptr, &length);
+    std::vector<std::string> readers;
+    if (sized == SCARD_E_NO_READERS_AVAILABLE) return readers;
+    if (sized != SCARD_S_SUCCESS || length == 0 || length > 65536) return std::nullopt;
+    std::string buffer(length, '\0');
+    if (SCardListReaders(context.get(), nullptr, buffer.data(), &length) != SCARD_S_SUCCESS) return std::nullopt;
+    buffer.resize(std::min<std::size_t>(length, buffer.size()));
+    for (std::size_t start = 0; start < buffer.size() && buffer[start];) {
+        const std::size_t end = buffer.find('\0', start);
+        readers.push_back(buffer.substr(start, end - start));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return readers;
+}
 
 Bytes ReadCardAtr(const std::string& reader)
 {

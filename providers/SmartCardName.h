@@ -4,11 +4,16 @@
 // SCardStatus (SCardGetAttrib is not served by every driver) looked up in
 // the card database.
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "common/Text.h"
 
 namespace nerolin {
+
+// The readers PC/SC knows; nullopt when the service cannot be reached.
+std::optional<std::vector<std::string>> ListReaders();
 
 // The ATR of the card in reader; empty on any PC/SC failure (no service,
 // no such reader, no card).

@@ -1,0 +1,220 @@
+// nerolin-tool tokens: the tokens of a PKCS#11 module, or the card readers,
+// as Nerolin sees them. A support person's second question, after "certs".
+//
+//   nerolin-tool tokens --module NAME|PATH [--pin-stdin]
+//   nerolin-tool tokens
+//
+// With a module (a file name for the library search, or a path): every slot
+// with its token's label and flags, and each certificate with its CKA_ID and
+// whether a private key answers to it, by that identifier or by the
+// identifier of a public key equal to the certificate's. Private keys are
+// often visible only after a login: --pin-stdin reads the user PIN from the
+// first line of standard input and logs in to each token that needs it.
+// Without a module: the PC/SC readers with the ATR of the card in each and
+// the name Nerolin's card database gives it.
+// Exit 0 after listing, 1 when the module cannot be used or PC/SC cannot be
+// reached, 2 for wrong arguments.
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "common/CertificateText.h"
+#include "common/OpenSslOwners.h"
+#include "common/SecretString.h"
+#include "providers/CardDatabase.h"
+#include "providers/Pkcs11KeySearch.h"
+#include "providers/Pkcs11Module.h"
+#include "providers/Pkcs11Session.h"
+#include "providers/SmartCardName.h"
+#include "tools/nerolin-tool/Subcommand.h"
+
+namespace nerolin::tool {
+namespace {
+
+constexpr int kListed = 0;
+constexpr int kUnusable = 1;
+constexpr int kError = 2;
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: nerolin-tool tokens [--module NAME|PATH [--pin-stdin]]\n");
+    return kError;
+}
+
+std::string Trimmed(std::string text)
+{
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
+    return text;
+}
+
+std::string TokenFlags(CK_FLAGS flags)
+{
+    static const std::pair<CK_FLAGS, const char*> kNames[] = {
+        {CKF_TOKEN_INITIALIZED, "TOKEN_INITIALIZED"},
+        {CKF_LOGIN_REQUIRED, "LOGIN_REQUIRED"},
+        {CKF_USER_PIN_INITIALIZED, "USER_PIN_INITIALIZED"},
+        {CKF_PROTECTED_AUTHENTICATION_PATH, "PROTECTED_AUTHENTICATION_PATH"},
+        {CKF_WRITE_PROTECTED, "WRITE_PROTECTED"},
+        {CKF_USER_PIN_COUNT_LOW, "USER_PIN_COUNT_LOW"},
+        {CKF_USER_PIN_FINAL_TRY, "USER_PIN_FINAL_TRY"},
+        {CKF_USER_PIN_LOCKED, "USER_PIN_LOCKED"},
+        {CKF_USER_PIN_TO_BE_CHANGED, "USER_PIN_TO_BE_CHANGED"},
+    };
+    std::string text;
+    for (const auto& [flag, name] : kNames)
+        if (flags & flag) text += (text.empty() ? "" : " ") + std::string(name);
+    return text.empty() ? "none" : text;
+}
+
+std::vector<CK_OBJECT_HANDLE> Certificates(CK_FUNCTION_LIST* functions, CK_SESSION_HANDLE session)
+{
+    std::vector<CK_OBJECT_HANDLE> objects;
+    CK_OBJECT_CLASS certificateClass = CKO_CERTIFICATE;
+    CK_ATTRIBUTE search{CKA_CLASS, &certificateClass, sizeof certificateClass};
+    if (functions->C_FindObjectsInit(session, &search, 1) != CKR_OK) return objects;
+    for (;;) {
+        CK_OBJECT_HANDLE object = CK_INVALID_HANDLE;
+        CK_ULONG found = 0;
+        if (functions->C_FindObjects(session, &object, 1, &found) != CKR_OK || found == 0) break;
+        objects.push_back(object);
+    }
+    functions->C_FindObjectsFinal(session);
+    return objects;
+}
+
+void ListToken(CK_FUNCTION_LIST* functions, CK_SLOT_ID slot, const CK_TOKEN_INFO& token, const SecretString* pin)
+{
+    Pkcs11Session session(functions, slot);
+    const CK_RV opened = session.Open();
+    if (opened != CKR_OK) {
+        std::printf("  %s\n", ReturnValueText("C_OpenSession", opened).c_str());
+        return;
+    }
+    bool loggedIn = false;
+    if (pin && (token.flags & CKF_LOGIN_REQUIRED)) {
+        const CK_RV login = session.Login(CKU_USER, pin->view());
+        loggedIn = login == CKR_OK || login == CKR_USER_ALREADY_LOGGED_IN;
+        if (!loggedIn) std::printf("  %s\n", ReturnValueText("C_Login(CKU_USER)", login).c_str());
+    }
+    const bool keysHidden = (token.flags & CKF_LOGIN_REQUIRED) && !loggedIn;
+
+    const std::vector<CK_OBJECT_HANDLE> objects = Certificates(functions, session.handle());
+    std::printf("  Certificates: %zu\n", objects.size());
+    for (const CK_OBJECT_HANDLE object : objects) {
+        const AttributeRead value = ReadAttribute(functions, session.handle(), object, CKA_VALUE);
+        const AttributeRead id = ReadAttribute(functions, session.handle(), object, CKA_ID);
+        const unsigned char* cursor = value.value.data();
+        X509Ptr certificate(value.ok() ? d2i_X509(nullptr, &cursor, static_cast<long>(value.value.size())) : nullptr);
+        std::printf("  - Subject:     %s\n",
+                    certificate ? CertNameString(certificate.get(), CertNameType::Rdn, 0).c_str() : "(unreadable)");
+        if (certificate) std::printf("    SHA-1:       %s\n", CertThumbprint(certificate.get()).c_str());
+        std::printf("    CKA_ID:      %s\n", id.ok() ? HexEncode(id.value).c_str() : "(unreadable)");
+
+        std::string answer;
+        if (id.ok() && FindPrivateKey(functions, session.handle(), id.value)) {
+            answer = "by identifier";
+        } else {
+            const auto other = FindKeyIdByPublicKey(functions, session.handle(), certificate.get());
+            if (other && FindPrivateKey(functions, session.handle(), *other))
+                answer = "by public key (CKA_ID " + HexEncode(*other) + ")";
+            else if (keysHidden)
+                answer = "not visible before a login (use --pin-stdin)";
+            else
+                answer = "none";
+            if (other && answer.rfind("by ", 0) != 0) answer += "; a public key with CKA_ID " + HexEncode(*other) + " matches";
+        }
+        std::printf("    Private key: %s\n", answer.c_str());
+    }
+}
+
+int ListModule(const std::string& moduleName, const SecretString* pin)
+{
+    Pkcs11Module module;
+    module.Load(moduleName);
+    CK_FUNCTION_LIST* functions = module.functions();
+    if (!functions) {
+        std::fprintf(stderr, "nerolin-tool: %s cannot be used as a PKCS#11 module (see the event log)\n",
+                     moduleName.c_str());
+        return kUnusable;
+    }
+    std::printf("Module: %s\n", module.path().empty() ? moduleName.c_str() : module.path().c_str());
+    CK_ULONG count = 0;
+    CK_RV listed = functions->C_GetSlotList(CK_FALSE, nullptr, &count);
+    std::vector<CK_SLOT_ID> slots(count);
+    if (listed == CKR_OK) listed = functions->C_GetSlotList(CK_FALSE, slots.data(), &count);
+    if (listed != CKR_OK) {
+        std::fprintf(stderr, "nerolin-tool: %s\n", ReturnValueText("C_GetSlotList", listed).c_str());
+        return kUnusable;
+    }
+    slots.resize(std::min<std::size_t>(count, slots.size()));
+    std::printf("Slots: %zu\n", slots.size());
+    for (const CK_SLOT_ID slot : slots) {
+        CK_SLOT_INFO info{};
+        functions->C_GetSlotInfo(slot, &info);
+        std::printf("\nSlot %lu: %s\n", static_cast<unsigned long>(slot), Trimmed(FixedText(info.slotDescription)).c_str());
+        CK_TOKEN_INFO token{};
+        if (!(info.flags & CKF_TOKEN_PRESENT)) {
+            std::printf("  No token\n");
+            continue;
+        }
+        const CK_RV read = functions->C_GetTokenInfo(slot, &token);
+        if (read != CKR_OK) {
+            std::printf("  %s\n", ReturnValueText("C_GetTokenInfo", read).c_str());
+            continue;
+        }
+        std::printf("  Token:       \"%s\"\n", Trimmed(FixedText(token.label)).c_str());
+        std::printf("  Flags:       %s\n", TokenFlags(token.flags).c_str());
+        ListToken(functions, slot, token, pin);
+    }
+    return kListed;
+}
+
+int ListReaders()
+{
+    const auto readers = nerolin::ListReaders();
+    if (!readers) {
+        std::fprintf(stderr, "nerolin-tool: the PC/SC service cannot be reached (is pcscd running?)\n");
+        return kUnusable;
+    }
+    std::printf("Readers: %zu\n", readers->size());
+    const std::vector<CardType> database = CardDatabase();
+    for (const std::string& reader : *readers) {
+        const Bytes atr = ReadCardAtr(reader);
+        const std::string name = CardNamesForAtr(database, atr);
+        std::printf("\nReader: %s\n", reader.c_str());
+        std::printf("  ATR:  %s\n", atr.empty() ? "(no card)" : HexEncode(atr).c_str());
+        if (!atr.empty()) std::printf("  Card: %s\n", name.empty() ? "(not in the card database)" : name.c_str());
+    }
+    return kListed;
+}
+
+int RunTokens(const Arguments& arguments)
+{
+    std::string module;
+    bool pinFromInput = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--module" && i + 1 < arguments.size() && !arguments[i + 1].empty())
+            module = arguments[++i];
+        else if (arguments[i] == "--pin-stdin")
+            pinFromInput = true;
+        else
+            return Usage();
+    }
+    if (module.empty()) return pinFromInput ? Usage() : ListReaders();
+
+    SecretString pin;
+    if (pinFromInput) {
+        std::string line;
+        std::getline(std::cin, line);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        pin.Assign(line);
+        OPENSSL_cleanse(line.data(), line.size());
+    }
+    return ListModule(module, pinFromInput ? &pin : nullptr);
+}
+
+const Registration kTokens{"tokens", "tokens [--module NAME|PATH [--pin-stdin]]", RunTokens};
+
+}  // namespace
+}  // namespace nerolin::tool
