@@ -13,6 +13,7 @@
 #include "app/CAboutDlg.h"
 #include "app/DocumentIcon.h"
 #include "app/DocumentLinks.h"
+#include "app/ProgramIcon.h"
 #include "app/QtPrompts.h"
 #include "app/SessionProvider.h"
 #include "app/SigningReporter.h"
@@ -39,6 +40,7 @@ CyendoDlg::CyendoDlg(SigningSession* session, QWidget* parent, ProviderFactory p
 {
     ui_->setupUi(this);
     setWindowTitle(UiText(strings::kMainTitle));
+    setWindowIcon(ProgramIcon());
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     ui_->sessionIdLabel->setText(UiText(strings::kMainSessionIdLabel));
     ui_->serviceProviderLabel->setText(UiText(strings::kMainServiceProviderLabel));

@@ -63,9 +63,12 @@ TEST(MainWindow, MenuHoldsTheFourCommandsInOrder)
                                   "&About Nerolin..."}));
 }
 
-TEST(MainWindow, AboutBoxNamesVersionAndDevelopmentBuild)
+TEST(MainWindow, AboutBoxShowsTheIconVersionAndDevelopmentBuild)
 {
-    CAboutDlg about(nullptr);
+    SigningSession session;
+    CyendoDlg window(&session);
+    CAboutDlg about(&window);
+    EXPECT_FALSE(Control<QLabel>(&about, "iconLabel")->pixmap().isNull());
     EXPECT_EQ(about.windowTitle(), "About Nerolin");
     const QString expected = build::kDevelopmentBuild ? "Nerolin, Version 1.0.21 (development build)"
                                                       : "Nerolin, Version 1.0.21";
