@@ -12,7 +12,9 @@ namespace {
 // the XDG data folders then serve, Adwaita first.
 void ChooseIconTheme()
 {
-    if (!QIcon::themeName().isEmpty()) {
+    // "hicolor" is only the base every theme inherits: it has no MIME icons.
+    const QString current = QIcon::themeName();
+    if (!current.isEmpty() && current != QLatin1String("hicolor")) {
         return;
     }
     QStringList paths = QIcon::themeSearchPaths();
