@@ -20,6 +20,7 @@
 #include "app/SigningThread.h"
 #include "app/UiText.h"
 #include "app/CyendoProxyDlg.h"
+#include "app/CyendoQRCodeDlg.h"
 #include "app/UpdateCalls.h"
 #include "app/WindowMessages.h"
 #include "common/StringIds.h"
@@ -58,6 +59,7 @@ CyendoDlg::CyendoDlg(SigningSession* session, QWidget* parent, ProviderFactory p
     ui_->documentList->setIconSize(QSize(16, 16));
     ui_->autoCloseCheckBox->setChecked(ReadUserSetting(setting::kAutomaticallyClose, 1) != 0);
 
+    connect(ui_->signWithMobileButton, &QPushButton::clicked, this, &CyendoDlg::SignWithMobile);
     connect(ui_->startSignButton, &QPushButton::clicked, this, &CyendoDlg::StartSigning);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &CyendoDlg::reject);
     connect(ui_->documentList, &CLinkListCtrl::LinkClicked, this, &CyendoDlg::OpenLink);
@@ -330,6 +332,22 @@ void CyendoDlg::EndOfSession()
         CheckForUpdatesOnEnd(true);
     } else if (!skipUpdateCheck) {
         CheckForUpdatesOnEnd(false);
+    }
+}
+
+void CyendoDlg::SignWithMobile()
+{
+    const bool autoClose = ui_->autoCloseCheckBox->isChecked();
+    WriteUserSetting(setting::kAutomaticallyClose, autoClose ? 1 : 0);
+    if (!RunMobileSigning(*session, this)) {
+        return;  // untouched by the mobile side: the user may try again or sign here
+    }
+    ui_->signWithMobileButton->setEnabled(false);
+    ui_->startSignButton->setEnabled(false);
+    if (autoClose) {
+        QDialog::reject();  // over: no Cancel rules and no update check
+    } else {
+        ui_->cancelButton->setText(UiText(strings::kCloseButton));
     }
 }
 

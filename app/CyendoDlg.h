@@ -68,6 +68,8 @@ private:
     void StartSigning();
     void OnWorkerReport(std::intptr_t slot, std::intptr_t argument);
     void EndOfSession();
+    // "Sign with mobile": the QR code dialog, then whether the session is over.
+    void SignWithMobile();
     // CloseMainWindow of the updater: closes without the Cancel rules.
     void CloseForUpdater();
     void SetMarquee(bool on);
