@@ -1,0 +1,48 @@
+// The updater's CloseMainWindow arriving while the signing worker still
+// uses the session: the window closes once the worker is done.
+
+#include <thread>
+
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "app/UpdateCalls.h"
+#include "platform/Settings.h"
+#include "tests/app/DialogDriver.h"
+#include "tests/app/SessionWindow.h"
+#include "tests/startup/TempHome.h"
+
+namespace nerolin::test {
+namespace {
+
+TEST(CloseMainWindow, WaitsForTheRunningWorkerThenCloses)
+{
+    TempHome home;
+    DevService service;
+    ASSERT_TRUE(service.Running()) << service.Log();
+    // Nothing but CloseMainWindow may close the window in this test.
+    WriteUserSetting(setting::kAutomaticallyClose, 0);
+    WriteUserSetting(setting::kSkipUpdateCheckOnEnd, 1);
+
+    SessionWindow run(service, R"({"mode":"SELECT_CERTIFICATE_AND_SIGN","pendingPolls":-1})");
+    ASSERT_TRUE(run.Created());
+    ASSERT_TRUE(run.WaitUntilLoaded());
+    run.ClickStart();
+    ASSERT_TRUE(run.Window().IsSigningRunning());
+
+    std::thread updaterThread(CloseMainWindow);
+    updaterThread.join();
+    // The request has reached the window once it waits for the worker.
+    ASSERT_TRUE(ProcessEventsUntil([&] { return run.Window().findChild<QTimer*>("closeWhenIdle") != nullptr; }));
+    EXPECT_TRUE(run.Window().isVisible());
+    EXPECT_TRUE(run.Window().IsSigningRunning());
+
+    ASSERT_TRUE(service.ReleaseHashes(run.Session().sessionId));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !run.Window().isVisible(); }));
+    EXPECT_FALSE(run.Window().IsSigningRunning());
+    EXPECT_TRUE(AllSignaturesVerified(run.Report()));
+}
+
+}  // namespace
+}  // namespace nerolin::test
