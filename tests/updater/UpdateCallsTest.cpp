@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/CyendoApp.h"
 #include "app/UpdateCalls.h"
 #include "app/UpdateLibrary.h"
 #include "platform/Settings.h"
@@ -106,6 +107,18 @@ TEST_F(UpdateCallsTest, EachSituationCallsInItsOrder)
     library->calls.clear();
     CleanupUpdates();
     EXPECT_EQ(library->calls, (std::vector<std::string>{"cleanup"}));
+}
+
+TEST_F(UpdateCallsTest, RunsWithoutTheMainWindowOnlyReleaseTheUpdater)
+{
+    // A maintenance flag, and a start that cannot show its window.
+    for (const std::u16string& parameter : {std::u16string(u"-NoSuchFlag"), std::u16string()}) {
+        library->calls.clear();
+        std::vector<std::u16string> arguments;
+        if (!parameter.empty()) arguments.push_back(parameter);
+        EXPECT_EQ(CyendoApp(false).InitInstance(arguments), 1);
+        EXPECT_EQ(library->calls, (std::vector<std::string>{"cleanup"}));
+    }
 }
 
 TEST_F(UpdateCallsTest, CloseMainWindowFromAnotherThreadClosesOnTheWindowsThread)
