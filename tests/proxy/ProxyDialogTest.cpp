@@ -6,12 +6,17 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
+#include <QToolButton>
 #include <QPushButton>
 #include <QSettings>
 
 #include <gtest/gtest.h>
 
+#include "app/CyendoDlg.h"
 #include "app/CyendoProxyDlg.h"
+#include "session/SigningSession.h"
+#include "tests/app/DialogDriver.h"
 #include "platform/DataProtection.h"
 #include "platform/Settings.h"
 #include "tests/startup/TempHome.h"
@@ -191,6 +196,27 @@ TEST_F(ProxyDialogTest, TabOrderRunsFromOkThroughTheThreeFields)
     EXPECT_EQ(visited, expected);
     EXPECT_EQ(dialog.focusWidget(), expected.front());
     EXPECT_TRUE(dialog.findChild<QPushButton*>("okButton")->isDefault());
+}
+
+TEST_F(ProxyDialogTest, TheMainWindowsMenuEditsTheUsersFile)
+{
+    TempHome::WriteFile(home.MachineSettings(), "[General]\nProxyURL=http://machine.example\n");
+    SigningSession session;
+    CyendoDlg window(&session);
+    QAction* command = nullptr;
+    for (QAction* action : window.findChild<QToolButton*>("menuButton")->menu()->actions()) {
+        if (action->text() == "Proxy settings...") command = action;
+    }
+    ASSERT_NE(command, nullptr);
+    AnswerNextDialog<CyendoProxyDlg>([](CyendoProxyDlg* dialog) {
+        Type(*dialog, {"http://user.example:8080", "me", "pw"});
+        dialog->accept();
+    });
+    command->trigger();
+    std::string url;
+    EXPECT_FALSE(ReadProxyUrl(url));
+    EXPECT_EQ(url, "http://user.example:8080");
+    EXPECT_EQ(InUse().password, "pw");
 }
 
 TEST_F(ProxyDialogTest, MachineScopeNeedsAnExistingMachineFile)
