@@ -91,8 +91,9 @@ const char* BuiltInRootsPem() {
 }
 
 const std::vector<X509*>& BuiltInRoots() {
-    // Decoded once and kept for the life of the process.
-    static const std::vector<X509*> roots = [] {
+    // Decoded once and kept for the life of the process (on the heap, so the
+    // certificates stay reachable at exit instead of outliving their vector).
+    static const std::vector<X509*>* roots = new std::vector<X509*>([] {
         std::vector<X509*> decoded;
         BioPtr bio(BIO_new_mem_buf(kTrustedRootsPem, static_cast<int>(std::strlen(kTrustedRootsPem))));
         while (bio) {
@@ -103,8 +104,8 @@ const std::vector<X509*>& BuiltInRoots() {
             decoded.push_back(certificate);
         }
         return decoded;
-    }();
-    return roots;
+    }());
+    return *roots;
 }
 
 bool CheckServerTrust(const std::vector<CertificateChain>* chains) {
