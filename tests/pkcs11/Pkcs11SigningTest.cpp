@@ -172,7 +172,7 @@ TEST_F(Pkcs11SigningTest, UnusableAlgorithmOrKeyFailsBeforeAnyModuleCall)
     EXPECT_TRUE(PinTargets().empty());
 }
 
-TEST_F(Pkcs11SigningTest, WrongPinIsKeptUntilEndSigningAndLockedPinIsReported)
+TEST_F(Pkcs11SigningTest, WrongPinIsKeptUntilEndSigning)
 {
     MakeToken();
     auto provider = Provider("rsa");
@@ -190,12 +190,28 @@ TEST_F(Pkcs11SigningTest, WrongPinIsKeptUntilEndSigningAndLockedPinIsReported)
     prompts->QueuePin("1234");
     EXPECT_EQ(provider->SignHash(kSha256, hash.data(), 32, signature), SigningResult::Success);
     EXPECT_EQ(PinTargets().size(), 2u);
+}
 
-    provider->EndSigning();
-    ScopedEnv locked("NEROLIN_SHIM_PIN_LOCKED", "1");
+TEST_F(Pkcs11SigningTest, TokenThatLocksAfterWrongPinsGivesPinLocked)
+{
+    MakeToken();
+    ScopedEnv limit("NEROLIN_LOCKING_LIMIT", "2");
+    auto provider = Provider("rsa", NEROLIN_LOCKING_MODULE);
+    const Bytes hash = TestHash(32);
+    std::string signature;
+    // Each signing session tries one wrong PIN, until the token locks.
+    SigningResult result = SigningResult::PinIncorrect;
+    for (int session = 0; session < 5 && result == SigningResult::PinIncorrect; ++session) {
+        prompts->QueuePin("0000");
+        result = provider->SignHash(kSha256, hash.data(), 32, signature);
+        provider->EndSigning();
+    }
+    EXPECT_EQ(result, SigningResult::PinLocked);
+    // Locked now: even the right PIN is refused.
     prompts->QueuePin("1234");
     EXPECT_EQ(provider->SignHash(kSha256, hash.data(), 32, signature), SigningResult::PinLocked);
     EXPECT_TRUE(events->Has(EntryType::Error, "C_Login(CKU_USER) return value: 0x000000A4"));
+    provider->Finalize();
 }
 
 TEST_F(Pkcs11SigningTest, CanceledPinSendsNothingToTheModule)

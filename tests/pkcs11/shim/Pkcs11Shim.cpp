@@ -5,7 +5,6 @@
 //   NEROLIN_SHIM_TARGET                the real module (default: SoftHSM)
 //   NEROLIN_SHIM_TRACE                 file that gets one line per recorded call
 //   NEROLIN_SHIM_ALREADY_INITIALIZED=1 C_Initialize answers CKR_CRYPTOKI_ALREADY_INITIALIZED
-//   NEROLIN_SHIM_PIN_LOCKED=1          C_Login(CKU_USER) answers CKR_PIN_LOCKED
 //   NEROLIN_SHIM_NO_LOGIN=PIN          the token reports no CKF_LOGIN_REQUIRED; the
 //                                      shim logs the real token in with PIN itself
 
@@ -83,7 +82,6 @@ CK_RV CloseSession(CK_SESSION_HANDLE session)
 CK_RV Login(CK_SESSION_HANDLE session, CK_USER_TYPE type, CK_UTF8CHAR_PTR pin, CK_ULONG length)
 {
     Trace("C_Login " + std::to_string(type));
-    if (type == CKU_USER && Flag("NEROLIN_SHIM_PIN_LOCKED")) return CKR_PIN_LOCKED;
     return real->C_Login(session, type, pin, length);
 }
 
