@@ -33,7 +33,7 @@ private:
     NSSInitContext* context_;
 };
 
-// The folder of a database specification: "sql:DIR", "dbm:DIR" or plain DIR.
+// The folder of a database name as NSS takes it: "sql:DIR", "dbm:DIR" or plain DIR.
 std::string DatabaseFolder(const std::string& database)
 {
     for (const char* prefix : {"sql:", "dbm:", "extern:", "rdb:"}) {
