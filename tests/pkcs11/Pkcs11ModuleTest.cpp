@@ -135,6 +135,9 @@ TEST_F(Pkcs11ModuleTest, SelectCertificateOffersOnlyWhatPassesTheFilter)
     ASSERT_TRUE(chosen == CertificateText("ec") || chosen == CertificateText("rsa"));
     EXPECT_EQ(provider.GetKeyType(), chosen == CertificateText("ec") ? KeyType::EC : KeyType::RSA);
 
+    // Finding a named certificate checks no validity: the expired one is there.
+    EXPECT_EQ(provider.FindCertificate(CertificateText("expired")), SigningResult::Success);
+
     prompts->QueueCertificateChoice(std::nullopt);
     std::string none;
     EXPECT_EQ(provider.SelectCertificate(false, CertificateFilter{}, none), SigningResult::Canceled);

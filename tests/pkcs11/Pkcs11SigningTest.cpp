@@ -172,6 +172,41 @@ TEST_F(Pkcs11SigningTest, UnusableAlgorithmOrKeyFailsBeforeAnyModuleCall)
     EXPECT_TRUE(PinTargets().empty());
 }
 
+TEST_F(Pkcs11SigningTest, FailingModuleCallsAreLoggedAndEveryPathLogsOutAndCloses)
+{
+    MakeToken();
+    auto provider = Provider("rsa");
+    prompts->QueuePin("1234");
+    const std::string trace = StartTrace();
+    const Bytes hash = TestHash(32);
+    const std::pair<const char*, const char*> cases[] = {
+        {"C_SignInit", "C_SignInit return value: 0x00000006"},
+        {"C_Sign", "C_Sign1 return value: 0x00000006"},
+        {"C_FindObjectsInit", "C_FindObjectsInit return value: 0x00000006"},
+    };
+    for (const auto& [call, entry] : cases) {
+        ScopedEnv fail("NEROLIN_SHIM_FAIL", call);
+        std::string signature = "untouched";
+        EXPECT_EQ(provider->SignHash(kSha256, hash.data(), 32, signature), SigningResult::Failed) << call;
+        EXPECT_EQ(signature, "untouched");
+        EXPECT_TRUE(events->Has(EntryType::Error, entry)) << call;
+    }
+    const std::vector<std::string> calls = ReadLines(trace);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "C_Login 1"), 3);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "C_Logout"), 3);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "C_OpenSession"), 3);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "C_CloseSession"), 3);
+
+    // Certificates cannot be gathered: the search fails as a whole.
+    for (const auto& [call, entry] : {std::pair{"C_GetSlotList", "C_GetSlotList1 return value: 0x00000006"},
+                                      std::pair{"C_FindObjectsInit", "C_FindObjectsInit return value: 0x00000006"}}) {
+        ScopedEnv fail("NEROLIN_SHIM_FAIL", call);
+        EventCapture capture;
+        EXPECT_EQ(provider->FindCertificate(CertificateText("rsa")), SigningResult::Failed) << call;
+        EXPECT_TRUE(capture.Has(EntryType::Error, entry)) << call;
+    }
+}
+
 TEST_F(Pkcs11SigningTest, WrongPinIsKeptUntilEndSigning)
 {
     MakeToken();

@@ -5,6 +5,8 @@
 //   NEROLIN_SHIM_TARGET                the real module (default: SoftHSM)
 //   NEROLIN_SHIM_TRACE                 file that gets one line per recorded call
 //   NEROLIN_SHIM_ALREADY_INITIALIZED=1 C_Initialize answers CKR_CRYPTOKI_ALREADY_INITIALIZED
+//   NEROLIN_SHIM_FAIL=NAME             the call NAME (C_GetSlotList, C_FindObjectsInit,
+//                                      C_SignInit, C_Sign) answers CKR_FUNCTION_FAILED
 //   NEROLIN_SHIM_NO_LOGIN=PIN          the token reports no CKF_LOGIN_REQUIRED; the
 //                                      shim logs the real token in with PIN itself
 
@@ -36,6 +38,24 @@ void Trace(const std::string& line)
         std::fprintf(file, "%s\n", line.c_str());
         std::fclose(file);
     }
+}
+
+bool Fails(const char* call)
+{
+    const char* name = std::getenv("NEROLIN_SHIM_FAIL");
+    return name && std::strcmp(name, call) == 0;
+}
+
+CK_RV GetSlotList(CK_BBOOL present, CK_SLOT_ID_PTR list, CK_ULONG_PTR count)
+{
+    if (Fails("C_GetSlotList")) return CKR_FUNCTION_FAILED;
+    return real->C_GetSlotList(present, list, count);
+}
+
+CK_RV FindObjectsInit(CK_SESSION_HANDLE session, CK_ATTRIBUTE_PTR search, CK_ULONG count)
+{
+    if (Fails("C_FindObjectsInit")) return CKR_FUNCTION_FAILED;
+    return real->C_FindObjectsInit(session, search, count);
 }
 
 CK_RV Initialize(CK_VOID_PTR arguments)
@@ -94,6 +114,7 @@ CK_RV Logout(CK_SESSION_HANDLE session)
 CK_RV SignInit(CK_SESSION_HANDLE session, CK_MECHANISM_PTR mechanism, CK_OBJECT_HANDLE key)
 {
     Trace("C_SignInit " + std::to_string(mechanism ? mechanism->mechanism : 0));
+    if (Fails("C_SignInit")) return CKR_FUNCTION_FAILED;
     return real->C_SignInit(session, mechanism, key);
 }
 
@@ -101,6 +122,7 @@ CK_RV Sign(CK_SESSION_HANDLE session, CK_BYTE_PTR data, CK_ULONG length, CK_BYTE
            CK_ULONG_PTR signatureLength)
 {
     if (!signature) Trace("C_Sign " + std::to_string(length));
+    if (Fails("C_Sign")) return CKR_FUNCTION_FAILED;
     return real->C_Sign(session, data, length, signature, signatureLength);
 }
 
@@ -115,6 +137,8 @@ bool Bind()
     shim = *real;
     shim.C_Initialize = Initialize;
     shim.C_Finalize = Finalize;
+    shim.C_GetSlotList = GetSlotList;
+    shim.C_FindObjectsInit = FindObjectsInit;
     shim.C_GetTokenInfo = GetTokenInfo;
     shim.C_OpenSession = OpenSession;
     shim.C_CloseSession = CloseSession;
