@@ -195,8 +195,10 @@ void ReadAnswer(CURL* handle, Transfer& transfer) {
 // One request on its own handle. Returns the transport's code; every other
 // failure is thrown with its text.
 CURLcode Perform(Verb verb, const ServiceUrl& target, const std::string& request, Transfer& transfer) {
+    // Once per process, before any handle: several threads may exchange at once.
+    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     const ExchangeLimits current = CurrentExchangeLimits();
-    EasyPtr easy(curl_easy_init());
+    EasyPtr easy(initialised ? curl_easy_init() : nullptr);
     if (!easy) {
         throw ExchangeFailure("Failed to open request! Server: " + target.host + " Object: " + target.object);
     }
