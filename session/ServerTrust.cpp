@@ -39,9 +39,9 @@ int MatchingRoot(const X509* root) {
     if (key.empty()) {
         return 0;
     }
-    const std::vector<X509*>& roots = BuiltInRoots();
+    const std::vector<X509Ptr>& roots = BuiltInRoots();
     for (std::size_t i = 0; i < roots.size(); ++i) {
-        if (PublicKeyInfo(roots[i]) == key) {
+        if (PublicKeyInfo(roots[i].get()) == key) {
             return static_cast<int>(i) + 1;
         }
     }
@@ -49,11 +49,11 @@ int MatchingRoot(const X509* root) {
 }
 
 bool ChainPasses(const CertificateChain& chain) {
-    const X509* root = chain.empty() ? nullptr : chain.back();
     if (chain.empty()) {
         WriteEventEntry(EntryType::Error, "SSL/TLS connection: Root certificate is missing");
         return false;
     }
+    const X509* root = chain.back();
     const int match = MatchingRoot(root);
     if (match == 0) {
         WriteEventEntry(EntryType::Error,
@@ -90,22 +90,21 @@ const char* BuiltInRootsPem() {
     return kTrustedRootsPem;
 }
 
-const std::vector<X509*>& BuiltInRoots() {
-    // Decoded once and kept for the life of the process (on the heap, so the
-    // certificates stay reachable at exit instead of outliving their vector).
-    static const std::vector<X509*>* roots = new std::vector<X509*>([] {
-        std::vector<X509*> decoded;
+const std::vector<X509Ptr>& BuiltInRoots() {
+    // Decoded once and kept for the life of the process.
+    static const std::vector<X509Ptr> roots = [] {
+        std::vector<X509Ptr> decoded;
         BioPtr bio(BIO_new_mem_buf(kTrustedRootsPem, static_cast<int>(std::strlen(kTrustedRootsPem))));
         while (bio) {
             X509* certificate = PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr);
             if (certificate == nullptr) {
                 break;
             }
-            decoded.push_back(certificate);
+            decoded.emplace_back(certificate);
         }
         return decoded;
-    }());
-    return *roots;
+    }();
+    return roots;
 }
 
 bool CheckServerTrust(const std::vector<CertificateChain>* chains) {

@@ -8,6 +8,8 @@
 
 #include <openssl/x509.h>
 
+#include "common/OpenSslOwners.h"
+
 namespace nerolin {
 
 // End certificate first, root last; not owned.
@@ -19,7 +21,7 @@ bool CheckServerTrust(const std::vector<CertificateChain>* chains);
 
 // The built-in roots in table order, decoded from the PEM built into the
 // program (empty when the build carried none).
-const std::vector<X509*>& BuiltInRoots();
+const std::vector<X509Ptr>& BuiltInRoots();
 // The PEM text itself, for the TLS layer's trust anchors.
 const char* BuiltInRootsPem();
 
