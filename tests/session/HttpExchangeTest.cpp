@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <future>
 
 #include "../support/TestPki.h"
 #include "SessionTestEnvironment.h"
@@ -160,6 +166,55 @@ TEST(HttpExchange, StalledServerIsAbandonedAsATransportFailure) {
     EXPECT_EQ(HttpPostJson(url, kLocalhost, "{}", status, body), SessionError::ConnectionError);
     EXPECT_EQ(watch.Texts(), std::vector<std::string>{"CURLcode: 28 (0x0000001C) - URL: " + url});
     EXPECT_EQ(TestPrompts().Messages(), std::vector<std::string>{"Timeout was reached"});
+}
+
+TEST(HttpExchange, ServerThatNeverCompletesTheHandshakeIsGivenUp) {
+    // A socket that listens but never answers: the kernel completes TCP, TLS never starts.
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const ExchangeLimits saved = CurrentExchangeLimits();
+    ExchangeLimits quick = saved;
+    quick.connectTimeout = std::chrono::milliseconds(500);
+    quick.idleTimeout = std::chrono::milliseconds(60000);  // only the connect limit may end it
+    SetExchangeLimits(quick);
+    TestPrompts().Clear();
+    EntryWatch watch;
+    int status = 0;
+    std::string body;
+    const std::string url = "https://localhost:" + std::to_string(ntohs(address.sin_port)) + "/s";
+    EXPECT_EQ(HttpPostJson(url, kLocalhost, "{}", status, body), SessionError::ConnectionError);
+    EXPECT_EQ(watch.Texts(), std::vector<std::string>{"CURLcode: 28 (0x0000001C) - URL: " + url});
+    SetExchangeLimits(saved);
+    close(listener);
+}
+
+TEST(HttpExchange, ExchangesRunOnSeveralThreadsAtOnce) {
+    auto server = Service([](const httplib::Request& request, httplib::Response& response) {
+        Answer(response, 200, request.body, "application/json");
+    });
+    std::vector<std::future<bool>> runs;
+    for (int thread = 0; thread < 4; ++thread) {
+        runs.push_back(std::async(std::launch::async, [&, thread] {
+            bool allGood = true;
+            for (int i = 0; i < 5; ++i) {
+                const std::string request = "{\"n\":" + std::to_string(thread * 10 + i) + "}";
+                int status = 0;
+                std::string body;
+                allGood = allGood && HttpPostJson(server->Url("/s"), kLocalhost, request, status, body) ==
+                                         SessionError::Ok && body == request;
+            }
+            return allGood;
+        }));
+    }
+    for (auto& run : runs) {
+        EXPECT_TRUE(run.get());
+    }
 }
 
 TEST(HttpExchange, UntrustedServiceCertificateIsTrustedOnlyWhenTheUserSaysSo) {
