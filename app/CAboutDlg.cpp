@@ -1,8 +1,11 @@
 #include "app/CAboutDlg.h"
 
+#include <algorithm>
+
 #include <QPushButton>
 
 #include "BuildConfig.h"
+#include "app/ProgramIcon.h"
 #include "app/UiText.h"
 #include "common/StringIds.h"
 #include "ui_CAboutDlg.h"
@@ -18,11 +21,11 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui
         text += QStringLiteral(" (%1)").arg(UiText(strings::kDevelopmentBuild));
     }
     ui_->versionLabel->setText(text);
-    const QIcon icon = parent != nullptr ? parent->windowIcon() : windowIcon();
-    ui_->iconLabel->setPixmap(icon.pixmap(32, 32));
+    ui_->iconLabel->setPixmap(ProgramIcon().pixmap(32, 32));
     ui_->okButton->setText(UiText(strings::kAboutOk));
     connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
     adjustSize();
+    setMinimumWidth(std::max(width(), 320));
 }
 
 CAboutDlg::~CAboutDlg() = default;

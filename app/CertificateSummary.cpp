@@ -100,6 +100,17 @@ std::optional<CertificateSummary> SummarizeCertificate(const Bytes& der)
     return summary;
 }
 
+QString TwoLines(const QString& fingerprint)
+{
+    // "AB:CD:...": three characters per byte, the last without its colon.
+    const qsizetype bytes = (fingerprint.size() + 1) / 3;
+    if (bytes < 2) {
+        return fingerprint;
+    }
+    const qsizetype cut = (bytes / 2) * 3;
+    return fingerprint.left(cut) + QLatin1Char('\n') + fingerprint.mid(cut);
+}
+
 QString FormatValidityTime(const QDateTime& time)
 {
     if (!time.isValid()) {

@@ -25,6 +25,9 @@ struct CertificateSummary {
 // nullopt when the bytes are not a certificate.
 std::optional<CertificateSummary> SummarizeCertificate(const Bytes& der);
 
+// A long fingerprint split after its middle byte, so the dialogs stay narrow.
+QString TwoLines(const QString& fingerprint);
+
 // A validity time as the user's locale writes a date and time.
 QString FormatValidityTime(const QDateTime& time);
 

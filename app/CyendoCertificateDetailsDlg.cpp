@@ -26,8 +26,9 @@ CyendoCertificateDetailsDlg::CyendoCertificateDetailsDlg(const CertificateSummar
     ui_->serialNumberValue->setText(summary.serialNumber);
     ui_->validFromValue->setText(FormatValidityTime(summary.validFrom));
     ui_->validToValue->setText(FormatValidityTime(summary.validTo));
-    ui_->fingerprintValue->setText(summary.sha256Fingerprint);
+    ui_->fingerprintValue->setText(TwoLines(summary.sha256Fingerprint));
     connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
+    setMinimumWidth(560);
     adjustSize();
 }
 

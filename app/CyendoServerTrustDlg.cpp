@@ -34,13 +34,14 @@ CyendoServerTrustDlg::CyendoServerTrustDlg(const Bytes& certificate, const std::
         ui_->issuerValue->setText(summary->issuer);
         ui_->validFromValue->setText(FormatValidityTime(summary->validFrom));
         ui_->validToValue->setText(FormatValidityTime(summary->validTo));
-        ui_->fingerprintValue->setText(summary->sha256Fingerprint);
+        ui_->fingerprintValue->setText(TwoLines(summary->sha256Fingerprint));
     }
     ui_->reasonValue->setText(ToQString(reason));
 
     connect(ui_->yesButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->noButton, &QPushButton::clicked, this, &QDialog::reject);
     ui_->noButton->setFocus();
+    setMinimumWidth(560);
     adjustSize();
 }
 

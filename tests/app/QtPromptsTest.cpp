@@ -113,7 +113,7 @@ TEST(QtPrompts, UntrustedServerCertificateShowsItsFactsAndDefaultsToNo)
 
     QString fingerprint;
     AnswerNextDialog<CyendoServerTrustDlg>([&](CyendoServerTrustDlg* dialog) {
-        fingerprint = Child<QLabel>(dialog, "fingerprintValue")->text();
+        fingerprint = Child<QLabel>(dialog, "fingerprintValue")->text().remove(u'\n');
         EXPECT_EQ(Child<QLabel>(dialog, "reasonValue")->text(), "self-signed certificate");
         EXPECT_FALSE(Child<QLabel>(dialog, "subjectValue")->text().isEmpty());
         EXPECT_TRUE(Child<QPushButton>(dialog, "noButton")->isDefault());

@@ -12,7 +12,9 @@
 #include <QDir>
 #include <QMetaObject>
 
+#include "app/CAboutDlg.h"
 #include "app/CyendoPINDlg.h"
+#include "app/CyendoServerTrustDlg.h"
 #include "app/CyendoSelectCertificateDlg.h"
 #include "app/QtPrompts.h"
 #include "platform/Settings.h"
@@ -96,6 +98,17 @@ int Take(const QString& directory, const char* language)
             dialog->reject();
         });
         prompts.AskPin("Nerolin Test Token");
+        AnswerNextDialog<CyendoServerTrustDlg>([&](CyendoServerTrustDlg* dialog) {
+            failures += !Save(dialog, directory + "/untrusted-server" + suffix);
+            dialog->reject();
+        });
+        prompts.TrustServerCertificate(LoadCertificateDer(ServiceHost("service-selfsigned").chainPem),
+                                       "self-signed certificate");
+    }
+    {
+        CAboutDlg about(nullptr);
+        about.show();
+        failures += !Save(&about, directory + "/about" + suffix);
     }
     return failures;
 }
