@@ -1,40 +1,33 @@
 #include "session/SessionResult.h"
 
+#include "common/StringIds.h"
 #include "common/StringTable.h"
 
 namespace nerolin {
 
 namespace {
 
-// String ids of the result texts.
-constexpr int kIdOperationAccomplished = 112;
-constexpr int kIdOperationCanceled = 113;
-constexpr int kIdOperationError = 114;
-constexpr int kIdUnknownError = 115;
-constexpr int kIdMessage = 116;
-constexpr int kIdWarning = 145;
-
 void TextOfServerMessage(const ServerMessage& msg, std::string& text, MessageIcon& icon) {
     // Codes are compared exactly; anything unknown is an error.
     if (msg.code == "OK") {
-        text = LoadString(kIdOperationAccomplished);
+        text = LoadString(strings::kResultOk);
         icon = MessageIcon::Information;
     } else if (msg.code == "CANCEL") {
-        text = LoadString(kIdOperationCanceled);
+        text = LoadString(strings::kResultCanceled);
         icon = MessageIcon::Exclamation;
     } else if (msg.code == "WARNING") {
-        text = LoadString(kIdWarning);
+        text = LoadString(strings::kResultWarning);
         icon = MessageIcon::Exclamation;
     } else if (msg.code == "ERROR") {
-        text = LoadString(kIdOperationError);
+        text = LoadString(strings::kResultError);
         icon = MessageIcon::Error;
     } else {
-        text = LoadString(kIdUnknownError);
+        text = LoadString(strings::kResultUnknown);
         icon = MessageIcon::Error;
     }
     if (!msg.message.empty()) {
         text += "\r\n";
-        text += FormatText(LoadString(kIdMessage).c_str(), msg.message.c_str());
+        text += FormatText(LoadString(strings::kResultMessage).c_str(), msg.message.c_str());
     }
 }
 
@@ -47,14 +40,14 @@ bool SessionResultText(int error, const ServerMessage& msg, std::string& text, M
     case 8:
         TextOfServerMessage(msg, text, icon);
         return true;
-    case 1: text = LoadString(122); return true;  // "Bad URL!"
-    case 2: text = LoadString(123); return true;  // "Invalid service type!"
-    case 3: text = LoadString(124); return true;  // "Invalid server!"
+    case 1: text = LoadString(strings::kBadUrl); return true;
+    case 2: text = LoadString(strings::kInvalidServiceType); return true;
+    case 3: text = LoadString(strings::kInvalidServer); return true;
     case 4:
-    case 5: text = LoadString(125); return true;  // "Connection error!"
-    case 6: text = LoadString(126); return true;  // "Invalid status code!"
-    case 7: text = LoadString(127); return true;  // "Bad response!"
-    case 9: text = LoadString(131); return true;  // "Error occurred during the QR code generation!"
+    case 5: text = LoadString(strings::kConnectionError); return true;
+    case 6: text = LoadString(strings::kInvalidStatusCode); return true;
+    case 7: text = LoadString(strings::kBadResponse); return true;
+    case 9: text = LoadString(strings::kQrCodeFailed); return true;
     default: return false;
     }
 }
