@@ -16,6 +16,12 @@ namespace {
 
 const std::string kNerolin = NEROLIN_BINARY_DIR "/bin/nerolin";
 const std::string kNoWindow = "Nerolin: no display; the main window cannot be shown\n";
+// A TEST link runs its exchanges; with the whitelist host pointed at a closed
+// port its run ends at the whitelist download, which shows that the words were
+// read as a link.
+const std::string kClosedWhitelistUrl = "https://127.0.0.1:1/whitelist/whitelist.json";
+const std::string kWhitelistRefused =
+    "Nerolin: Couldn't connect to server\nNerolin: Failed to download the list of the allowed proxy servers!\n";
 
 class StartupTest : public ::testing::Test {
 protected:
@@ -27,7 +33,9 @@ protected:
     };
     Run Start(const std::vector<std::string>& arguments)
     {
-        ChildProcess child(kNerolin, arguments, NoDisplay(), home.root());
+        EnvironmentChanges environment = NoDisplay();
+        environment["NEROLIN_TEST_WHITELIST_URL"] = kClosedWhitelistUrl;
+        ChildProcess child(kNerolin, arguments, environment, home.root());
         int status = child.Wait();
         return {status, child.Stderr()};
     }
@@ -65,9 +73,9 @@ TEST_F(StartupTest, FlagsAndLinksEndWithTheirMessageAndStatus)
         {{" yendo:{}"}, "Nerolin: Invalid URI!\n" + kNoWindow, 1},
         {{"yendo:"}, "Nerolin: Bad request!\n" + kNoWindow, 1},
         {{"yendo:%7B%22sessionUrl%22:%22u%22,%22sessionId%22:%22%22%7D"}, "Nerolin: Bad request!\n" + kNoWindow, 1},
-        {{testLink, "-Register"}, "", 0},  // a link first: handled as a link, the flag is ignored
-        {{R"("yendo:{"sessionUrl":"https://s.example","sessionId":"q","mode":"TEST"}")"}, "", 0},
-        {{R"(yendo:{"sessionUrl":"https://s.example","sessionId":"q","mode":"TEST"})"}, "", 0},
+        {{testLink, "-Register"}, kWhitelistRefused, 1},  // a link first: handled as a link, the flag is ignored
+        {{R"("yendo:{"sessionUrl":"https://s.example","sessionId":"q","mode":"TEST"}")"}, kWhitelistRefused, 1},
+        {{R"(yendo:{"sessionUrl":"https://s.example","sessionId":"q","mode":"TEST"})"}, kWhitelistRefused, 1},
         {{}, kNoWindow, 1},
         {{""}, kNoWindow, 1},
     };
