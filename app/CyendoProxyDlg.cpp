@@ -46,6 +46,7 @@ CyendoProxyDlg::CyendoProxyDlg(SettingsKey& key, bool machineWide, QWidget* pare
     }
     ui_->urlEdit->setCursorPosition(0);
     ui_->usernameEdit->setCursorPosition(0);
+    ui_->passwordEdit->setCursorPosition(0);
     connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     // The first control in the tab order has the focus, as the dialog was

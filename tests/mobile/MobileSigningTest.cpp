@@ -2,8 +2,6 @@
 // mobile side: the QR dialog follows the session's state and the window
 // decides afterwards whether its session is over.
 
-#include <cstdlib>
-
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -67,9 +65,6 @@ TEST_F(MobileSigning, CancelBeforeTheCodeIsReadLeavesTheWindowReady)
             const std::string waiting = run.Session().mode == SessionMode::SignMode ? "Waiting for signed hashes..."
                                                                                      : "Waiting for certificate...";
             EXPECT_TRUE(ProcessEventsUntil([&] { return StateShown(dialog) == waiting; })) << StateShown(dialog);
-            if (const char* directory = std::getenv("NEROLIN_SCREENSHOT_DIR")) {
-                dialog->grab().save(QString::fromUtf8(directory) + "/qr-code-dialog.png");
-            }
             // Enter closes nothing; Cancel only asks the polling thread to stop.
             QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
             QCoreApplication::sendEvent(dialog, &enter);

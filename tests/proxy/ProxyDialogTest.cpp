@@ -1,7 +1,6 @@
 // The proxy dialog reading and writing the user's and the machine's
 // settings files, with the password protected in each file's scope.
 
-#include <cstdlib>
 #include <string>
 
 #include <QApplication>
@@ -63,15 +62,6 @@ protected:
         return Bytes(data.begin(), data.end());
     }
 
-    static void SaveScreenshot(CyendoProxyDlg& dialog)
-    {
-        // Set by whoever refreshes docs/screenshots; tests never need it.
-        if (const char* directory = std::getenv("NEROLIN_SCREENSHOT_DIR")) {
-            dialog.show();
-            dialog.grab().save(QString::fromUtf8(directory) + "/proxy-dialog.png");
-        }
-    }
-
     TempHome home;
 };
 
@@ -91,7 +81,6 @@ TEST_F(ProxyDialogTest, UserScopeShowsAndStoresTheThreeValues)
     EXPECT_EQ(shown.username, "anna");
     EXPECT_EQ(shown.password, "old secret");
     EXPECT_EQ(Edit(dialog, "passwordEdit")->echoMode(), QLineEdit::Password);
-    SaveScreenshot(dialog);
 
     Type(dialog, {"not even a url", "béla", "új jelszó ő"});
     dialog.accept();

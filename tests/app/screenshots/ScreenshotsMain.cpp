@@ -9,11 +9,15 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QDir>
 #include <QMetaObject>
 
 #include "app/CAboutDlg.h"
 #include "app/CyendoPINDlg.h"
+#include "app/CyendoProxyDlg.h"
+#include "app/CyendoQRCodeDlg.h"
 #include "app/CyendoServerTrustDlg.h"
 #include "app/CyendoSelectCertificateDlg.h"
 #include "app/QtPrompts.h"
@@ -104,6 +108,30 @@ int Take(const QString& directory, const char* language)
         });
         prompts.TrustServerCertificate(LoadCertificateDer(ServiceHost("service-selfsigned").chainPem),
                                        "self-signed certificate");
+    }
+    {  // mobile signing and the proxy settings
+        SessionWindow run(service, Request("SELECT_CERTIFICATE_AND_SIGN"));
+        run.WaitUntilLoaded();
+        AnswerNextDialog<CyendoQRCodeDlg>([&](CyendoQRCodeDlg* dialog) {
+            ProcessEventsUntil([&] { return !dialog->findChild<QLabel*>("stateLabel")->text().isEmpty(); });
+            failures += !Save(dialog, directory + "/qr-code" + suffix);
+            dialog->reject();
+        });
+        run.Window().findChild<QPushButton*>("signWithMobileButton")->click();
+
+        SettingsKey key = SettingsKey::OpenUser();
+        key.WriteText(setting::kProxyUrl, "http://proxy.example.org:3128");
+        key.WriteText(setting::kProxyUsername, "anna.kovacs");
+        WriteProxyPassword(key, false, SecretString("example password"));
+        key.Sync();
+        {
+            CyendoProxyDlg proxy(key, false);
+            proxy.show();
+            failures += !Save(&proxy, directory + "/proxy" + suffix);
+        }
+        // The pictures' proxy does not exist: the next sessions go direct.
+        key.WriteText(setting::kProxyUrl, "");
+        key.Sync();
     }
     {
         CAboutDlg about(nullptr);
