@@ -1,6 +1,8 @@
 // Whole runs of the main window against the reference service: the launch
 // thread, the signing worker, their reports, Cancel and the end of a session.
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFontMetrics>
@@ -13,6 +15,7 @@
 
 #include "app/CLinkListCtrl.h"
 #include "app/CyendoDlg.h"
+#include "app/WindowMessages.h"
 #include "tests/app/DialogDriver.h"
 #include "tests/app/SessionWindow.h"
 #include "tests/app/WindowFixture.h"
@@ -249,6 +252,20 @@ TEST_F(SigningRun, StartSigningImmediatelyStartsOnlyWithOne)
             EXPECT_TRUE(run.ProviderCalls().empty());
         }
     }
+}
+
+TEST_F(SigningRun, AStartRequestAfterTheClickStartsNoSecondWorker)
+{
+    SessionWindow run(Service(), R"({"mode":"SIGN"})");
+    ASSERT_TRUE(run.Created());
+    ASSERT_TRUE(run.WaitUntilLoaded());
+    // As when "StartSigningImmediately" posted its start just before the click.
+    run.ClickStart();
+    PostWindowMessage(&run.Window(), UM_START_SIGNING);
+    ASSERT_TRUE(run.WaitUntilFinished());
+    const auto calls = run.ProviderCalls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "Initialize"), 1) << Joined(calls);
+    EXPECT_TRUE(AllSignaturesVerified(run.Report()));
 }
 
 TEST_F(SigningRun, UnsupportedVersionAndMissingWhitelistLeaveOnlyCancel)
