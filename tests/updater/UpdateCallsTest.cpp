@@ -10,10 +10,14 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QThread>
+#include <QMenu>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
 #include "app/CyendoApp.h"
+#include "app/CyendoDlg.h"
+#include "session/SigningSession.h"
 #include "app/UpdateCalls.h"
 #include "app/UpdateLibrary.h"
 #include "platform/Settings.h"
@@ -107,6 +111,16 @@ TEST_F(UpdateCallsTest, EachSituationCallsInItsOrder)
     library->calls.clear();
     CleanupUpdates();
     EXPECT_EQ(library->calls, (std::vector<std::string>{"cleanup"}));
+}
+
+TEST_F(UpdateCallsTest, TheMenusUpdateCommandChecksWithUserInterface)
+{
+    SigningSession session;
+    CyendoDlg window(&session);
+    for (QAction* action : window.findChild<QToolButton*>("menuButton")->menu()->actions()) {
+        if (action->text() == "Update...") action->trigger();
+    }
+    EXPECT_EQ(library->calls, (std::vector<std::string>{"shutdown callback CloseMainWindow", "check with ui"}));
 }
 
 TEST_F(UpdateCallsTest, RunsWithoutTheMainWindowOnlyReleaseTheUpdater)
