@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,8 @@ void StartToMainWindowShown(benchmark::State& state)
         }
         state.SetIterationTime(seconds);
     }
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
 }
 BENCHMARK(StartToMainWindowShown)
     ->UseManualTime()

@@ -1,5 +1,6 @@
 // Tests of app/ need one QApplication for the whole binary.
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <QApplication>
@@ -15,6 +16,14 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string base = home;
+    // Removed after everything else, the event store and settings included,
+    // has written its last byte at exit.
+    static std::string removeAtExit;
+    removeAtExit = base;
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(removeAtExit, ignored);
+    });
     setenv("HOME", home, 1);
     setenv("XDG_CONFIG_HOME", (base + "/config").c_str(), 1);
     setenv("XDG_DATA_HOME", (base + "/data").c_str(), 1);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <QApplication>
@@ -168,5 +169,7 @@ int main(int argc, char** argv)
     for (const char* language : {"en", "hu"}) {
         failures += nerolin::test::Take(directory, language);
     }
+    std::error_code ignored;
+    std::filesystem::remove_all(base, ignored);
     return failures == 0 ? 0 : 1;
 }
