@@ -125,6 +125,9 @@ TEST_F(SigningRun, FailuresShowTheirMessageAndCancelAtTheServiceWhereTheyMust)
         {"unsigned hashes refused",
          R"({"faults":{"exchange":"unsignedHashes","kind":"serviceError","code":"ERROR","message":"no hashes","endSession":true}})",
          {}, "Error occured during the opertation! | Message: no hashes", false},
+        {"certificate answered 500", R"({"faults":{"exchange":"certificate","kind":"status","status":500}})", {},
+         "Invalid status code!", true},
+        {"certificate verdict CANCEL", R"({"mode":"SELECT_CERTIFICATE","finalCode":"CANCEL"})", {}, "*", false},
         {"signed hashes answered 500", R"({"mode":"SIGN","faults":{"exchange":"signedHashes","kind":"status","status":500}})",
          {}, "Invalid status code!", true},
         {"service verdict WARNING", R"({"mode":"SIGN","finalCode":"WARNING"})", {},
@@ -143,7 +146,9 @@ TEST_F(SigningRun, FailuresShowTheirMessageAndCancelAtTheServiceWhereTheyMust)
             EXPECT_TRUE(messages.empty()) << Joined(messages);
         } else {
             ASSERT_EQ(messages.size(), 1u) << Joined(messages);
-            if (std::string(c.message) != "*") {
+            if (std::string(c.message) == "*") {
+                EXPECT_EQ(messages.front().rfind("Operation canceled!", 0), 0u) << messages.front();
+            } else {
                 std::string shown = messages.front();
                 for (std::size_t at; (at = shown.find("\r\n")) != std::string::npos;) {
                     shown.replace(at, 2, " | ");
@@ -268,8 +273,16 @@ TEST_F(SigningRun, AStartRequestAfterTheClickStartsNoSecondWorker)
     EXPECT_TRUE(AllSignaturesVerified(run.Report()));
 }
 
-TEST_F(SigningRun, UnsupportedVersionAndMissingWhitelistLeaveOnlyCancel)
+TEST_F(SigningRun, RefusedConfigurationUnsupportedVersionAndMissingWhitelistLeaveOnlyCancel)
 {
+    {
+        SessionWindow run(Service(), R"({"faults":{"exchange":"config","kind":"serviceError","code":"ERROR","message":"closed"}})");
+        ASSERT_TRUE(run.Created());
+        ASSERT_TRUE(run.WaitUntilLoaded());
+        EXPECT_EQ(run.Prompts().Messages(),
+                  std::vector<std::string>{"Error occured during the opertation!\r\nMessage: closed"});
+        EXPECT_EQ(ButtonStates(&run.Window()), "disabled/disabled/Cancel");
+    }
     {
         SessionWindow run(Service(), R"({"version":"2"})");
         ASSERT_TRUE(run.Created());
