@@ -80,8 +80,10 @@ std::optional<std::string> LaunchJsonFromLink(std::u16string parameter)
     }
 }
 
-std::string LaunchRequestJson(const LaunchRequest& request)
+std::string LaunchRequestJson(const LaunchRequest& request, LaunchModeForm form)
 {
+    const bool ownText = form == LaunchModeForm::AsIs || request.mode == SessionMode::SelectCertificateMode ||
+                         request.mode == SessionMode::SignMode;
     rapidjson::StringBuffer buffer;
     rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
     writer.StartObject();
@@ -90,9 +92,7 @@ std::string LaunchRequestJson(const LaunchRequest& request)
     writer.Key("sessionId");
     writer.String(request.sessionId.data(), static_cast<rapidjson::SizeType>(request.sessionId.size()));
     writer.Key("mode");
-    writer.String(request.mode == SessionMode::SelectCertificateMode || request.mode == SessionMode::SignMode
-                      ? SessionModeText(request.mode)
-                      : SessionModeText(SessionMode::SelectCertificateAndSignMode));
+    writer.String(ownText ? SessionModeText(request.mode) : SessionModeText(SessionMode::SelectCertificateAndSignMode));
     writer.EndObject();
     return std::string(buffer.GetString(), buffer.GetSize());
 }

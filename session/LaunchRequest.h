@@ -47,9 +47,15 @@ bool ParseLaunchRequest(const std::string& json, LaunchRequest& request);
 // nullopt when the parameter is no link ("Invalid URI!").
 std::optional<std::string> LaunchJsonFromLink(std::u16string parameter);
 
+// How LaunchRequestJson writes the mode.
+enum class LaunchModeForm {
+    Link,    // as a link for another agent: a mode other than 0 and 1 is "SELECT_CERTIFICATE_AND_SIGN"
+    AsIs,    // every mode by its own text, "TEST" included
+};
+
 // The compact JSON of a request: "sessionUrl", "sessionId", "mode" in this
-// order; a mode other than 0 and 1 is written "SELECT_CERTIFICATE_AND_SIGN".
-std::string LaunchRequestJson(const LaunchRequest& request);
+// order.
+std::string LaunchRequestJson(const LaunchRequest& request, LaunchModeForm form = LaunchModeForm::Link);
 // "yendo:" + the escaped JSON, as UTF-8; nullopt when a value is not UTF-8.
 // Every link written here reads back to the same JSON through
 // LaunchJsonFromLink.

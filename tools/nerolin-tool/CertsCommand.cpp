@@ -11,11 +11,8 @@
 // database cannot be opened, 2 for wrong arguments or an unreadable filter.
 #include <cstdio>
 #include <ctime>
-#include <fstream>
-#include <sstream>
 #include <string>
 
-#include <rapidjson/document.h>
 
 #include "common/CertificateText.h"
 #include "common/OpenSslOwners.h"
@@ -23,6 +20,7 @@
 #include "filter/CertificateMatching.h"
 #include "providers/NssCertificates.h"
 #include "providers/NssRuntime.h"
+#include "tools/nerolin-tool/FilterFile.h"
 #include "tools/nerolin-tool/Subcommand.h"
 
 namespace nerolin::tool {
@@ -31,22 +29,11 @@ namespace {
 constexpr int kListed = 0;
 constexpr int kNoDatabase = 1;
 constexpr int kError = 2;
-constexpr std::size_t kMaxFilterSize = 16 * 1024 * 1024;
 
 int Usage()
 {
     std::fprintf(stderr, "usage: nerolin-tool certs [--database sql:DIR] [--filters FILE.json] [--check-validity]\n");
     return kError;
-}
-
-bool ReadFilter(const std::string& path, CertificateFilter& filter)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    if (!in || !(text << in.rdbuf()) || text.str().size() > kMaxFilterSize) return false;
-    rapidjson::Document document;
-    document.Parse(text.str().c_str());
-    return !document.HasParseError() && ReadCertificateFilter(document, filter);
 }
 
 std::string TimeText(const ASN1_TIME* time)
@@ -81,8 +68,9 @@ int RunCerts(const Arguments& arguments)
             return Usage();
     }
     CertificateFilter filter;
-    if (!filtersPath.empty() && !ReadFilter(filtersPath, filter)) {
-        std::fprintf(stderr, "nerolin-tool: %s holds no \"filters\" value that Nerolin accepts\n", filtersPath.c_str());
+    std::string error;
+    if (!filtersPath.empty() && !ReadFilterFile(filtersPath, filter, error)) {
+        std::fprintf(stderr, "nerolin-tool: %s\n", error.c_str());
         return kError;
     }
     if (database.empty()) database = CertificateDatabase();

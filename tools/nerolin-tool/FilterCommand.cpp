@@ -7,19 +7,16 @@
 // (exit 0) or "fail" and why (exit 1); a filter that Nerolin would refuse,
 // an unreadable file or wrong arguments exit 2.
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 
 #include <openssl/pem.h>
-#include <rapidjson/document.h>
-#include <rapidjson/error/en.h>
 
 #include "common/OpenSslOwners.h"
 #include "common/Text.h"
 #include "filter/CertificateFilter.h"
 #include "filter/CertificateMatching.h"
+#include "tools/nerolin-tool/FilterFile.h"
 #include "tools/nerolin-tool/Subcommand.h"
 
 namespace nerolin::tool {
@@ -28,23 +25,6 @@ namespace {
 constexpr int kPass = 0;
 constexpr int kFail = 1;
 constexpr int kError = 2;
-// Far above any real filter or certificate; keeps a wrong path to a huge
-// file from eating memory.
-constexpr std::streamoff kMaxFileSize = 16 * 1024 * 1024;
-
-std::optional<std::string> ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0 || size > kMaxFileSize) return std::nullopt;
-    in.seekg(0);
-    std::string text(static_cast<std::size_t>(size), '\0');
-    if (!in.read(text.data(), size)) return std::nullopt;
-    return text;
-}
-
 // PEM when the text holds a certificate frame; otherwise the bytes as they
 // are, so that the filter sees exactly what a provider would hand it.
 std::optional<Bytes> CertificateBytes(const std::string& contents)
@@ -83,24 +63,10 @@ int RunFilter(const Arguments& arguments)
     }
     if (filtersPath.empty() || certificatePath.empty()) return Usage();
 
-    const auto json = ReadWholeFile(filtersPath);
-    if (!json) {
-        std::fprintf(stderr, "nerolin-tool: cannot read %s\n", filtersPath.c_str());
-        return kError;
-    }
-    rapidjson::Document document;
-    document.Parse(json->data(), json->size());
-    if (document.HasParseError()) {
-        std::fprintf(stderr, "nerolin-tool: %s: JSON error at offset %zu: %s\n", filtersPath.c_str(),
-                     document.GetErrorOffset(), rapidjson::GetParseError_En(document.GetParseError()));
-        return kError;
-    }
     CertificateFilter filter;
-    if (!ReadCertificateFilter(document, filter)) {
-        std::fprintf(stderr,
-                     "nerolin-tool: %s: refused: \"filters\" must be an array of objects, with \"keyUsage\" an "
-                     "object and \"acceptedAuthorityKeyIdentifiers\" an array of objects\n",
-                     filtersPath.c_str());
+    std::string error;
+    if (!ReadFilterFile(filtersPath, filter, error)) {
+        std::fprintf(stderr, "nerolin-tool: %s\n", error.c_str());
         return kError;
     }
 

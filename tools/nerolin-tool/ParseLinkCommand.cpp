@@ -11,9 +11,6 @@
 
 #include <QString>
 
-#include <rapidjson/stringbuffer.h>
-#include <rapidjson/writer.h>
-
 #include "common/StringIds.h"
 #include "common/StringTable.h"
 #include "session/LaunchRequest.h"
@@ -39,17 +36,7 @@ int RunParseLink(const Arguments& arguments)
     LaunchRequest request;
     if (!ParseLaunchRequest(*json, request)) return Fail(strings::kBadRequest);
 
-    rapidjson::StringBuffer buffer;
-    rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
-    writer.StartObject();
-    writer.Key("sessionUrl");
-    writer.String(request.sessionUrl.data(), static_cast<rapidjson::SizeType>(request.sessionUrl.size()));
-    writer.Key("sessionId");
-    writer.String(request.sessionId.data(), static_cast<rapidjson::SizeType>(request.sessionId.size()));
-    writer.Key("mode");
-    writer.String(SessionModeText(request.mode));
-    writer.EndObject();
-    std::printf("%s\n", buffer.GetString());
+    std::printf("%s\n", LaunchRequestJson(request, LaunchModeForm::AsIs).c_str());
     return 0;
 }
 
