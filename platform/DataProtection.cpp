@@ -108,7 +108,10 @@ bool UserKey(Key& key)
 {
     std::string path = UserKeyPath();
     if (ReadUserKey(path, key)) return true;
-    if (access(path.c_str(), F_OK) == 0) return false;  // present but unusable: never replace it
+    // Present now: either another process linked it in since our read (it
+    // appears whole, so a second read succeeds), or it is unusable, and then
+    // it is never replaced.
+    if (access(path.c_str(), F_OK) == 0) return ReadUserKey(path, key);
     return CreateUserKey(path) && ReadUserKey(path, key);
 }
 
