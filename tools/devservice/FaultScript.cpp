@@ -24,16 +24,7 @@ std::optional<Fault> ParseOne(const rapidjson::Value& value, std::string& error)
         return std::nullopt;
     }
     Fault fault;
-    auto text = [&](const char* name, std::string& target) {
-        const rapidjson::Value* member = FindMember(value, name);
-        if (!member) return true;
-        if (!member->IsString()) {
-            error = std::string("\"") + name + "\" must be a string";
-            return false;
-        }
-        target.assign(member->GetString(), member->GetStringLength());
-        return true;
-    };
+    auto text = [&](const char* name, std::string& target) { return ReadOptionalText(value, name, target, error); };
     auto integer = [&](const char* name, auto& target, long long low, long long high) {
         const rapidjson::Value* member = FindMember(value, name);
         if (!member) return true;

@@ -20,6 +20,17 @@ const rapidjson::Value* FindMember(const rapidjson::Value& value, const char* na
     return nullptr;
 }
 
+bool ReadOptionalText(const rapidjson::Value& value, const char* name, std::string& target, std::string& error) {
+    const rapidjson::Value* member = FindMember(value, name);
+    if (!member) return true;
+    if (!member->IsString()) {
+        error = std::string("\"") + name + "\" must be a string";
+        return false;
+    }
+    target.assign(member->GetString(), member->GetStringLength());
+    return true;
+}
+
 std::optional<std::string> StringMember(const rapidjson::Value& value, const char* name) {
     const rapidjson::Value* member = FindMember(value, name);
     if (!member || !member->IsString()) return std::nullopt;

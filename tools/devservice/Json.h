@@ -25,6 +25,10 @@ const rapidjson::Value* FindMember(const rapidjson::Value& value, const char* na
 // The member's text when it is a string.
 std::optional<std::string> StringMember(const rapidjson::Value& value, const char* name);
 
+// Reads an optional text member of a request into target: absent leaves
+// target as it is; a member that is not a string sets error and gives false.
+bool ReadOptionalText(const rapidjson::Value& value, const char* name, std::string& target, std::string& error);
+
 // Compact text of a value.
 std::string WriteJson(const rapidjson::Value& value);
 

@@ -26,16 +26,6 @@ bool SafeIdentifier(const std::string& text) {
     return true;
 }
 
-bool Text(const rapidjson::Value& request, const char* name, std::string& target, std::string& error) {
-    const rapidjson::Value* member = FindMember(request, name);
-    if (!member) return true;
-    if (!member->IsString()) {
-        error = std::string("\"") + name + "\" must be a string";
-        return false;
-    }
-    target.assign(member->GetString(), member->GetStringLength());
-    return true;
-}
 
 bool ReadDocuments(const rapidjson::Value& request, DevSession& session, const SessionUrls& urls,
                    std::string& error) {
@@ -65,11 +55,11 @@ bool ReadDocuments(const rapidjson::Value& request, DevSession& session, const S
         document.documentId = "doc-" + number;
         document.name = "document-" + number + ".pdf";
         document.content = "Document " + number + " of session " + session.sessionId;
-        if (!Text(element, "documentId", document.documentId, error)) return false;
+        if (!ReadOptionalText(element, "documentId", document.documentId, error)) return false;
         document.downloadUrl = urls.Document(session.sessionId, document.documentId);
-        if (!Text(element, "name", document.name, error) || !Text(element, "downloadUrl", document.downloadUrl, error) ||
-            !Text(element, "content", document.content, error) ||
-            !Text(element, "unsignedHash", document.unsignedHash, error))
+        if (!ReadOptionalText(element, "name", document.name, error) || !ReadOptionalText(element, "downloadUrl", document.downloadUrl, error) ||
+            !ReadOptionalText(element, "content", document.content, error) ||
+            !ReadOptionalText(element, "unsignedHash", document.unsignedHash, error))
             return false;
         session.documents.push_back(std::move(document));
     }
@@ -91,11 +81,11 @@ std::optional<DevSession> SessionFromRequest(const rapidjson::Value& request, co
     session.message = "Please sign the documents of this session.";
     session.hashAlgorithm = kSha256Oid;
     std::string certificate = "rsa";
-    if (!Text(request, "mode", session.mode, error) || !Text(request, "sessionId", session.sessionId, error) ||
-        !Text(request, "version", session.version, error) || !Text(request, "SPName", session.spName, error) ||
-        !Text(request, "message", session.message, error) || !Text(request, "certificate", certificate, error) ||
-        !Text(request, "hashAlgorithm", session.hashAlgorithm, error) ||
-        !Text(request, "finalCode", session.finalCode, error))
+    if (!ReadOptionalText(request, "mode", session.mode, error) || !ReadOptionalText(request, "sessionId", session.sessionId, error) ||
+        !ReadOptionalText(request, "version", session.version, error) || !ReadOptionalText(request, "SPName", session.spName, error) ||
+        !ReadOptionalText(request, "message", session.message, error) || !ReadOptionalText(request, "certificate", certificate, error) ||
+        !ReadOptionalText(request, "hashAlgorithm", session.hashAlgorithm, error) ||
+        !ReadOptionalText(request, "finalCode", session.finalCode, error))
         return std::nullopt;
     if (session.mode != "SELECT_CERTIFICATE" && session.mode != "SIGN" &&
         session.mode != "SELECT_CERTIFICATE_AND_SIGN" && session.mode != "TEST") {
