@@ -27,7 +27,11 @@ std::string Text(QXmlStreamReader& xml)
 
 std::string SparkleAttribute(const QXmlStreamReader& xml, const char* name)
 {
-    return xml.attributes().value(QLatin1String(kSparkleNamespace), QLatin1String(name)).toString().trimmed().toStdString();
+    return xml.attributes()
+        .value(QLatin1String(kSparkleNamespace), QLatin1String(name))
+        .toString()
+        .trimmed()
+        .toStdString();
 }
 
 std::uint64_t Length(const QXmlStreamReader& xml)

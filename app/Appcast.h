@@ -10,13 +10,13 @@
 namespace nerolin {
 
 struct AppcastItem {
-    std::string version;             // sparkle:version, else sparkle:shortVersionString
-    std::string displayVersion;      // sparkle:shortVersionString, else version
+    std::string version;         // sparkle:version, else sparkle:shortVersionString
+    std::string displayVersion;  // sparkle:shortVersionString, else version
     std::string title;
-    std::string releaseNotesUrl;     // sparkle:releaseNotesLink, else the item's link
+    std::string releaseNotesUrl;  // sparkle:releaseNotesLink, else the item's link
     std::string enclosureUrl;
     std::uint64_t enclosureLength = 0;  // 0 when the feed gives none
-    std::string edSignature;         // Base64 Ed25519 signature of the enclosure
+    std::string edSignature;            // Base64 Ed25519 signature of the enclosure
 };
 
 // The newest item with an enclosure and a version whose sparkle:os is

@@ -4,9 +4,9 @@
 
 #include <QPushButton>
 
-#include "BuildConfig.h"
 #include "app/ProgramIcon.h"
 #include "app/UiText.h"
+#include "BuildConfig.h"
 #include "common/StringIds.h"
 #include "ui_CAboutDlg.h"
 

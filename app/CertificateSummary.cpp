@@ -3,12 +3,12 @@
 #include <ctime>
 #include <memory>
 
-#include <QLocale>
-#include <QTimeZone>
 #include <openssl/asn1.h>
 #include <openssl/bn.h>
 #include <openssl/evp.h>
 #include <openssl/x509.h>
+#include <QLocale>
+#include <QTimeZone>
 
 #include "common/CertificateText.h"
 
@@ -54,8 +54,7 @@ QDateTime ToDateTime(const ASN1_TIME* time)
 
 QString SerialText(const X509* certificate)
 {
-    std::unique_ptr<BIGNUM, BignumFree> number(
-        ASN1_INTEGER_to_BN(X509_get0_serialNumber(certificate), nullptr));
+    std::unique_ptr<BIGNUM, BignumFree> number(ASN1_INTEGER_to_BN(X509_get0_serialNumber(certificate), nullptr));
     if (!number) {
         return {};
     }
@@ -82,15 +81,13 @@ QString Sha256Text(const X509* certificate)
 std::optional<CertificateSummary> SummarizeCertificate(const Bytes& der)
 {
     const unsigned char* cursor = der.data();
-    std::unique_ptr<X509, X509Free> certificate(
-        d2i_X509(nullptr, &cursor, static_cast<long>(der.size())));
+    std::unique_ptr<X509, X509Free> certificate(d2i_X509(nullptr, &cursor, static_cast<long>(der.size())));
     if (!certificate) {
         return std::nullopt;
     }
     CertificateSummary summary;
     summary.subject = QString::fromStdString(CertNameString(certificate.get(), CertNameType::Rdn, 0));
-    summary.issuer = QString::fromStdString(
-        CertNameString(certificate.get(), CertNameType::Rdn, kCertNameIssuerFlag));
+    summary.issuer = QString::fromStdString(CertNameString(certificate.get(), CertNameType::Rdn, kCertNameIssuerFlag));
     summary.issuedTo = CommonNameOr(X509_get_subject_name(certificate.get()), summary.subject);
     summary.issuedBy = CommonNameOr(X509_get_issuer_name(certificate.get()), summary.issuer);
     summary.serialNumber = SerialText(certificate.get());

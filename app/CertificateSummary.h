@@ -12,9 +12,9 @@
 namespace nerolin {
 
 struct CertificateSummary {
-    QString issuedTo;     // common name of the subject, else its whole name
-    QString issuedBy;     // common name of the issuer, else its whole name
-    QString subject;      // distinguished names
+    QString issuedTo;  // common name of the subject, else its whole name
+    QString issuedBy;  // common name of the issuer, else its whole name
+    QString subject;   // distinguished names
     QString issuer;
     QString serialNumber;  // upper-case hexadecimal
     QDateTime validFrom;   // UTC

@@ -9,8 +9,8 @@
 #include "app/CyendoCommandLineInfo.h"
 #include "app/CyendoDlg.h"
 #include "app/CyendoProxyDlg.h"
-#include "app/UpdateCalls.h"
 #include "app/TestModeRun.h"
+#include "app/UpdateCalls.h"
 #include "BuildConfig.h"
 #include "common/StringIds.h"
 #include "common/StringTable.h"
@@ -125,7 +125,8 @@ int CyendoApp::RunMainWindow(SigningSession& session)
         if (sessionId.empty())
             std::fprintf(stderr, "Nerolin: no display; the main window cannot be shown\n");
         else
-            std::fprintf(stderr, "Nerolin: no display; the window of session \"%s\" cannot be shown\n", sessionId.c_str());
+            std::fprintf(stderr, "Nerolin: no display; the window of session \"%s\" cannot be shown\n",
+                         sessionId.c_str());
         return 1;
     }
     ConfigureUpdates();

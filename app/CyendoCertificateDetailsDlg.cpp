@@ -9,7 +9,8 @@
 namespace nerolin {
 
 CyendoCertificateDetailsDlg::CyendoCertificateDetailsDlg(const CertificateSummary& summary, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::CyendoCertificateDetailsDlg>())
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::CyendoCertificateDetailsDlg>())
 {
     ui_->setupUi(this);
     setWindowTitle(UiText(strings::kCertificateDetailsTitle));

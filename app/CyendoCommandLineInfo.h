@@ -10,9 +10,9 @@ namespace nerolin {
 
 class CyendoCommandLineInfo {
 public:
-    int parameterIndex = -1;            // incremented for every parameter seen
+    int parameterIndex = -1;  // incremented for every parameter seen
     bool firstParameterIsFlag = false;
-    std::u16string firstParameter;      // without its "-" or "/"
+    std::u16string firstParameter;  // without its "-" or "/"
 
     // The arguments after the program name, as the system split them.
     //

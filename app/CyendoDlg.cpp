@@ -9,8 +9,9 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "BuildConfig.h"
 #include "app/CAboutDlg.h"
+#include "app/CyendoProxyDlg.h"
+#include "app/CyendoQRCodeDlg.h"
 #include "app/DocumentIcon.h"
 #include "app/DocumentLinks.h"
 #include "app/ProgramIcon.h"
@@ -19,10 +20,9 @@
 #include "app/SigningReporter.h"
 #include "app/SigningThread.h"
 #include "app/UiText.h"
-#include "app/CyendoProxyDlg.h"
-#include "app/CyendoQRCodeDlg.h"
 #include "app/UpdateCalls.h"
 #include "app/WindowMessages.h"
+#include "BuildConfig.h"
 #include "common/StringIds.h"
 #include "eventlog/EventLog.h"
 #include "eventlog/EventLogExport.h"
@@ -160,20 +160,11 @@ void CyendoDlg::showEvent(QShowEvent* event)
 void CyendoDlg::HandleMessage(const WindowMessageEvent& message)
 {
     switch (message.message) {
-    case UM_START_LAUNCH:
-        StartLaunch();
-        break;
-    case UM_LAUNCH_PROGRESS:
-        OnLaunchProgress(message.wParam, message.lParam);
-        break;
-    case UM_WORKER_REPORT:
-        OnWorkerReport(message.wParam, message.lParam);
-        break;
-    case UM_START_SIGNING:
-        StartSigning();
-        break;
-    default:
-        break;
+    case UM_START_LAUNCH: StartLaunch(); break;
+    case UM_LAUNCH_PROGRESS: OnLaunchProgress(message.wParam, message.lParam); break;
+    case UM_WORKER_REPORT: OnWorkerReport(message.wParam, message.lParam); break;
+    case UM_START_SIGNING: StartSigning(); break;
+    default: break;
     }
 }
 
@@ -194,19 +185,14 @@ void CyendoDlg::StartLaunch()
 void CyendoDlg::OnLaunchProgress(std::intptr_t wParam, std::intptr_t lParam)
 {
     switch (wParam) {
-    case kLaunchStepBegins:
-        SetMarquee(true);
-        break;
-    case kLaunchStepEnded:
-        SetMarquee(false);
-        break;
+    case kLaunchStepBegins: SetMarquee(true); break;
+    case kLaunchStepEnded: SetMarquee(false); break;
     case kLaunchDone:
         if (lParam != 0) {
             ShowConfiguration();
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -294,29 +280,20 @@ void CyendoDlg::StartSigning()
 void CyendoDlg::OnWorkerReport(std::intptr_t slot, std::intptr_t argument)
 {
     switch (slot) {
-    case kReportStartMarquee:
-        SetMarquee(true);
-        break;
-    case kReportStopMarquee:
-        SetMarquee(false);
-        break;
+    case kReportStartMarquee: SetMarquee(true); break;
+    case kReportStopMarquee: SetMarquee(false); break;
     case kReportSetProgressFull:
         SetRange(1);
         position_ = 1;
         SetMarquee(marquee_);
         break;
-    case kReportSetProgressRange:
-        SetRange(static_cast<int>(argument));
-        break;
+    case kReportSetProgressRange: SetRange(static_cast<int>(argument)); break;
     case kReportSetProgressStep:
         position_ = static_cast<int>(argument) + 1;
         SetMarquee(marquee_);
         break;
-    case kReportFinished:
-        EndOfSession();
-        break;
-    default:
-        break;
+    case kReportFinished: EndOfSession(); break;
+    default: break;
     }
 }
 

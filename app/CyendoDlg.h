@@ -33,8 +33,7 @@ public:
 
     // session is not owned and must outlive the window. Without a factory
     // every signing run gets a fresh composite provider.
-    explicit CyendoDlg(SigningSession* session, QWidget* parent = nullptr,
-                       ProviderFactory providerFactory = {});
+    explicit CyendoDlg(SigningSession* session, QWidget* parent = nullptr, ProviderFactory providerFactory = {});
     ~CyendoDlg() override;
 
     // Shows the window on top of the others (a second start with this session).

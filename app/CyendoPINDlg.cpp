@@ -9,7 +9,8 @@
 namespace nerolin {
 
 CyendoPINDlg::CyendoPINDlg(const std::string& target, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::CyendoPINDlg>())
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::CyendoPINDlg>())
 {
     ui_->setupUi(this);
     setWindowTitle(UiText(strings::kPinTitle));

@@ -27,7 +27,10 @@ SecretString TakeSecret(QLineEdit& edit)
 }  // namespace
 
 CyendoProxyDlg::CyendoProxyDlg(SettingsKey& key, bool machineWide, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::CyendoProxyDlg>()), key(key), machineWide(machineWide)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::CyendoProxyDlg>()),
+      key(key),
+      machineWide(machineWide)
 {
     ui_->setupUi(this);
     setWindowTitle(UiText(strings::kProxyTitle));

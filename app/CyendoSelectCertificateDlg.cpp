@@ -15,9 +15,9 @@ constexpr int kIndexRole = Qt::UserRole;
 
 }  // namespace
 
-CyendoSelectCertificateDlg::CyendoSelectCertificateDlg(const std::vector<Bytes>& certificates,
-                                                       QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::CyendoSelectCertificateDlg>())
+CyendoSelectCertificateDlg::CyendoSelectCertificateDlg(const std::vector<Bytes>& certificates, QWidget* parent)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::CyendoSelectCertificateDlg>())
 {
     ui_->setupUi(this);
     setWindowTitle(UiText(strings::kSelectCertificateTitle));
@@ -46,8 +46,7 @@ CyendoSelectCertificateDlg::CyendoSelectCertificateDlg(const std::vector<Bytes>&
         ui_->certificateList->resizeColumnToContents(column);
     }
 
-    connect(ui_->certificateList, &QTreeWidget::itemSelectionChanged, this,
-            &CyendoSelectCertificateDlg::UpdateButtons);
+    connect(ui_->certificateList, &QTreeWidget::itemSelectionChanged, this, &CyendoSelectCertificateDlg::UpdateButtons);
     connect(ui_->certificateList, &QTreeWidget::itemDoubleClicked, this, &QDialog::accept);
     connect(ui_->detailsButton, &QPushButton::clicked, this, &CyendoSelectCertificateDlg::ShowDetails);
     connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);

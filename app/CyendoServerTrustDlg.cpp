@@ -10,9 +10,9 @@
 
 namespace nerolin {
 
-CyendoServerTrustDlg::CyendoServerTrustDlg(const Bytes& certificate, const std::string& reason,
-                                           QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::CyendoServerTrustDlg>())
+CyendoServerTrustDlg::CyendoServerTrustDlg(const Bytes& certificate, const std::string& reason, QWidget* parent)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::CyendoServerTrustDlg>())
 {
     ui_->setupUi(this);
     setWindowTitle(UiText(strings::kUntrustedServerTitle));

@@ -2,10 +2,7 @@
 
 // The resources live in a static library: nothing would pull their
 // registration into the program unless it is named here.
-static void InitIconResources()
-{
-    Q_INIT_RESOURCE(nerolin_icons);
-}
+static void InitIconResources() { Q_INIT_RESOURCE(nerolin_icons); }
 
 namespace nerolin {
 

@@ -22,13 +22,10 @@ QPointer<QWidget> promptOwner;
 QMessageBox::Icon ToQtIcon(MessageIcon icon)
 {
     switch (icon) {
-    case MessageIcon::Error:
-        return QMessageBox::Critical;
+    case MessageIcon::Error: return QMessageBox::Critical;
     case MessageIcon::Warning:
-    case MessageIcon::Exclamation:
-        return QMessageBox::Warning;
-    case MessageIcon::Information:
-        break;
+    case MessageIcon::Exclamation: return QMessageBox::Warning;
+    case MessageIcon::Information: break;
     }
     return QMessageBox::Information;
 }
@@ -46,10 +43,7 @@ QString NameFilter(const std::pair<std::string, std::string>& filter)
 
 }  // namespace
 
-void SetPromptOwner(QWidget* owner)
-{
-    promptOwner = owner;
-}
+void SetPromptOwner(QWidget* owner) { promptOwner = owner; }
 
 void QtPrompts::ShowMessage(const std::string& text, MessageIcon icon)
 {

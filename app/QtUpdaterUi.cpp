@@ -17,10 +17,7 @@
 namespace nerolin {
 namespace {
 
-QString Text(int id)
-{
-    return QString::fromStdString(LoadString(id));
-}
+QString Text(int id) { return QString::fromStdString(LoadString(id)); }
 
 template <typename Function>
 void OnUiThread(Function function)
@@ -48,8 +45,8 @@ bool IsWebAddress(const QUrl& url)
 void QtUpdaterUi::ShowUpToDate(const std::string& currentVersion)
 {
     OnUiThread([currentVersion] {
-        ShowBox(QMessageBox::Information,
-                QString::fromStdString(FormatText(LoadString(strings::kUpdateUpToDate).c_str(), currentVersion.c_str())));
+        ShowBox(QMessageBox::Information, QString::fromStdString(FormatText(
+                                              LoadString(strings::kUpdateUpToDate).c_str(), currentVersion.c_str())));
     });
 }
 
@@ -61,7 +58,8 @@ void QtUpdaterUi::ShowCheckFailed()
 void QtUpdaterUi::ShowInstallFailed(bool badSignature)
 {
     OnUiThread([badSignature] {
-        ShowBox(QMessageBox::Critical, Text(badSignature ? strings::kUpdateBadSignature : strings::kUpdateDownloadFailed));
+        ShowBox(QMessageBox::Critical,
+                Text(badSignature ? strings::kUpdateBadSignature : strings::kUpdateDownloadFailed));
     });
 }
 
@@ -74,8 +72,8 @@ void QtUpdaterUi::OfferUpdate(Updater& updater, const AppcastItem& item, const s
         dialog->setWindowModality(Qt::ApplicationModal);
         dialog->setWindowTitle(Text(strings::kUpdateTitle));
         auto* layout = new QVBoxLayout(dialog);
-        auto* text = new QLabel(QString::fromStdString(FormatText(LoadString(strings::kUpdateAvailable).c_str(),
-                                                                  item.displayVersion.c_str(), currentVersion.c_str())));
+        auto* text = new QLabel(QString::fromStdString(FormatText(
+            LoadString(strings::kUpdateAvailable).c_str(), item.displayVersion.c_str(), currentVersion.c_str())));
         text->setWordWrap(true);
         text->setMinimumWidth(360);
         layout->addWidget(text);

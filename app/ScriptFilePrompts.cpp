@@ -11,14 +11,10 @@ namespace {
 const char* IconName(MessageIcon icon)
 {
     switch (icon) {
-    case MessageIcon::Error:
-        return "error";
-    case MessageIcon::Warning:
-        return "warning";
-    case MessageIcon::Exclamation:
-        return "exclamation";
-    case MessageIcon::Information:
-        break;
+    case MessageIcon::Error: return "error";
+    case MessageIcon::Warning: return "warning";
+    case MessageIcon::Exclamation: return "exclamation";
+    case MessageIcon::Information: break;
     }
     return "information";
 }

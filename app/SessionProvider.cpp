@@ -4,9 +4,6 @@
 
 namespace nerolin {
 
-std::unique_ptr<SigningProvider> MakeSessionProvider()
-{
-    return std::make_unique<SigningProviderTvr>();
-}
+std::unique_ptr<SigningProvider> MakeSessionProvider() { return std::make_unique<SigningProviderTvr>(); }
 
 }  // namespace nerolin

@@ -10,10 +10,10 @@ namespace nerolin {
 class SigningReporter {
 public:
     virtual ~SigningReporter() = default;
-    virtual void Finished() = 0;                 // slot 1: the worker has ended, whatever the outcome
-    virtual void StartMarquee() = 0;             // slot 2: a step of unknown length begins
-    virtual void StopMarquee() = 0;              // slot 3
-    virtual void SetProgressFull() = 0;          // slot 4
+    virtual void Finished() = 0;                   // slot 1: the worker has ended, whatever the outcome
+    virtual void StartMarquee() = 0;               // slot 2: a step of unknown length begins
+    virtual void StopMarquee() = 0;                // slot 3
+    virtual void SetProgressFull() = 0;            // slot 4
     virtual void SetProgressRange(int count) = 0;  // slot 5: the signing step has count hashes
     virtual void SetProgressStep(int index) = 0;   // slot 6: hash index (zero-based) is signed
 };

@@ -11,21 +11,18 @@
 namespace nerolin {
 namespace {
 
-void ShowError(int id)
-{
-    Prompts().ShowMessage(LoadString(id), MessageIcon::Error);
-}
+void ShowError(int id) { Prompts().ShowMessage(LoadString(id), MessageIcon::Error); }
 
-bool CodeIsOk(const ServerMessage& message)
-{
-    return message.code == "OK";
-}
+bool CodeIsOk(const ServerMessage& message) { return message.code == "OK"; }
 
 // What the worker does between its prologue and its epilogue.
 class SigningRun {
 public:
     explicit SigningRun(SigningThreadParam& param)
-        : param_(param), session_(*param.session), provider_(*param.provider), reporter_(*param.reporter)
+        : param_(param),
+          session_(*param.session),
+          provider_(*param.provider),
+          reporter_(*param.reporter)
     {
     }
 
@@ -81,8 +78,7 @@ private:
     {
         reporter_.StartMarquee();
         const bool checkValidity = ReadUserSetting(setting::kCheckCertificateValidity, 1) != 0;
-        const SigningResult result =
-            provider_.SelectCertificate(checkValidity, session_.filter, session_.certificate);
+        const SigningResult result = provider_.SelectCertificate(checkValidity, session_.filter, session_.certificate);
         if (result != SigningResult::Success) {
             session_.certificate.clear();
         }
@@ -184,8 +180,7 @@ private:
         provider_.EndSigning();
 
         switch (result) {
-        case SigningResult::Success:
-            break;
+        case SigningResult::Success: break;
         case SigningResult::PinIncorrect:
             ShowError(strings::kBadPin);
             EndWithCancel();

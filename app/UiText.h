@@ -8,14 +8,8 @@
 
 namespace nerolin {
 
-inline QString UiText(int id)
-{
-    return QString::fromStdString(LoadString(id));
-}
+inline QString UiText(int id) { return QString::fromStdString(LoadString(id)); }
 
-inline QString ToQString(const std::string& utf8)
-{
-    return QString::fromStdString(utf8);
-}
+inline QString ToQString(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 }  // namespace nerolin

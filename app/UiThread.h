@@ -30,12 +30,12 @@ auto RunOnUiThread(Function&& function) -> std::invoke_result_t<Function>
         return function();
     }
     if constexpr (std::is_void_v<Result>) {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { function(); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [&] { function(); }, Qt::BlockingQueuedConnection);
     } else {
         std::optional<Result> result;
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { result.emplace(function()); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [&] { result.emplace(function()); }, Qt::BlockingQueuedConnection);
         return std::move(*result);
     }
 }

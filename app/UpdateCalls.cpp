@@ -54,10 +54,7 @@ void CheckForUpdatesOnEnd(bool closing)
     updates.CheckUpdateWithoutUi();
 }
 
-void CleanupUpdates()
-{
-    Updates().Cleanup();
-}
+void CleanupUpdates() { Updates().Cleanup(); }
 
 void CloseMainWindow()
 {

@@ -124,8 +124,8 @@ bool Transfer(const std::string& url, Sink& sink, std::string& error)
 
 }  // namespace
 
-bool HttpsGetText(const std::string& url, std::size_t maxSize, const std::atomic<bool>& abort,
-                  std::string& body, std::string& error)
+bool HttpsGetText(const std::string& url, std::size_t maxSize, const std::atomic<bool>& abort, std::string& body,
+                  std::string& error)
 {
     body.clear();
     Sink sink;

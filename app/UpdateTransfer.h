@@ -18,8 +18,8 @@ struct TransferLimits {
 };
 
 // GET into body; false with a short reason in error.
-bool HttpsGetText(const std::string& url, std::size_t maxSize, const std::atomic<bool>& abort,
-                  std::string& body, std::string& error);
+bool HttpsGetText(const std::string& url, std::size_t maxSize, const std::atomic<bool>& abort, std::string& body,
+                  std::string& error);
 
 // GET into the file at path (created or truncated, mode 0600). A transfer
 // that fails or exceeds maxSize leaves no file behind.

@@ -6,9 +6,9 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-#include "BuildConfig.h"
 #include "app/UpdateSignature.h"
 #include "app/UpdateTransfer.h"
+#include "BuildConfig.h"
 #include "eventlog/EventLog.h"
 #include "platform/Settings.h"
 #include "platform/XdgDirectories.h"
@@ -21,8 +21,8 @@ std::string SafeFileName(const std::string& url)
     const std::string name = QUrl(QString::fromStdString(url)).fileName().toStdString();
     bool safe = !name.empty() && name.front() != '.' && name.size() <= 200;
     for (char c : name) {
-        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                             c == '.' || c == '-' || c == '_' || c == '+';
+        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                             c == '-' || c == '_' || c == '+';
         safe = safe && allowed;
     }
     return safe ? name : std::string("nerolin-update");
@@ -35,18 +35,14 @@ Updater::Options Updater::DefaultOptions()
     Options options;
     options.currentVersion = build::kVersion;
     options.publicKeyBase64 = build::kUpdatePublicKey;
-    options.downloadDirectory =
-        QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation).toStdString() +
-        "/Tavorel/Nerolin/updates";
+    options.downloadDirectory = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation).toStdString() +
+                                "/Tavorel/Nerolin/updates";
     return options;
 }
 
 Updater::Updater(std::shared_ptr<UpdaterUi> ui, Options options) : ui_(std::move(ui)), options_(std::move(options)) {}
 
-Updater::~Updater()
-{
-    Cleanup();
-}
+Updater::~Updater() { Cleanup(); }
 
 void Updater::SetRegistryPath(const std::string& path)
 {
@@ -77,17 +73,14 @@ void Updater::CheckUpdateWithoutUi() { Enqueue({Task::Kind::Check, false, {}}); 
 void Updater::AnswerOffer(const AppcastItem& item, UpdateChoice choice)
 {
     switch (choice) {
-    case UpdateChoice::Install:
-        Enqueue({Task::Kind::Install, true, item});
-        return;
+    case UpdateChoice::Install: Enqueue({Task::Kind::Install, true, item}); return;
     case UpdateChoice::Skip: {
         auto key = SettingsKey::OpenUser();
         key.WriteText(kSkipThisVersionValue, item.version, Group());
         key.Sync();
         break;
     }
-    case UpdateChoice::RemindLater:
-        break;
+    case UpdateChoice::RemindLater: break;
     }
     Call(cancelled_);
 }
@@ -198,8 +191,8 @@ void Updater::Install(const AppcastItem& item)
     const std::string directory = options_.downloadDirectory;
     const std::string path = PackagePath(item.enclosureUrl);
     std::string error;
-    const std::uint64_t limit = item.enclosureLength > 0 ? std::min(item.enclosureLength, options_.maxPackageSize)
-                                                          : options_.maxPackageSize;
+    const std::uint64_t limit =
+        item.enclosureLength > 0 ? std::min(item.enclosureLength, options_.maxPackageSize) : options_.maxPackageSize;
     bool ok = MakeDirectories(directory, 0700) && HttpsGetFile(item.enclosureUrl, limit, abort_, path, error);
     if (!ok) {
         if (!abort_) {
@@ -213,8 +206,8 @@ void Updater::Install(const AppcastItem& item)
         item.enclosureLength == 0 || std::filesystem::file_size(path, ignored) == item.enclosureLength;
     if (!lengthMatches || !VerifyUpdateSignature(path, item.edSignature, options_.publicKeyBase64)) {
         std::filesystem::remove(path, ignored);
-        WriteEventEntry(EntryType::Error, "Update package rejected: its signature is not valid (" +
-                                              item.enclosureUrl + ")");
+        WriteEventEntry(EntryType::Error,
+                        "Update package rejected: its signature is not valid (" + item.enclosureUrl + ")");
         ui_->ShowInstallFailed(true);
         return;
     }

@@ -30,9 +30,9 @@ inline constexpr char kSkipThisVersionValue[] = "SkipThisVersion";
 class Updater final : public UpdateLibrary {
 public:
     struct Options {
-        std::string currentVersion;    // the program's version
-        std::string publicKeyBase64;   // the key of update packages
-        std::string downloadDirectory; // where packages go; made when missing
+        std::string currentVersion;     // the program's version
+        std::string publicKeyBase64;    // the key of update packages
+        std::string downloadDirectory;  // where packages go; made when missing
         std::size_t maxFeedSize = 1024 * 1024;
         std::uint64_t maxPackageSize = 512ull * 1024 * 1024;
     };

@@ -29,7 +29,10 @@ enum LaunchProgress : std::intptr_t {
 class WindowMessageEvent : public QEvent {
 public:
     WindowMessageEvent(int message, std::intptr_t wParam, std::intptr_t lParam)
-        : QEvent(Type()), message(message), wParam(wParam), lParam(lParam)
+        : QEvent(Type()),
+          message(message),
+          wParam(wParam),
+          lParam(lParam)
     {
     }
 
@@ -44,8 +47,7 @@ public:
     const std::intptr_t lParam;
 };
 
-inline void PostWindowMessage(QObject* window, int message, std::intptr_t wParam = 0,
-                              std::intptr_t lParam = 0)
+inline void PostWindowMessage(QObject* window, int message, std::intptr_t wParam = 0, std::intptr_t lParam = 0)
 {
     if (window != nullptr) {
         QCoreApplication::postEvent(window, new WindowMessageEvent(message, wParam, lParam));

@@ -77,8 +77,7 @@ std::optional<Bytes> DecodeBody(std::string_view body)
         if (filled < 4) continue;
         const std::uint32_t bits = (static_cast<std::uint32_t>(group[0]) << 18) |
                                    (static_cast<std::uint32_t>(group[1]) << 12) |
-                                   (static_cast<std::uint32_t>(group[2]) << 6) |
-                                   static_cast<std::uint32_t>(group[3]);
+                                   (static_cast<std::uint32_t>(group[2]) << 6) | static_cast<std::uint32_t>(group[3]);
         const std::size_t count = padding ? (dataCount <= 1 ? dataCount : dataCount - 1) : 3;
         for (std::size_t i = 0; i < count; ++i) bytes.push_back(static_cast<std::uint8_t>(bits >> (16 - 8 * i)));
         filled = 0;

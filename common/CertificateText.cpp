@@ -67,8 +67,8 @@ std::string AttributeText(const X509_NAME* name)
 std::string CertNameString(const X509* certificate, CertNameType type, unsigned flags)
 {
     if (certificate == nullptr) return {};
-    const X509_NAME* name = (flags & kCertNameIssuerFlag) != 0 ? X509_get_issuer_name(certificate)
-                                                               : X509_get_subject_name(certificate);
+    const X509_NAME* name =
+        (flags & kCertNameIssuerFlag) != 0 ? X509_get_issuer_name(certificate) : X509_get_subject_name(certificate);
     if (name == nullptr) return {};
     return type == CertNameType::Rdn ? RdnText(name) : AttributeText(name);
 }

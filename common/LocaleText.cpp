@@ -26,7 +26,8 @@ class Converter {
 public:
     Converter(const char* to, const char* from) : handle_(iconv_open(to, from))
     {
-        if (handle_ == reinterpret_cast<iconv_t>(-1)) throw std::system_error(errno, std::generic_category(), "iconv_open");
+        if (handle_ == reinterpret_cast<iconv_t>(-1))
+            throw std::system_error(errno, std::generic_category(), "iconv_open");
     }
     ~Converter() { iconv_close(handle_); }
     Converter(const Converter&) = delete;
@@ -94,7 +95,8 @@ bool WideToAnsi(const char16_t* wide, std::string& ansi)
     const std::u16string_view text(wide);
     const std::string_view input(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
     const char* charset = LocaleCharset();
-    std::string defaultCharacter = Converter(charset, "ASCII").Convert("?", "", [](std::string_view) -> std::size_t { return 1; });
+    std::string defaultCharacter =
+        Converter(charset, "ASCII").Convert("?", "", [](std::string_view) -> std::size_t { return 1; });
     ansi = Converter(charset, kUtf16).Convert(input, defaultCharacter, Utf16CharacterLength);
     return true;
 }
@@ -104,7 +106,10 @@ bool AnsiToWide(const char* ansi, std::u16string& wide)
     if (ansi == nullptr) return false;
     static constexpr char16_t kReplacement = 0xFFFD;
     const std::string_view replacement(reinterpret_cast<const char*>(&kReplacement), sizeof kReplacement);
-    const std::string bytes = Converter(kUtf16, LocaleCharset()).Convert(ansi, replacement, [](std::string_view) -> std::size_t { return 1; });
+    const std::string bytes =
+        Converter(kUtf16, LocaleCharset()).Convert(ansi, replacement, [](std::string_view) -> std::size_t {
+            return 1;
+        });
     wide.resize(bytes.size() / sizeof(char16_t));
     std::memcpy(wide.data(), bytes.data(), wide.size() * sizeof(char16_t));
     return true;

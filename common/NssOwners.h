@@ -16,7 +16,10 @@ namespace nerolin {
 template <auto ReleaseFunction>
 struct NssDeleter {
     template <typename T>
-    void operator()(T* object) const { ReleaseFunction(object); }
+    void operator()(T* object) const
+    {
+        ReleaseFunction(object);
+    }
 };
 
 template <typename T, auto ReleaseFunction>

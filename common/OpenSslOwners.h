@@ -23,7 +23,10 @@ namespace nerolin {
 template <auto FreeFunction>
 struct OpenSslDeleter {
     template <typename T>
-    void operator()(T* object) const { FreeFunction(object); }
+    void operator()(T* object) const
+    {
+        FreeFunction(object);
+    }
 };
 
 template <typename T, auto FreeFunction>

@@ -11,7 +11,7 @@ namespace nerolin::strings {
 
 // --- Numbered texts --------------------------------------------------------
 
-inline constexpr int kAboutMenuItem = 101;            // "&About Nerolin..."
+inline constexpr int kAboutMenuItem = 101;  // "&About Nerolin..."
 inline constexpr int kRegisterFailed = 102;
 inline constexpr int kUnregisterFailed = 103;
 inline constexpr int kUnknownFlag = 104;
@@ -22,11 +22,11 @@ inline constexpr int kSignHashesFailed = 108;
 inline constexpr int kStartThreadFailed = 109;
 inline constexpr int kInvalidUri = 110;
 inline constexpr int kBadRequest = 111;
-inline constexpr int kResultOk = 112;                 // service code "OK"
-inline constexpr int kResultCanceled = 113;           // service code "CANCEL"
-inline constexpr int kResultError = 114;              // service code "ERROR"
-inline constexpr int kResultUnknown = 115;            // any other code
-inline constexpr int kResultMessage = 116;            // "Message: %s"
+inline constexpr int kResultOk = 112;        // service code "OK"
+inline constexpr int kResultCanceled = 113;  // service code "CANCEL"
+inline constexpr int kResultError = 114;     // service code "ERROR"
+inline constexpr int kResultUnknown = 115;   // any other code
+inline constexpr int kResultMessage = 116;   // "Message: %s"
 inline constexpr int kDocumentNameColumn = 117;
 inline constexpr int kDownloadUrlColumn = 118;
 inline constexpr int kCloseButton = 119;
@@ -50,7 +50,7 @@ inline constexpr int kStateError = 137;
 inline constexpr int kSelectCertificateWithMobileButton = 138;
 inline constexpr int kUpdateMenuItem = 139;
 inline constexpr int kProxySettingsMenuItem = 140;
-inline constexpr int kResultWarning = 145;            // service code "WARNING"
+inline constexpr int kResultWarning = 145;  // service code "WARNING"
 inline constexpr int kWhitelistDownloadFailed = 146;
 inline constexpr int kBadPin = 147;
 inline constexpr int kPinLocked = 148;
@@ -58,24 +58,24 @@ inline constexpr int kPinLocked = 148;
 // --- About box (dialog 100) ------------------------------------------------
 
 inline constexpr int kAboutTitle = 10000;
-inline constexpr int kAboutVersionText = 10001;       // "Nerolin, Version 1.0.21"
+inline constexpr int kAboutVersionText = 10001;  // "Nerolin, Version 1.0.21"
 inline constexpr int kAboutOk = 10002;
 
 // --- Main window (dialog 102) ----------------------------------------------
 
-inline constexpr int kMainTitle = 10200;              // "Nerolin"
-inline constexpr int kMainSessionIdLabel = 10201;     // beside control 1010
+inline constexpr int kMainTitle = 10200;           // "Nerolin"
+inline constexpr int kMainSessionIdLabel = 10201;  // beside control 1010
 inline constexpr int kMainServiceProviderLabel = 10202;
 inline constexpr int kMainMessageLabel = 10203;
 inline constexpr int kMainDocumentsLabel = 10204;
-inline constexpr int kMainAutoCloseCheckBox = 10205;  // control 1009
+inline constexpr int kMainAutoCloseCheckBox = 10205;     // control 1009
 inline constexpr int kMainSignWithMobileButton = 10206;  // control 1014
-inline constexpr int kMainStartSignButton = 10207;    // control 1
-inline constexpr int kMainCancelButton = 10208;       // control 2
+inline constexpr int kMainStartSignButton = 10207;       // control 1
+inline constexpr int kMainCancelButton = 10208;          // control 2
 
 // --- PIN dialog (dialog 129) -----------------------------------------------
 
-inline constexpr int kPinTitle = 12900;               // "Nerolin PIN"
+inline constexpr int kPinTitle = 12900;  // "Nerolin PIN"
 inline constexpr int kPinOk = 12901;
 inline constexpr int kPinCancel = 12902;
 inline constexpr int kPinTargetLabel = 12903;
@@ -93,20 +93,20 @@ inline constexpr int kMobileCancel = 13203;
 inline constexpr int kProxyTitle = 13300;
 inline constexpr int kProxyOk = 13301;
 inline constexpr int kProxyCancel = 13302;
-inline constexpr int kProxyUrlLabel = 13303;          // "Proxy URL: ", blank kept
+inline constexpr int kProxyUrlLabel = 13303;  // "Proxy URL: ", blank kept
 inline constexpr int kProxyUsernameLabel = 13304;
 inline constexpr int kProxyPasswordLabel = 13305;
 
 // --- Linux-only windows and prompts ----------------------------------------
 
-inline constexpr int kApplicationName = 20000;        // "Nerolin": message box caption
-inline constexpr int kDevelopmentBuild = 20001;       // appended to the About text
-inline constexpr int kMenuButton = 20002;             // the main window's menu button
+inline constexpr int kApplicationName = 20000;   // "Nerolin": message box caption
+inline constexpr int kDevelopmentBuild = 20001;  // appended to the About text
+inline constexpr int kMenuButton = 20002;        // the main window's menu button
 inline constexpr int kMessageBoxOk = 20003;
 
 // Save-file dialog of the event-log export: fixed captions, both languages.
-inline constexpr int kLogFilesFilter = 20100;         // "Log files (*.log)"
-inline constexpr int kAllFilesFilter = 20101;         // "All files (*.*) ", blank kept
+inline constexpr int kLogFilesFilter = 20100;  // "Log files (*.log)"
+inline constexpr int kAllFilesFilter = 20101;  // "All files (*.*) ", blank kept
 
 // Certificate selection dialog
 inline constexpr int kSelectCertificateTitle = 20200;
@@ -134,12 +134,12 @@ inline constexpr int kUntrustedServerText = 20401;
 inline constexpr int kUntrustedServerReasonLabel = 20402;
 inline constexpr int kUntrustedServerQuestion = 20403;
 inline constexpr int kYesButton = 20404;
-inline constexpr int kNoButton = 20405;            // the default
+inline constexpr int kNoButton = 20405;  // the default
 
 // Updater windows
 inline constexpr int kUpdateTitle = 20500;
-inline constexpr int kUpdateUpToDate = 20501;         // %s: the program's version
-inline constexpr int kUpdateAvailable = 20502;        // %s: new version, %s: the program's version
+inline constexpr int kUpdateUpToDate = 20501;   // %s: the program's version
+inline constexpr int kUpdateAvailable = 20502;  // %s: new version, %s: the program's version
 inline constexpr int kUpdateReleaseNotes = 20503;
 inline constexpr int kUpdateInstall = 20504;
 inline constexpr int kUpdateRemindLater = 20505;

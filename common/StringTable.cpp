@@ -20,141 +20,148 @@ constexpr std::string_view kTableSource =
 #pragma GCC diagnostic pop
 
 struct Entry {
-  int id;
-  std::string english;
-  std::string hungarian;
+    int id;
+    std::string english;
+    std::string hungarian;
 };
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-void SkipBlanks(std::string_view& line) {
-  while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
+void SkipBlanks(std::string_view& line)
+{
+    while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
 }
 
 // A double-quoted text with the escapes \" \\ \n \r \t; consumes it from line.
-std::optional<std::string> ReadQuoted(std::string_view& line) {
-  if (line.empty() || line.front() != '"') return std::nullopt;
-  std::string text;
-  for (std::size_t i = 1; i < line.size(); ++i) {
-    const char c = line[i];
-    if (c == '"') {
-      line.remove_prefix(i + 1);
-      return text;
+std::optional<std::string> ReadQuoted(std::string_view& line)
+{
+    if (line.empty() || line.front() != '"') return std::nullopt;
+    std::string text;
+    for (std::size_t i = 1; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '"') {
+            line.remove_prefix(i + 1);
+            return text;
+        }
+        if (c != '\\') {
+            text += c;
+            continue;
+        }
+        if (++i == line.size()) break;
+        switch (line[i]) {
+        case '"': text += '"'; break;
+        case '\\': text += '\\'; break;
+        case 'n': text += '\n'; break;
+        case 'r': text += '\r'; break;
+        case 't': text += '\t'; break;
+        default: return std::nullopt;
+        }
     }
-    if (c != '\\') {
-      text += c;
-      continue;
-    }
-    if (++i == line.size()) break;
-    switch (line[i]) {
-      case '"': text += '"'; break;
-      case '\\': text += '\\'; break;
-      case 'n': text += '\n'; break;
-      case 'r': text += '\r'; break;
-      case 't': text += '\t'; break;
-      default: return std::nullopt;
-    }
-  }
-  return std::nullopt;  // unterminated
+    return std::nullopt;  // unterminated
 }
 
 // One line "<id> "<English>" "<Hungarian>"", or nothing for a comment, a
 // blank line or a malformed one. A malformed line leaves its id without text,
 // which the table's own test reports.
-std::optional<Entry> ParseLine(std::string_view line) {
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  SkipBlanks(line);
-  if (line.empty() || line.front() == '#') return std::nullopt;
-  int id = 0;
-  std::size_t digits = 0;
-  while (digits < line.size() && line[digits] >= '0' && line[digits] <= '9' && digits < 9) {
-    id = id * 10 + (line[digits] - '0');
-    ++digits;
-  }
-  if (digits == 0 || digits == line.size() || !IsBlank(line[digits])) return std::nullopt;
-  line.remove_prefix(digits);
-  SkipBlanks(line);
-  auto english = ReadQuoted(line);
-  if (!english || line.empty() || !IsBlank(line.front())) return std::nullopt;
-  SkipBlanks(line);
-  auto hungarian = ReadQuoted(line);
-  if (!hungarian) return std::nullopt;
-  SkipBlanks(line);
-  if (!line.empty()) return std::nullopt;
-  return Entry{id, std::move(*english), std::move(*hungarian)};
+std::optional<Entry> ParseLine(std::string_view line)
+{
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    SkipBlanks(line);
+    if (line.empty() || line.front() == '#') return std::nullopt;
+    int id = 0;
+    std::size_t digits = 0;
+    while (digits < line.size() && line[digits] >= '0' && line[digits] <= '9' && digits < 9) {
+        id = id * 10 + (line[digits] - '0');
+        ++digits;
+    }
+    if (digits == 0 || digits == line.size() || !IsBlank(line[digits])) return std::nullopt;
+    line.remove_prefix(digits);
+    SkipBlanks(line);
+    auto english = ReadQuoted(line);
+    if (!english || line.empty() || !IsBlank(line.front())) return std::nullopt;
+    SkipBlanks(line);
+    auto hungarian = ReadQuoted(line);
+    if (!hungarian) return std::nullopt;
+    SkipBlanks(line);
+    if (!line.empty()) return std::nullopt;
+    return Entry{id, std::move(*english), std::move(*hungarian)};
 }
 
 // Sorted by id; built once, on first use, and read-only afterwards, so any
 // thread may look texts up.
-const std::vector<Entry>& Table() {
-  static const std::vector<Entry> table = [] {
-    std::vector<Entry> entries;
-    std::string_view rest = kTableSource;
-    while (!rest.empty()) {
-      const std::size_t end = rest.find('\n');
-      const std::string_view line = rest.substr(0, end);
-      rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-      if (auto entry = ParseLine(line)) entries.push_back(std::move(*entry));
-    }
-    // Stable, so that of two lines with one id the first wins.
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const Entry& a, const Entry& b) { return a.id < b.id; });
-    return entries;
-  }();
-  return table;
+const std::vector<Entry>& Table()
+{
+    static const std::vector<Entry> table = [] {
+        std::vector<Entry> entries;
+        std::string_view rest = kTableSource;
+        while (!rest.empty()) {
+            const std::size_t end = rest.find('\n');
+            const std::string_view line = rest.substr(0, end);
+            rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+            if (auto entry = ParseLine(line)) entries.push_back(std::move(*entry));
+        }
+        // Stable, so that of two lines with one id the first wins.
+        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.id < b.id; });
+        return entries;
+    }();
+    return table;
 }
 
 // The first entry of a colon-separated LANGUAGE list that is not empty.
-std::string_view FirstListedLanguage(std::string_view list) {
-  while (!list.empty()) {
-    const std::size_t colon = list.find(':');
-    const std::string_view item = list.substr(0, colon);
-    if (!item.empty()) return item;
-    if (colon == std::string_view::npos) break;
-    list.remove_prefix(colon + 1);
-  }
-  return {};
+std::string_view FirstListedLanguage(std::string_view list)
+{
+    while (!list.empty()) {
+        const std::size_t colon = list.find(':');
+        const std::string_view item = list.substr(0, colon);
+        if (!item.empty()) return item;
+        if (colon == std::string_view::npos) break;
+        list.remove_prefix(colon + 1);
+    }
+    return {};
 }
 
 }  // namespace
 
-Language UserInterfaceLanguage() {
-  for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(name);
-    if (value == nullptr) continue;
-    const std::string_view language = FirstListedLanguage(value);
-    if (language.empty()) continue;
-    return language.starts_with("hu") ? Language::Hungarian : Language::English;
-  }
-  return Language::English;
+Language UserInterfaceLanguage()
+{
+    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value == nullptr) continue;
+        const std::string_view language = FirstListedLanguage(value);
+        if (language.empty()) continue;
+        return language.starts_with("hu") ? Language::Hungarian : Language::English;
+    }
+    return Language::English;
 }
 
-std::string LoadString(int id, Language language) {
-  const auto& table = Table();
-  const auto it = std::lower_bound(table.begin(), table.end(), id,
-                                   [](const Entry& e, int wanted) { return e.id < wanted; });
-  if (it == table.end() || it->id != id) return {};
-  return language == Language::Hungarian ? it->hungarian : it->english;
+std::string LoadString(int id, Language language)
+{
+    const auto& table = Table();
+    const auto it =
+        std::lower_bound(table.begin(), table.end(), id, [](const Entry& e, int wanted) { return e.id < wanted; });
+    if (it == table.end() || it->id != id) return {};
+    return language == Language::Hungarian ? it->hungarian : it->english;
 }
 
 std::string LoadString(int id) { return LoadString(id, UserInterfaceLanguage()); }
 
-std::string FormatText(const char* format, ...) {
-  if (format == nullptr) return {};
-  va_list args;
-  va_start(args, format);
-  va_list measure;
-  va_copy(measure, args);
-  const int length = std::vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
-  std::string text;
-  if (length > 0) {
-    text.resize(static_cast<std::size_t>(length));
-    // The buffer holds length + 1 bytes: std::string keeps room for its NUL.
-    std::vsnprintf(text.data(), text.size() + 1, format, args);
-  }
-  va_end(args);
-  return text;
+std::string FormatText(const char* format, ...)
+{
+    if (format == nullptr) return {};
+    va_list args;
+    va_start(args, format);
+    va_list measure;
+    va_copy(measure, args);
+    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    std::string text;
+    if (length > 0) {
+        text.resize(static_cast<std::size_t>(length));
+        // The buffer holds length + 1 bytes: std::string keeps room for its NUL.
+        std::vsnprintf(text.data(), text.size() + 1, format, args);
+    }
+    va_end(args);
+    return text;
 }
 
 }  // namespace nerolin

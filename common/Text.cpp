@@ -43,10 +43,7 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& position)
     return value;
 }
 
-bool IsTrimmed(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool IsTrimmed(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 }  // namespace
 

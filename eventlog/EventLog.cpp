@@ -78,7 +78,8 @@ void CEventLogReporter::Write(EntryType type, const std::string& text)
         std::lock_guard lock(mutex_);
         store = store_;
     }
-    if (store) store->Append(kEventSourceName, static_cast<std::int64_t>(std::time(nullptr)), static_cast<int>(type), {text});
+    if (store)
+        store->Append(kEventSourceName, static_cast<std::int64_t>(std::time(nullptr)), static_cast<int>(type), {text});
 }
 
 std::string CEventLogReporter::StorePath()
@@ -108,4 +109,3 @@ void ReportSystemError(const std::string& name, std::uint32_t code, bool quiet, 
 }
 
 }  // namespace nerolin
-

@@ -29,7 +29,6 @@ void WriteEventEntry(EntryType type, const std::string& text);
 // upper-case hex digits) as an error entry; unless quiet, a message box
 // with the error icon showing only libraryText, the library's own text for
 // the code (errno's strerror, NSS's PR_ErrorToString, ...).
-void ReportSystemError(const std::string& name, std::uint32_t code, bool quiet,
-                       const std::string& libraryText);
+void ReportSystemError(const std::string& name, std::uint32_t code, bool quiet, const std::string& libraryText);
 
 }  // namespace nerolin

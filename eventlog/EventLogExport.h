@@ -31,8 +31,7 @@ private:
 // One export line. utcOffset: seconds east of UTC, the offset that holds at
 // the moment of the export, applied to every entry alike. An entry with
 // other than exactly one string gets no text after its label.
-std::string FormatExportLine(std::int64_t time, int type, const std::vector<std::string>& strings,
-                             long utcOffset);
+std::string FormatExportLine(std::int64_t time, int type, const std::vector<std::string>& strings, long utcOffset);
 
 // Creates or truncates path and writes each line followed by CR LF. False
 // when the file cannot be opened or a write fails (what was written stays).

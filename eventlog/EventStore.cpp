@@ -120,8 +120,8 @@ std::unique_ptr<EventStore> EventStore::OpenAndPrepare(const std::string& path, 
     // Without WAL the store still works, only with less concurrency, so
     // the answer of the journal-mode switch is not looked at.
     ExecuteWaiting(database, "PRAGMA journal_mode=WAL");
-    if (!Execute(database, "PRAGMA synchronous=NORMAL") ||
-        !Execute(database, "PRAGMA journal_size_limit=4194304") || !ExecuteWaiting(database, kSchema)) {
+    if (!Execute(database, "PRAGMA synchronous=NORMAL") || !Execute(database, "PRAGMA journal_size_limit=4194304") ||
+        !ExecuteWaiting(database, kSchema)) {
         lastOpenFailure = sqlite3_errcode(database) & 0xFF;
         return nullptr;
     }
@@ -192,9 +192,9 @@ std::vector<StoredEntry> EventStore::ReadNewestFirst(const std::string& source)
     // One row per string; an entry without strings still gives one row,
     // with no string. One statement reads one consistent snapshot.
     Statement select = Prepare(
-                               "SELECT e.id, e.time, e.type, s.type, s.value FROM entries AS e"
-                               " LEFT JOIN json_each(e.strings) AS s"
-                               " WHERE e.source = ?1 ORDER BY e.id DESC, s.key");
+        "SELECT e.id, e.time, e.type, s.type, s.value FROM entries AS e"
+        " LEFT JOIN json_each(e.strings) AS s"
+        " WHERE e.source = ?1 ORDER BY e.id DESC, s.key");
     if (!select) return entries;
     sqlite3_bind_text(select.get(), 1, source.data(), static_cast<int>(source.size()), SQLITE_STATIC);
     std::int64_t previousId = 0;

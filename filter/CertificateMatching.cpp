@@ -61,16 +61,13 @@ const char* FirstFailingCriterion(const CertificateCriteria& criteria, const Cer
         }
     }
     if (criteria.hasQCStatement && *criteria.hasQCStatement != facts.qc.hasQCStatement) return "hasQCStatement";
-    if (criteria.hasQCCompliance && *criteria.hasQCCompliance != facts.qc.hasQCCompliance)
-        return "hasQCCompliance";
+    if (criteria.hasQCCompliance && *criteria.hasQCCompliance != facts.qc.hasQCCompliance) return "hasQCCompliance";
     if (criteria.hasQCQSCD && *criteria.hasQCQSCD != facts.qc.hasQCQSCD) return "hasQCQSCD";
     if (criteria.qcType && *criteria.qcType != facts.qc.qcType) return "qcType";
-    if (criteria.fingerprint &&
-        !EqualIgnoringAsciiCase(*criteria.fingerprint, CertificateFingerprint(certificate)))
+    if (criteria.fingerprint && !EqualIgnoringAsciiCase(*criteria.fingerprint, CertificateFingerprint(certificate)))
         return "fingerprint";
     if (criteria.serialNumber) {
-        const std::string serial =
-            certificate ? IntegerToHex(X509_get0_serialNumber(certificate)) : std::string();
+        const std::string serial = certificate ? IntegerToHex(X509_get0_serialNumber(certificate)) : std::string();
         if (!SerialNumbersEqual(*criteria.serialNumber, serial)) return "serialNumber";
     }
     if (criteria.acceptedAuthorityKeyIdentifiers) {

@@ -25,8 +25,7 @@ namespace nerolin {
 // decoded. Bytes that do not decode are tested as a certificate with no key
 // usage bits, no QC statements, and empty fingerprint, serial number and
 // authority key identifier.
-bool PassesFilter(bool checkValidity, const CertificateFilter& filter, const std::uint8_t* der,
-                  std::size_t length);
+bool PassesFilter(bool checkValidity, const CertificateFilter& filter, const std::uint8_t* der, std::size_t length);
 
 // Why a certificate fails, for people who write filters: the validity test,
 // or for each criteria set in order the name of its first criterion that

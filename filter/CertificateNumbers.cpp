@@ -13,10 +13,7 @@ std::string_view WithoutLeadingZeros(std::string_view text)
     return text;
 }
 
-char AsciiUpper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 std::string PrintRfc2253(const X509_NAME* name)
 {
@@ -56,8 +53,7 @@ std::optional<AuthorityKeyIdentifier> ReadAuthorityKeyIdentifier(const X509* cer
     if (!certificate) return std::nullopt;
     const int index = X509_get_ext_by_NID(certificate, NID_authority_key_identifier, -1);
     if (index < 0) return std::nullopt;
-    AuthorityKeyIdPtr extension(
-        static_cast<AUTHORITY_KEYID*>(X509V3_EXT_d2i(X509_get_ext(certificate, index))));
+    AuthorityKeyIdPtr extension(static_cast<AUTHORITY_KEYID*>(X509V3_EXT_d2i(X509_get_ext(certificate, index))));
     if (!extension) return std::nullopt;
 
     AuthorityKeyIdentifier identifier;

@@ -10,9 +10,9 @@
 namespace nerolin {
 
 struct QcFindings {
-    bool hasQCStatement = false;   // the extension is there, even if it does not decode
-    bool hasQCCompliance = false;  // 0.4.0.1862.1.1
-    bool hasQCQSCD = false;        // 0.4.0.1862.1.4
+    bool hasQCStatement = false;      // the extension is there, even if it does not decode
+    bool hasQCCompliance = false;     // 0.4.0.1862.1.1
+    bool hasQCQSCD = false;           // 0.4.0.1862.1.4
     QcType qcType = QcType::Unknown;  // the last OID of the QcType statement decides
 };
 

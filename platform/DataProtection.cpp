@@ -130,12 +130,12 @@ bool MachineKey(Key& key)
     std::size_t length = kKeySize;
     return context && EVP_PKEY_derive_init(context.get()) > 0 &&
            EVP_PKEY_CTX_set_hkdf_md(context.get(), EVP_sha256()) > 0 &&
-           EVP_PKEY_CTX_set1_hkdf_salt(context.get(), reinterpret_cast<const unsigned char*>(kSalt),
-                                       sizeof kSalt - 1) > 0 &&
+           EVP_PKEY_CTX_set1_hkdf_salt(context.get(), reinterpret_cast<const unsigned char*>(kSalt), sizeof kSalt - 1) >
+               0 &&
            EVP_PKEY_CTX_set1_hkdf_key(context.get(), reinterpret_cast<const unsigned char*>(id.data()),
                                       static_cast<int>(id.size())) > 0 &&
-           EVP_PKEY_CTX_add1_hkdf_info(context.get(), reinterpret_cast<const unsigned char*>(kInfo),
-                                       sizeof kInfo - 1) > 0 &&
+           EVP_PKEY_CTX_add1_hkdf_info(context.get(), reinterpret_cast<const unsigned char*>(kInfo), sizeof kInfo - 1) >
+               0 &&
            EVP_PKEY_derive(context.get(), key.bytes.data(), &length) > 0 && length == kKeySize;
 }
 
@@ -177,8 +177,7 @@ std::optional<Bytes> Protect(Scope scope, const Bytes& clear)
 std::optional<Bytes> Unprotect(Scope scope, const Bytes& blob)
 {
     auto header = Header(scope);
-    if (blob.size() < kHeaderSize + kNonceSize + kTagSize ||
-        std::memcmp(blob.data(), header.data(), kHeaderSize) != 0)
+    if (blob.size() < kHeaderSize + kNonceSize + kTagSize || std::memcmp(blob.data(), header.data(), kHeaderSize) != 0)
         return std::nullopt;
     Key key;
     if (!LoadKey(scope, key)) return std::nullopt;

@@ -45,8 +45,7 @@ void UpdateDesktopDatabase(const std::string& directory)
 {
     const char* arguments[] = {"update-desktop-database", "-q", directory.c_str(), nullptr};
     pid_t child = 0;
-    if (posix_spawnp(&child, arguments[0], nullptr, nullptr, const_cast<char* const*>(arguments), environ) != 0)
-        return;
+    if (posix_spawnp(&child, arguments[0], nullptr, nullptr, const_cast<char* const*>(arguments), environ) != 0) return;
     for (int waited = 0; waited < 1000; ++waited) {
         int status = 0;
         pid_t done = waitpid(child, &status, WNOHANG);
@@ -154,8 +153,7 @@ bool RegisterUrlScheme(const std::string& programPath)
     std::size_t placeholder = entry.find("@EXEC@");
     if (placeholder == std::string::npos) return false;
     entry.replace(placeholder, 6, QuoteExecArgument(programPath));
-    if (!MakeDirectories(UserApplications(), 0755) ||
-        !WriteFileAtomically(UserDesktopEntryPath(), entry, 0644))
+    if (!MakeDirectories(UserApplications(), 0755) || !WriteFileAtomically(UserDesktopEntryPath(), entry, 0644))
         return false;
 
     std::string listPath = UserMimeApps();
@@ -223,7 +221,8 @@ std::vector<std::string> SplitExec(const std::string& exec)
     for (std::size_t i = 0; i < exec.size(); ++i) {
         char c = exec[i];
         if (quoted) {
-            if (c == '\\' && i + 1 < exec.size() && std::string_view("\"`$\\").find(exec[i + 1]) != std::string_view::npos) {
+            if (c == '\\' && i + 1 < exec.size() &&
+                std::string_view("\"`$\\").find(exec[i + 1]) != std::string_view::npos) {
                 current += exec[++i];
             } else if (c == '"') {
                 quoted = false;

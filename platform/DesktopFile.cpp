@@ -113,11 +113,26 @@ std::string UnescapeDesktopString(const std::string& value)
     for (std::size_t i = 0; i < value.size(); ++i) {
         if (value[i] == '\\' && i + 1 < value.size()) {
             switch (value[i + 1]) {
-            case 's': result += ' '; ++i; continue;
-            case 'n': result += '\n'; ++i; continue;
-            case 't': result += '\t'; ++i; continue;
-            case 'r': result += '\r'; ++i; continue;
-            case '\\': result += '\\'; ++i; continue;
+            case 's':
+                result += ' ';
+                ++i;
+                continue;
+            case 'n':
+                result += '\n';
+                ++i;
+                continue;
+            case 't':
+                result += '\t';
+                ++i;
+                continue;
+            case 'r':
+                result += '\r';
+                ++i;
+                continue;
+            case '\\':
+                result += '\\';
+                ++i;
+                continue;
             default: break;
             }
         }
@@ -149,8 +164,7 @@ std::string QuoteExecArgument(const std::string& argument)
 {
     // Plain paths stay unquoted: the generic opener of xdg-utils takes the
     // first word of Exec literally and cannot start a quoted program.
-    if (!argument.empty() && argument.find_first_of(" \t\n\"'\\><~|&;$*?#()`=%") == std::string::npos)
-        return argument;
+    if (!argument.empty() && argument.find_first_of(" \t\n\"'\\><~|&;$*?#()`=%") == std::string::npos) return argument;
     std::string quoted = "\"";
     for (char c : argument) {
         if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
@@ -173,8 +187,10 @@ bool WriteFileAtomically(const std::string& path, const std::string& text, unsig
     bool written = fchmod(fd, mode) == 0;
     for (std::size_t done = 0; written && done < text.size();) {
         ssize_t put = write(fd, text.data() + done, text.size() - done);
-        if (put <= 0) written = false;
-        else done += static_cast<std::size_t>(put);
+        if (put <= 0)
+            written = false;
+        else
+            done += static_cast<std::size_t>(put);
     }
     written = written && fsync(fd) == 0;
     written = (close(fd) == 0) && written;

@@ -61,7 +61,8 @@ private:
 }  // namespace
 
 SessionChannel::SessionChannel(std::string sessionId, std::function<void()> onRaise)
-    : sessionId_(std::move(sessionId)), onRaise_(std::move(onRaise))
+    : sessionId_(std::move(sessionId)),
+      onRaise_(std::move(onRaise))
 {
 }
 
@@ -79,10 +80,7 @@ std::string SessionChannel::SocketPath(const std::string& sessionId)
     return ChannelDirectory() + "/nerolin-" + HexEncode(digest, sizeof digest / 2);
 }
 
-bool SessionChannel::AskOwnerToRaise(const std::string& sessionId)
-{
-    return Ask(sessionId) == Answer::Raised;
-}
+bool SessionChannel::AskOwnerToRaise(const std::string& sessionId) { return Ask(sessionId) == Answer::Raised; }
 
 SessionChannel::Answer SessionChannel::Ask(const std::string& sessionId)
 {

@@ -18,9 +18,9 @@ namespace nerolin {
 class SessionChannel {
 public:
     enum class Claim {
-        Owner,          // this process listens now and owns the session
-        RaisedOwner,    // another process owns it and was asked to raise its window
-        Unavailable,    // no socket could be made; go on as if alone
+        Owner,        // this process listens now and owns the session
+        RaisedOwner,  // another process owns it and was asked to raise its window
+        Unavailable,  // no socket could be made; go on as if alone
     };
 
     // onRaise runs on the thread of the Qt event loop that serves the socket

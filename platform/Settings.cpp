@@ -38,7 +38,9 @@ std::string UserSettingsPath() { return ConfigHome() + "/Tavorel/Nerolin.conf"; 
 std::string MachineSettingsPath() { return FirstConfigDirectory() + "/Tavorel/Nerolin.conf"; }
 
 SettingsKey::SettingsKey(Scope scope, std::string path, bool writable)
-    : scope_(scope), path_(std::move(path)), settings_(std::make_unique<QSettings>(ToQt(path_), QSettings::IniFormat))
+    : scope_(scope),
+      path_(std::move(path)),
+      settings_(std::make_unique<QSettings>(ToQt(path_), QSettings::IniFormat))
 {
     // The machine file lives in a folder the user cannot write to; without
     // this, saving would need a temporary file next to it.
@@ -92,13 +94,11 @@ std::optional<std::string> SettingsKey::ReadText(const std::string& name, const 
 {
     QVariant value = settings_->value(ToQt(StoredName(name, group)));
     switch (value.typeId()) {
-    case QMetaType::QString:
-        return FromQt(value.toString());
+    case QMetaType::QString: return FromQt(value.toString());
     case QMetaType::QStringList:
         // An unquoted comma makes the INI reader split the text; put it back.
         return FromQt(value.toStringList().join(QLatin1Char(',')));
-    default:
-        return std::nullopt;
+    default: return std::nullopt;
     }
 }
 

@@ -60,7 +60,10 @@ static std::vector<std::string> DirectoryList(const char* name, std::vector<std:
     return directories.empty() ? fallback : directories;
 }
 
-std::vector<std::string> DataDirectories() { return DirectoryList("XDG_DATA_DIRS", {"/usr/local/share", "/usr/share"}); }
+std::vector<std::string> DataDirectories()
+{
+    return DirectoryList("XDG_DATA_DIRS", {"/usr/local/share", "/usr/share"});
+}
 std::vector<std::string> ConfigDirectories() { return DirectoryList("XDG_CONFIG_DIRS", {"/etc/xdg"}); }
 std::string FirstConfigDirectory() { return ConfigDirectories().front(); }
 

@@ -9,11 +9,11 @@
 
 namespace nerolin {
 
-std::string HomeDirectory();        // $HOME, else the password database's entry
-std::string ConfigHome();           // $XDG_CONFIG_HOME or ~/.config
-std::string DataHome();             // $XDG_DATA_HOME or ~/.local/share
-std::string StateHome();            // $XDG_STATE_HOME or ~/.local/state
-std::string FirstConfigDirectory(); // first absolute entry of $XDG_CONFIG_DIRS, or /etc/xdg
+std::string HomeDirectory();         // $HOME, else the password database's entry
+std::string ConfigHome();            // $XDG_CONFIG_HOME or ~/.config
+std::string DataHome();              // $XDG_DATA_HOME or ~/.local/share
+std::string StateHome();             // $XDG_STATE_HOME or ~/.local/state
+std::string FirstConfigDirectory();  // first absolute entry of $XDG_CONFIG_DIRS, or /etc/xdg
 // $XDG_DATA_DIRS (default /usr/local/share, /usr/share) and $XDG_CONFIG_DIRS
 // (default /etc/xdg), absolute entries in order.
 std::vector<std::string> DataDirectories();

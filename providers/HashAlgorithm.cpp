@@ -23,10 +23,7 @@ constexpr std::array<HashAlgorithm, 4> kAlgorithms{{
 
 }  // namespace
 
-std::span<const HashAlgorithm> HashAlgorithms()
-{
-    return kAlgorithms;
-}
+std::span<const HashAlgorithm> HashAlgorithms() { return kAlgorithms; }
 
 const HashAlgorithm* FindHashAlgorithm(std::string_view oid)
 {

@@ -14,9 +14,9 @@
 namespace nerolin {
 
 struct HashAlgorithm {
-    std::string_view oid;       // "2.16.840.1.101.3.4.2.1"
-    std::string_view name;      // "SHA-256"
-    std::size_t digestLength;   // bytes
+    std::string_view oid;      // "2.16.840.1.101.3.4.2.1"
+    std::string_view name;     // "SHA-256"
+    std::size_t digestLength;  // bytes
     // DER of DigestInfo up to the digest (RFC 8017, 9.2, note 1), for the
     // providers that build the PKCS#1 v1.5 encoding themselves.
     std::span<const std::uint8_t> digestInfoPrefix;

@@ -18,9 +18,6 @@ void ReportNssError(const std::string& call, int error, bool quiet)
     ReportSystemError(call, static_cast<std::uint32_t>(error), quiet, NssErrorText(error));
 }
 
-void ReportNssError(const std::string& call, bool quiet)
-{
-    ReportNssError(call, PORT_GetError(), quiet);
-}
+void ReportNssError(const std::string& call, bool quiet) { ReportNssError(call, PORT_GetError(), quiet); }
 
 }  // namespace nerolin

@@ -121,10 +121,7 @@ char* AskTokenPin(PK11SlotInfo* slot, PRBool retry, void* argument)
 
 }  // namespace
 
-void InstallPinCallback()
-{
-    PK11_SetPasswordFunc(AskTokenPin);
-}
+void InstallPinCallback() { PK11_SetPasswordFunc(AskTokenPin); }
 
 bool TokenPinLocked(PK11SlotInfo* slot)
 {
@@ -135,12 +132,9 @@ bool TokenPinLocked(PK11SlotInfo* slot)
 SigningResult PinAwareResult(const PinContext& context, int error, PK11SlotInfo* slot)
 {
     switch (context.outcome) {
-    case PinContext::Outcome::Canceled:
-        return SigningResult::Canceled;
-    case PinContext::Outcome::Locked:
-        return SigningResult::PinLocked;
-    default:
-        break;
+    case PinContext::Outcome::Canceled: return SigningResult::Canceled;
+    case PinContext::Outcome::Locked: return SigningResult::PinLocked;
+    default: break;
     }
     if (error == SEC_ERROR_LOCKED_PASSWORD) return SigningResult::PinLocked;
     if (error == SEC_ERROR_TOKEN_NOT_LOGGED_IN && TokenPinLocked(slot)) return SigningResult::PinLocked;

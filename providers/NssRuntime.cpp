@@ -49,8 +49,8 @@ void CreateFolder(const std::string& folder)
     if (folder.empty() || std::filesystem::exists(folder, error)) return;
     std::filesystem::create_directories(folder, error);
     // The key database holds private keys: only the user may look inside.
-    std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::replace, error);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace,
+                                 error);
 }
 
 // A new database has a software token without a PIN; give it the empty

@@ -26,14 +26,9 @@ SigningResult SignWithKey(SECKEYPrivateKey* key, KeyType keyType, const std::str
         mechanism = CKM_RSA_PKCS;
         if (algorithm) input.assign(algorithm->digestInfoPrefix.begin(), algorithm->digestInfoPrefix.end());
         break;
-    case KeyType::EC:
-        mechanism = CKM_ECDSA;
-        break;
-    case KeyType::DSA:
-        mechanism = CKM_DSA;
-        break;
-    default:
-        return SigningResult::Failed;
+    case KeyType::EC: mechanism = CKM_ECDSA; break;
+    case KeyType::DSA: mechanism = CKM_DSA; break;
+    default: return SigningResult::Failed;
     }
     input.insert(input.end(), hash, hash + length);
 

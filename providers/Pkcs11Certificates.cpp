@@ -17,8 +17,8 @@ namespace {
 // Bounds what a module can make us allocate for one certificate object.
 constexpr CK_ULONG kMaximumAttributeLength = 1u << 20;
 
-SigningResult AddCertificate(Bytes der, bool checkValidity, const CertificateFilter& filter, CK_SLOT_ID slot,
-                             Bytes id, std::vector<TokenCertificate>& certificates)
+SigningResult AddCertificate(Bytes der, bool checkValidity, const CertificateFilter& filter, CK_SLOT_ID slot, Bytes id,
+                             std::vector<TokenCertificate>& certificates)
 {
     const unsigned char* cursor = der.data();
     X509Ptr certificate(d2i_X509(nullptr, &cursor, static_cast<long>(der.size())));

@@ -59,8 +59,7 @@ EvpPkeyPtr ObjectPublicKey(CK_FUNCTION_LIST* functions, CK_SESSION_HANDLE sessio
 
 }  // namespace
 
-std::optional<CK_OBJECT_HANDLE> FindPrivateKey(CK_FUNCTION_LIST* functions, CK_SESSION_HANDLE session,
-                                               const Bytes& id)
+std::optional<CK_OBJECT_HANDLE> FindPrivateKey(CK_FUNCTION_LIST* functions, CK_SESSION_HANDLE session, const Bytes& id)
 {
     CK_OBJECT_CLASS privateKey = CKO_PRIVATE_KEY;
     CK_ATTRIBUTE search[2] = {{CKA_CLASS, &privateKey, sizeof privateKey},
@@ -87,8 +86,7 @@ std::optional<CK_OBJECT_HANDLE> FindPrivateKey(CK_FUNCTION_LIST* functions, CK_S
     return key;
 }
 
-std::optional<Bytes> FindKeyIdByPublicKey(CK_FUNCTION_LIST* functions, CK_SESSION_HANDLE session,
-                                          X509* certificate)
+std::optional<Bytes> FindKeyIdByPublicKey(CK_FUNCTION_LIST* functions, CK_SESSION_HANDLE session, X509* certificate)
 {
     EVP_PKEY* certificateKey = certificate ? X509_get0_pubkey(certificate) : nullptr;
     if (!certificateKey) return std::nullopt;

@@ -36,8 +36,7 @@ EvpPkeyPtr EcKey(const char* curve, const unsigned char* point, std::size_t leng
 {
     if (length == 0) return nullptr;
     ParamBuilderPtr builder(OSSL_PARAM_BLD_new());
-    if (!builder ||
-        !OSSL_PARAM_BLD_push_utf8_string(builder.get(), OSSL_PKEY_PARAM_GROUP_NAME, curve, 0) ||
+    if (!builder || !OSSL_PARAM_BLD_push_utf8_string(builder.get(), OSSL_PKEY_PARAM_GROUP_NAME, curve, 0) ||
         !OSSL_PARAM_BLD_push_octet_string(builder.get(), OSSL_PKEY_PARAM_PUB_KEY, point, length))
         return nullptr;
     ParamsPtr params(OSSL_PARAM_BLD_to_param(builder.get()));

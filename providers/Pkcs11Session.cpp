@@ -39,8 +39,10 @@ AttributeRead ReadAttribute(CK_FUNCTION_LIST* functions, CK_SESSION_HANDLE sessi
     read.value.resize(attribute.ulValueLen);
     attribute.pValue = read.value.data();
     read.valueResult = functions->C_GetAttributeValue(session, object, &attribute, 1);
-    if (read.valueResult == CKR_OK) read.value.resize(attribute.ulValueLen);
-    else read.value.clear();
+    if (read.valueResult == CKR_OK)
+        read.value.resize(attribute.ulValueLen);
+    else
+        read.value.clear();
     return read;
 }
 

@@ -8,8 +8,8 @@
 
 namespace nerolin {
 
-SigningResult SigningProvider::SignUnsignedHash(const std::string& hashAlgorithm,
-                                                const std::string& unsignedHash, std::string& signedHash)
+SigningResult SigningProvider::SignUnsignedHash(const std::string& hashAlgorithm, const std::string& unsignedHash,
+                                                std::string& signedHash)
 {
     // Base64 is ASCII, so decoding the UTF-8 text directly gives what a
     // detour through UTF-16 would; text that is not valid UTF-8 simply does

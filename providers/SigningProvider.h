@@ -73,8 +73,8 @@ public:
     // bytes as they are; any other text gives Failed). Success: the
     // signature as Base64 in 64-character lines each ended by CR LF is
     // written into signedHash; on failure signedHash is untouched.
-    virtual SigningResult SignHash(const std::string& hashAlgorithm, const std::uint8_t* hash,
-                                   std::int32_t length, std::string& signedHash) = 0;
+    virtual SigningResult SignHash(const std::string& hashAlgorithm, const std::uint8_t* hash, std::int32_t length,
+                                   std::string& signedHash) = 0;
 
     // Signs every entry with one use of the key. Success fills every
     // signedHash; Unsupported from providers that cannot sign a batch.

@@ -36,10 +36,7 @@ std::string AlgorithmOid(const X509* certificate)
 
 }  // namespace
 
-SigningProviderNSS::~SigningProviderNSS()
-{
-    key_.reset();
-}
+SigningProviderNSS::~SigningProviderNSS() { key_.reset(); }
 
 void SigningProviderNSS::Finalize()
 {
@@ -116,10 +113,7 @@ void SigningProviderNSS::BeginSigning(std::uint32_t)
     keyFailure_ = SigningKey::Open(certificate_.get(), pins_, key_);
 }
 
-void SigningProviderNSS::EndSigning()
-{
-    key_.reset();
-}
+void SigningProviderNSS::EndSigning() { key_.reset(); }
 
 SigningResult SigningProviderNSS::SignHash(const std::string& hashAlgorithm, const std::uint8_t* hash,
                                            std::int32_t length, std::string& signedHash)
@@ -148,21 +142,14 @@ SlotPtr SigningProviderNSS::KeySlot()
     if (slots.empty()) return nullptr;
     for (SlotPtr& slot : slots) {
         if (PK11_NeedLogin(slot.get()) && !PK11_IsLoggedIn(slot.get(), nullptr)) continue;
-        if (PrivateKeyPtr(PK11_FindPrivateKeyFromCert(slot.get(), certificate_.get(), nullptr)))
-            return std::move(slot);
+        if (PrivateKeyPtr(PK11_FindPrivateKeyFromCert(slot.get(), certificate_.get(), nullptr))) return std::move(slot);
     }
     return std::move(slots.front());
 }
 
-std::string SigningProviderNSS::GetProviderName()
-{
-    return ModuleName(KeySlot().get());
-}
+std::string SigningProviderNSS::GetProviderName() { return ModuleName(KeySlot().get()); }
 
-std::string SigningProviderNSS::GetSmartCardReader()
-{
-    return SlotDescription(KeySlot().get());
-}
+std::string SigningProviderNSS::GetSmartCardReader() { return SlotDescription(KeySlot().get()); }
 
 std::string SigningProviderNSS::GetCertificateText() const
 {

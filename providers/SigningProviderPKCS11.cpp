@@ -46,16 +46,14 @@ SigningResult LoginResult(CK_RV value)
 static_assert(std::is_same_v<CK_SLOT_ID, unsigned long> && std::is_same_v<CK_OBJECT_HANDLE, unsigned long>);
 
 SigningProviderPKCS11::SigningProviderPKCS11(std::string module)
-    : moduleName_(std::move(module)), module_(std::make_unique<Pkcs11Module>())
+    : moduleName_(std::move(module)),
+      module_(std::make_unique<Pkcs11Module>())
 {
 }
 
 SigningProviderPKCS11::~SigningProviderPKCS11() = default;
 
-void SigningProviderPKCS11::Initialize()
-{
-    module_->Load(moduleName_);
-}
+void SigningProviderPKCS11::Initialize() { module_->Load(moduleName_); }
 
 void SigningProviderPKCS11::Finalize()
 {

@@ -9,7 +9,8 @@ namespace nerolin {
 SigningProviderTvr::SigningProviderTvr() : SigningProviderTvr(ChooseAlternativeProvider) {}
 
 SigningProviderTvr::SigningProviderTvr(AlternativeChooser chooser)
-    : chooser_(std::move(chooser)), nss_(std::make_unique<SigningProviderNSS>())
+    : chooser_(std::move(chooser)),
+      nss_(std::make_unique<SigningProviderNSS>())
 {
 }
 
@@ -19,15 +20,9 @@ SigningProviderTvr::~SigningProviderTvr()
     nss_.reset();
 }
 
-void SigningProviderTvr::Initialize()
-{
-    nss_->Initialize();
-}
+void SigningProviderTvr::Initialize() { nss_->Initialize(); }
 
-void SigningProviderTvr::Finalize()
-{
-    nss_->Finalize();
-}
+void SigningProviderTvr::Finalize() { nss_->Finalize(); }
 
 SigningResult SigningProviderTvr::FindCertificate(const std::string& certificate)
 {

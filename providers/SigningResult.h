@@ -15,11 +15,11 @@ namespace nerolin {
 // byte is significant.
 enum class SigningResult : std::uint32_t {
     Success = 0,
-    Canceled = 1,      // the user closed a dialog or canceled the signing
+    Canceled = 1,  // the user closed a dialog or canceled the signing
     Failed = 2,
     PinIncorrect = 3,
     PinLocked = 4,
-    Unsupported = 5,   // the operation is not implemented; the caller uses another (SignHashes only)
+    Unsupported = 5,  // the operation is not implemented; the caller uses another (SignHashes only)
 };
 
 // "finished successfully", "canceled", "failed", "failed (PIN incorrect)",

@@ -12,7 +12,10 @@ namespace {
 class CardContext {
 public:
     CardContext() { ok_ = SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, &context_) == SCARD_S_SUCCESS; }
-    ~CardContext() { if (ok_) SCardReleaseContext(context_); }
+    ~CardContext()
+    {
+        if (ok_) SCardReleaseContext(context_);
+    }
     CardContext(const CardContext&) = delete;
     CardContext& operator=(const CardContext&) = delete;
     bool ok() const { return ok_; }
@@ -31,7 +34,10 @@ public:
         ok_ = SCardConnect(context.get(), reader.c_str(), SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1,
                            &card_, &protocol) == SCARD_S_SUCCESS;
     }
-    ~CardConnection() { if (ok_) SCardDisconnect(card_, SCARD_LEAVE_CARD); }
+    ~CardConnection()
+    {
+        if (ok_) SCardDisconnect(card_, SCARD_LEAVE_CARD);
+    }
     CardConnection(const CardConnection&) = delete;
     CardConnection& operator=(const CardConnection&) = delete;
     bool ok() const { return ok_; }

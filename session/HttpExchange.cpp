@@ -61,7 +61,8 @@ struct Transfer {
     std::string answer;
 };
 
-size_t OnBody(char* data, size_t size, size_t count, void* user) {
+size_t OnBody(char* data, size_t size, size_t count, void* user)
+{
     auto* transfer = static_cast<Transfer*>(user);
     const std::size_t length = size * count;
     transfer->lastByte = std::chrono::steady_clock::now();
@@ -73,14 +74,16 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
     return length;
 }
 
-size_t OnHeader(char*, size_t size, size_t count, void* user) {
+size_t OnHeader(char*, size_t size, size_t count, void* user)
+{
     static_cast<Transfer*>(user)->lastByte = std::chrono::steady_clock::now();
     return size * count;
 }
 
 // The whitelist host's chain as OpenSSL verified it; the TLS object exists
 // only while the transfer runs, so the test is made from here.
-void TestChainOnce(Transfer& transfer) {
+void TestChainOnce(Transfer& transfer)
+{
     curl_tlssessioninfo* info = nullptr;
     if (transfer.trustTested || curl_easy_getinfo(transfer.easy, CURLINFO_TLS_SSL_PTR, &info) != CURLE_OK ||
         info == nullptr || info->backend != CURLSSLBACKEND_OPENSSL || info->internals == nullptr) {
@@ -99,7 +102,8 @@ void TestChainOnce(Transfer& transfer) {
     transfer.trusted = CheckServerTrust(&context);
 }
 
-int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
     auto* transfer = static_cast<Transfer*>(user);
     if (transfer->verb == Verb::Get) {
         TestChainOnce(*transfer);
@@ -114,16 +118,16 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     return 0;
 }
 
-CURLcode OnSslContext(CURL*, void* sslContext, void* user) {
+CURLcode OnSslContext(CURL*, void* sslContext, void* user)
+{
     static_cast<Transfer*>(user)->peer.Attach(static_cast<SSL_CTX*>(sslContext));
     return CURLE_OK;
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
+bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
-void ApplyProxy(CURL* easy, std::string& userName, SecretString& password) {
+void ApplyProxy(CURL* easy, std::string& userName, SecretString& password)
+{
     std::string proxyUrl;
     const bool machineWide = ReadProxyUrl(proxyUrl);
     if (!proxyUrl.empty()) {
@@ -142,7 +146,8 @@ void ApplyProxy(CURL* easy, std::string& userName, SecretString& password) {
 
 // The service relies on the system's trust, with OpenSSL's variables honoured
 // (libcurl itself ignores them).
-void ApplySystemTrust(CURL* easy) {
+void ApplySystemTrust(CURL* easy)
+{
     if (const char* file = std::getenv("SSL_CERT_FILE"); file != nullptr && *file != '\0') {
         curl_easy_setopt(easy, CURLOPT_CAINFO, file);
     }
@@ -153,7 +158,8 @@ void ApplySystemTrust(CURL* easy) {
 
 // The whitelist host is trusted through the built-in roots alone. Without
 // clearing CAINFO and CAPATH libcurl would load the system bundle as well.
-void ApplyBuiltInTrust(CURL* easy) {
+void ApplyBuiltInTrust(CURL* easy)
+{
     curl_blob roots{};
     roots.data = const_cast<char*>(BuiltInRootsPem());
     roots.len = std::strlen(BuiltInRootsPem());
@@ -163,14 +169,16 @@ void ApplyBuiltInTrust(CURL* easy) {
     curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
 }
 
-void ReportTransportFailure(CURLcode code, const std::string& url) {
+void ReportTransportFailure(CURLcode code, const std::string& url)
+{
     WriteEventEntry(EntryType::Error, FormatText("CURLcode: %d (0x%08X) - URL: %s", static_cast<int>(code),
                                                  static_cast<unsigned>(code), QuotedText(url).c_str()));
     Prompts().ShowMessage(curl_easy_strerror(code), MessageIcon::Exclamation);
 }
 
 // Status and content type of a finished transfer; the body only when it is JSON.
-void ReadAnswer(CURL* handle, Transfer& transfer) {
+void ReadAnswer(CURL* handle, Transfer& transfer)
+{
     long code = 0;
     if (curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &code) != CURLE_OK || code == 0) {
         throw ExchangeFailure("Failed to query HTTP status code");
@@ -194,7 +202,8 @@ void ReadAnswer(CURL* handle, Transfer& transfer) {
 
 // One request on its own handle. Returns the transport's code; every other
 // failure is thrown with its text.
-CURLcode Perform(Verb verb, const ServiceUrl& target, const std::string& request, Transfer& transfer) {
+CURLcode Perform(Verb verb, const ServiceUrl& target, const std::string& request, Transfer& transfer)
+{
     // Once per process, before any handle: several threads may exchange at once.
     static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     const ExchangeLimits current = CurrentExchangeLimits();
@@ -271,8 +280,10 @@ CURLcode Perform(Verb verb, const ServiceUrl& target, const std::string& request
 }
 
 SessionError Exchange(Verb verb, const std::string& url, const ServiceUrl& target, const std::string& request,
-                      int& status, std::string& body) {
-    const SessionError failed = verb == Verb::Get ? SessionError::WhitelistConnectionError : SessionError::ConnectionError;
+                      int& status, std::string& body)
+{
+    const SessionError failed =
+        verb == Verb::Get ? SessionError::WhitelistConnectionError : SessionError::ConnectionError;
     try {
         Bytes accepted;
         for (;;) {
@@ -283,7 +294,8 @@ SessionError Exchange(Verb verb, const std::string& url, const ServiceUrl& targe
                 transfer.peer.Refused() != accepted &&
                 Prompts().TrustServerCertificate(transfer.peer.Refused(), transfer.peer.RefusedReason())) {
                 WriteEventEntry(EntryType::Warning, "Untrusted server certificate accepted by the user: " +
-                                                        transfer.peer.RefusedDescription() + " - URL: " + QuotedText(url));
+                                                        transfer.peer.RefusedDescription() +
+                                                        " - URL: " + QuotedText(url));
                 accepted = transfer.peer.Refused();
                 continue;  // the same request again, trusting exactly that certificate
             }
@@ -302,7 +314,8 @@ SessionError Exchange(Verb verb, const std::string& url, const ServiceUrl& targe
 }
 
 // The checks both exchanges make before anything is sent.
-SessionError CheckUrl(const std::string& url, ServiceUrl& target) {
+SessionError CheckUrl(const std::string& url, ServiceUrl& target)
+{
     if (!ParseServiceUrl(url, target)) {
         WriteEventEntry(EntryType::Error, "Failed to parse URL: " + QuotedText(url));
         return SessionError::BadUrl;
@@ -316,17 +329,20 @@ SessionError CheckUrl(const std::string& url, ServiceUrl& target) {
 
 }  // namespace
 
-ExchangeLimits CurrentExchangeLimits() {
+ExchangeLimits CurrentExchangeLimits()
+{
     std::lock_guard lock(limitsMutex);
     return limits;
 }
 
-void SetExchangeLimits(const ExchangeLimits& newLimits) {
+void SetExchangeLimits(const ExchangeLimits& newLimits)
+{
     std::lock_guard lock(limitsMutex);
     limits = newLimits;
 }
 
-SessionError HttpGetJson(const std::string& url, int& status, std::string& body) {
+SessionError HttpGetJson(const std::string& url, int& status, std::string& body)
+{
     ServiceUrl target;
     if (const SessionError error = CheckUrl(url, target); error != SessionError::Ok) {
         return error;
@@ -335,7 +351,8 @@ SessionError HttpGetJson(const std::string& url, int& status, std::string& body)
 }
 
 SessionError HttpPostJson(const std::string& url, const std::set<std::string>& whitelist, const std::string& request,
-                          int& status, std::string& body) {
+                          int& status, std::string& body)
+{
     ServiceUrl target;
     if (const SessionError error = CheckUrl(url, target); error != SessionError::Ok) {
         return error;
@@ -347,11 +364,13 @@ SessionError HttpPostJson(const std::string& url, const std::set<std::string>& w
     return Exchange(Verb::Post, url, target, request, status, body);
 }
 
-void ReportInvalidStatus(int status) {
+void ReportInvalidStatus(int status)
+{
     WriteEventEntry(EntryType::Error, FormatText("Invalid HTTP status code: %d", status));
 }
 
-void ReportJsonError(std::string_view body) {
+void ReportJsonError(std::string_view body)
+{
     WriteEventEntry(EntryType::Error, "JSON parse error! JSON: " + QuotedText(body));
 }
 

@@ -33,8 +33,8 @@ SessionError HttpGetJson(const std::string& url, int& status, std::string& body)
 // A JSON document to the signing service, refused unless the URL's host is
 // on the whitelist. Ok, BadUrl, InvalidServiceType, ServerNotAllowed or
 // ConnectionError.
-SessionError HttpPostJson(const std::string& url, const std::set<std::string>& whitelist,
-                          const std::string& request, int& status, std::string& body);
+SessionError HttpPostJson(const std::string& url, const std::set<std::string>& whitelist, const std::string& request,
+                          int& status, std::string& body);
 
 // Error entry "Invalid HTTP status code: %d".
 void ReportInvalidStatus(int status);

@@ -49,8 +49,8 @@ std::optional<std::string> LaunchJsonFromLink(std::u16string parameter);
 
 // How LaunchRequestJson writes the mode.
 enum class LaunchModeForm {
-    Link,    // as a link for another agent: a mode other than 0 and 1 is "SELECT_CERTIFICATE_AND_SIGN"
-    AsIs,    // every mode by its own text, "TEST" included
+    Link,  // as a link for another agent: a mode other than 0 and 1 is "SELECT_CERTIFICATE_AND_SIGN"
+    AsIs,  // every mode by its own text, "TEST" included
 };
 
 // The compact JSON of a request: "sessionUrl", "sessionId", "mode" in this

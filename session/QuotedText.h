@@ -12,8 +12,6 @@ namespace nerolin {
 
 inline constexpr std::size_t kMaxQuotedBytes = 64 * 1024;
 
-inline std::string QuotedText(std::string_view bytes) {
-    return std::string(bytes.substr(0, kMaxQuotedBytes));
-}
+inline std::string QuotedText(std::string_view bytes) { return std::string(bytes.substr(0, kMaxQuotedBytes)); }
 
 }  // namespace nerolin

@@ -3,11 +3,11 @@
 #include <cstring>
 #include <string>
 
-#include "TrustedRootsPem.h"  // generated from NEROLIN_TRUSTED_ROOTS
 #include "common/CertificateText.h"
 #include "common/OpenSslOwners.h"
-#include <openssl/pem.h>
 #include "eventlog/EventLog.h"
+#include "TrustedRootsPem.h"  // generated from NEROLIN_TRUSTED_ROOTS
+#include <openssl/pem.h>
 
 namespace nerolin {
 
@@ -19,7 +19,8 @@ constexpr const char* kEndIdentifiers[] = {
 };
 
 // The subject public key information in its DER encoding; empty on failure.
-std::string PublicKeyInfo(const X509* certificate) {
+std::string PublicKeyInfo(const X509* certificate)
+{
     if (certificate == nullptr) {
         return {};
     }
@@ -34,7 +35,8 @@ std::string PublicKeyInfo(const X509* certificate) {
 }
 
 // 1-based position of the built-in root with the same key, 0 for none.
-int MatchingRoot(const X509* root) {
+int MatchingRoot(const X509* root)
+{
     const std::string key = PublicKeyInfo(root);
     if (key.empty()) {
         return 0;
@@ -48,7 +50,8 @@ int MatchingRoot(const X509* root) {
     return 0;
 }
 
-bool ChainPasses(const CertificateChain& chain) {
+bool ChainPasses(const CertificateChain& chain)
+{
     if (chain.empty()) {
         WriteEventEntry(EntryType::Error, "SSL/TLS connection: Root certificate is missing");
         return false;
@@ -86,11 +89,10 @@ bool ChainPasses(const CertificateChain& chain) {
 
 }  // namespace
 
-const char* BuiltInRootsPem() {
-    return kTrustedRootsPem;
-}
+const char* BuiltInRootsPem() { return kTrustedRootsPem; }
 
-const std::vector<X509Ptr>& BuiltInRoots() {
+const std::vector<X509Ptr>& BuiltInRoots()
+{
     // Decoded once and kept for the life of the process.
     static const std::vector<X509Ptr> roots = [] {
         std::vector<X509Ptr> decoded;
@@ -107,7 +109,8 @@ const std::vector<X509Ptr>& BuiltInRoots() {
     return roots;
 }
 
-bool CheckServerTrust(const std::vector<CertificateChain>* chains) {
+bool CheckServerTrust(const std::vector<CertificateChain>* chains)
+{
     if (chains == nullptr) {
         WriteEventEntry(EntryType::Error, "SSL/TLS connection: No certificate chain context");
         return false;

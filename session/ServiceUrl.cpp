@@ -18,7 +18,8 @@ struct TextDeleter {
 };
 
 // One part of the URL, or nothing when the URL lacks it.
-bool Part(CURLU* handle, CURLUPart part, unsigned flags, std::string& out) {
+bool Part(CURLU* handle, CURLUPart part, unsigned flags, std::string& out)
+{
     char* raw = nullptr;
     if (curl_url_get(handle, part, &raw, flags) != CURLUE_OK || raw == nullptr) {
         return false;
@@ -28,24 +29,24 @@ bool Part(CURLU* handle, CURLUPart part, unsigned flags, std::string& out) {
     return true;
 }
 
-std::string Lower(std::string text) {
+std::string Lower(std::string text)
+{
     for (char& c : text) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return text;
 }
 
-int ServiceType(std::string_view scheme) {
+int ServiceType(std::string_view scheme)
+{
     struct Known {
         std::string_view scheme;
         int type;
     };
     static constexpr Known kKnown[] = {
-        {"ftp", kServiceTypeFtp},  {"gopher", 2},
-        {"http", kServiceTypeHttp}, {"file", 0x1000 + 1},
-        {"mailto", 0x1000 + 2},     {"news", 0x1000 + 5},
-        {"nntp", 0x1000 + 6},       {"telnet", 0x1000 + 8},
-        {"https", kServiceTypeHttps},
+        {"ftp", kServiceTypeFtp}, {"gopher", 2},          {"http", kServiceTypeHttp},
+        {"file", 0x1000 + 1},     {"mailto", 0x1000 + 2}, {"news", 0x1000 + 5},
+        {"nntp", 0x1000 + 6},     {"telnet", 0x1000 + 8}, {"https", kServiceTypeHttps},
     };
     for (const Known& known : kKnown) {
         if (known.scheme == scheme) {
@@ -57,7 +58,8 @@ int ServiceType(std::string_view scheme) {
 
 }  // namespace
 
-bool ParseServiceUrl(const std::string& text, ServiceUrl& url) {
+bool ParseServiceUrl(const std::string& text, ServiceUrl& url)
+{
     std::unique_ptr<CURLU, UrlDeleter> handle(curl_url());
     if (!handle || text.empty() || text.find('\0') != std::string::npos) {
         return false;

@@ -19,19 +19,17 @@ using rapidjson::Document;
 using rapidjson::Value;
 using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
 
-void WriteString(JsonWriter& writer, const std::string& text) {
+void WriteString(JsonWriter& writer, const std::string& text)
+{
     writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
 }
 
-std::string Finish(const rapidjson::StringBuffer& buffer) {
-    return std::string(buffer.GetString(), buffer.GetSize());
-}
+std::string Finish(const rapidjson::StringBuffer& buffer) { return std::string(buffer.GetString(), buffer.GetSize()); }
 
-std::string_view View(const Value& value) {
-    return std::string_view(value.GetString(), value.GetStringLength());
-}
+std::string_view View(const Value& value) { return std::string_view(value.GetString(), value.GetStringLength()); }
 
-bool IsValidUtf8(std::string_view text) {
+bool IsValidUtf8(std::string_view text)
+{
     try {
         Utf8ToWide(text);
         return true;
@@ -40,14 +38,16 @@ bool IsValidUtf8(std::string_view text) {
     }
 }
 
-const Value* Member(const Value& object, const char* name) {
+const Value* Member(const Value& object, const char* name)
+{
     const auto it = object.FindMember(name);  // the first of a repeated key
     return it == object.MemberEnd() ? nullptr : &it->value;
 }
 
 // The member rules of the answers. Each stores the value into out as soon as
 // it is accepted; a text that is not valid UTF-8 rejects the answer.
-bool TextMayBeEmpty(const Value& object, const char* name, std::string& out) {
+bool TextMayBeEmpty(const Value& object, const char* name, std::string& out)
+{
     const Value* value = Member(object, name);
     if (value == nullptr || !value->IsString() || !IsValidUtf8(View(*value))) {
         return false;
@@ -56,7 +56,8 @@ bool TextMayBeEmpty(const Value& object, const char* name, std::string& out) {
     return true;
 }
 
-bool RequiredText(const Value& object, const char* name, std::string& out) {
+bool RequiredText(const Value& object, const char* name, std::string& out)
+{
     const Value* value = Member(object, name);
     if (value == nullptr || !value->IsString() || value->GetStringLength() == 0) {
         return false;
@@ -64,7 +65,8 @@ bool RequiredText(const Value& object, const char* name, std::string& out) {
     return TextMayBeEmpty(object, name, out);
 }
 
-bool OptionalText(const Value& object, const char* name, std::string& out) {
+bool OptionalText(const Value& object, const char* name, std::string& out)
+{
     const Value* value = Member(object, name);
     if (value == nullptr || !value->IsString()) {
         return true;
@@ -72,14 +74,13 @@ bool OptionalText(const Value& object, const char* name, std::string& out) {
     return TextMayBeEmpty(object, name, out);
 }
 
-bool IsTrimSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool IsTrimSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 // A required text without white space at either end. In valid UTF-8 these
 // six characters are single bytes, so looking at the end bytes is the same
 // test as looking at the ends of the UTF-16 text.
-bool TrimmedText(const Value& object, const char* name, std::string& out) {
+bool TrimmedText(const Value& object, const char* name, std::string& out)
+{
     const Value* value = Member(object, name);
     if (value == nullptr || !value->IsString() || value->GetStringLength() == 0) {
         return false;
@@ -94,7 +95,8 @@ bool TrimmedText(const Value& object, const char* name, std::string& out) {
 
 // The acceptance rule shared by every answer: one strict JSON object that
 // echoes the session's identifier byte for byte.
-bool ParseAnswer(std::string_view body, const std::string& sessionId, Document& document) {
+bool ParseAnswer(std::string_view body, const std::string& sessionId, Document& document)
+{
     // RapidJSON takes a zero byte for the end of the input, so text after one
     // would slip past the "nothing after the value" rule; raw zero bytes are
     // never valid JSON anyway.
@@ -109,7 +111,8 @@ bool ParseAnswer(std::string_view body, const std::string& sessionId, Document& 
     return id != nullptr && id->IsString() && View(*id) == sessionId;
 }
 
-bool ReadDocuments(const Value& root, SigningSession& session) {
+bool ReadDocuments(const Value& root, SigningSession& session)
+{
     const Value* documents = Member(root, "documents");
     if (documents == nullptr || !documents->IsArray() || documents->Empty()) {
         return false;
@@ -135,11 +138,10 @@ bool ReadDocuments(const Value& root, SigningSession& session) {
 
 }  // namespace
 
-bool IsSupportedProtocolVersion(const std::string& version) {
-    return version == kProtocolVersion;
-}
+bool IsSupportedProtocolVersion(const std::string& version) { return version == kProtocolVersion; }
 
-std::string WritePollMessage(const std::string& sessionId, bool cancel) {
+std::string WritePollMessage(const std::string& sessionId, bool cancel)
+{
     rapidjson::StringBuffer buffer;
     JsonWriter writer(buffer);
     writer.StartObject();
@@ -151,7 +153,8 @@ std::string WritePollMessage(const std::string& sessionId, bool cancel) {
     return Finish(buffer);
 }
 
-std::string WriteCertificateMessage(const std::string& sessionId, const std::string& certificate) {
+std::string WriteCertificateMessage(const std::string& sessionId, const std::string& certificate)
+{
     rapidjson::StringBuffer buffer;
     JsonWriter writer(buffer);
     writer.StartObject();
@@ -163,7 +166,8 @@ std::string WriteCertificateMessage(const std::string& sessionId, const std::str
     return Finish(buffer);
 }
 
-std::string WriteSignedHashesMessage(const std::string& sessionId, const std::vector<DocumentInfo>& documents) {
+std::string WriteSignedHashesMessage(const std::string& sessionId, const std::vector<DocumentInfo>& documents)
+{
     rapidjson::StringBuffer buffer;
     JsonWriter writer(buffer);
     writer.StartObject();
@@ -184,7 +188,8 @@ std::string WriteSignedHashesMessage(const std::string& sessionId, const std::ve
     return Finish(buffer);
 }
 
-bool ReadSessionConfig(std::string_view body, SigningSession& session) {
+bool ReadSessionConfig(std::string_view body, SigningSession& session)
+{
     Document root;
     if (!ParseAnswer(body, session.sessionId, root) || !RequiredText(root, "version", session.version)) {
         return false;
@@ -205,7 +210,8 @@ bool ReadSessionConfig(std::string_view body, SigningSession& session) {
             return false;
         }
     }
-    if (session.mode == SessionMode::SelectCertificateMode || session.mode == SessionMode::SelectCertificateAndSignMode) {
+    if (session.mode == SessionMode::SelectCertificateMode ||
+        session.mode == SessionMode::SelectCertificateAndSignMode) {
         if (const Value* filters = Member(root, "filters")) {
             session.filter.clear();
             if (!ReadCertificateFilter(*filters, session.filter)) {
@@ -219,12 +225,14 @@ bool ReadSessionConfig(std::string_view body, SigningSession& session) {
     return OptionalText(root, "stateUrl", session.stateUrl);
 }
 
-bool ReadUnsignedHashUrl(std::string_view body, SigningSession& session) {
+bool ReadUnsignedHashUrl(std::string_view body, SigningSession& session)
+{
     Document root;
     return ParseAnswer(body, session.sessionId, root) && RequiredText(root, "unsignedHashUrl", session.unsignedHashUrl);
 }
 
-bool ReadUnsignedHashes(std::string_view body, SigningSession& session) {
+bool ReadUnsignedHashes(std::string_view body, SigningSession& session)
+{
     Document root;
     if (!ParseAnswer(body, session.sessionId, root) || !TextMayBeEmpty(root, "hashAlgorithm", session.hashAlgorithm)) {
         return false;
@@ -250,13 +258,15 @@ bool ReadUnsignedHashes(std::string_view body, SigningSession& session) {
     return RequiredText(root, "signedHashUrl", session.signedHashUrl);
 }
 
-bool ReadResultMessage(std::string_view body, SigningSession& session) {
+bool ReadResultMessage(std::string_view body, SigningSession& session)
+{
     Document root;
     return ParseAnswer(body, session.sessionId, root) && RequiredText(root, "code", session.serverMessage.code) &&
            OptionalText(root, "message", session.serverMessage.message);
 }
 
-bool ReadStateMessage(std::string_view body, SigningSession& session) {
+bool ReadStateMessage(std::string_view body, SigningSession& session)
+{
     Document root;
     return ParseAnswer(body, session.sessionId, root) && RequiredText(root, "code", session.state);
 }

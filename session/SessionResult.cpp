@@ -7,7 +7,8 @@ namespace nerolin {
 
 namespace {
 
-void TextOfServerMessage(const ServerMessage& msg, std::string& text, MessageIcon& icon) {
+void TextOfServerMessage(const ServerMessage& msg, std::string& text, MessageIcon& icon)
+{
     // Codes are compared exactly; anything unknown is an error.
     if (msg.code == "OK") {
         text = LoadString(strings::kResultOk);
@@ -33,13 +34,12 @@ void TextOfServerMessage(const ServerMessage& msg, std::string& text, MessageIco
 
 }  // namespace
 
-bool SessionResultText(int error, const ServerMessage& msg, std::string& text, MessageIcon& icon) {
+bool SessionResultText(int error, const ServerMessage& msg, std::string& text, MessageIcon& icon)
+{
     icon = MessageIcon::Exclamation;
     switch (error) {
     case 0:
-    case 8:
-        TextOfServerMessage(msg, text, icon);
-        return true;
+    case 8: TextOfServerMessage(msg, text, icon); return true;
     case 1: text = LoadString(strings::kBadUrl); return true;
     case 2: text = LoadString(strings::kInvalidServiceType); return true;
     case 3: text = LoadString(strings::kInvalidServer); return true;
@@ -52,7 +52,8 @@ bool SessionResultText(int error, const ServerMessage& msg, std::string& text, M
     }
 }
 
-void ShowSessionResult(int error, const ServerMessage& msg) {
+void ShowSessionResult(int error, const ServerMessage& msg)
+{
     std::string text;
     MessageIcon icon = MessageIcon::Exclamation;
     if (SessionResultText(error, msg, text, icon)) {
@@ -60,7 +61,8 @@ void ShowSessionResult(int error, const ServerMessage& msg) {
     }
 }
 
-void ShowSessionResult(SessionError error, const ServerMessage& msg) {
+void ShowSessionResult(SessionError error, const ServerMessage& msg)
+{
     ShowSessionResult(static_cast<int>(error), msg);
 }
 

@@ -18,7 +18,8 @@ namespace {
 
 // The result of an answer that was read: Ok when accepted, BadResponse
 // (after the error entry with the body) when rejected.
-SessionError Accepted(bool accepted, const std::string& body) {
+SessionError Accepted(bool accepted, const std::string& body)
+{
     if (!accepted) {
         ReportJsonError(body);
         return SessionError::BadResponse;
@@ -26,13 +27,15 @@ SessionError Accepted(bool accepted, const std::string& body) {
     return SessionError::Ok;
 }
 
-SessionError RefuseStatus(int status) {
+SessionError RefuseStatus(int status)
+{
     ReportInvalidStatus(status);
     return SessionError::InvalidStatusCode;
 }
 
 // 420 carries the service's result message; accepted, it ends as ServiceError.
-SessionError ServiceRefused(const std::string& body, SigningSession& session) {
+SessionError ServiceRefused(const std::string& body, SigningSession& session)
+{
     const SessionError read = Accepted(ReadResultMessage(body, session), body);
     return read == SessionError::Ok ? SessionError::ServiceError : read;
 }
@@ -43,7 +46,8 @@ constexpr int kStatusServiceError = 420;
 
 }  // namespace
 
-bool SigningSession::ParseLaunchRequest(const std::string& json) {
+bool SigningSession::ParseLaunchRequest(const std::string& json)
+{
     LaunchRequest request = Request();
     const bool parsed = nerolin::ParseLaunchRequest(json, request);
     // Values read before a failing step stay, as the request reader leaves them.
@@ -56,7 +60,8 @@ bool SigningSession::ParseLaunchRequest(const std::string& json) {
     return parsed;
 }
 
-LaunchRequest SigningSession::Request() const {
+LaunchRequest SigningSession::Request() const
+{
     LaunchRequest request;
     request.sessionUrl = sessionUrl;
     request.sessionId = sessionId;
@@ -64,15 +69,15 @@ LaunchRequest SigningSession::Request() const {
     return request;
 }
 
-SessionError SigningSession::MakeQRCode(RgbImage& image) const {
-    return nerolin::MakeQRCode(Request(), image);
-}
+SessionError SigningSession::MakeQRCode(RgbImage& image) const { return nerolin::MakeQRCode(Request(), image); }
 
-SessionError SigningSession::Post(const std::string& url, const std::string& request, int& status, std::string& body) {
+SessionError SigningSession::Post(const std::string& url, const std::string& request, int& status, std::string& body)
+{
     return HttpPostJson(url, whitelist, request, status, body);
 }
 
-SessionError SigningSession::DownloadWhitelist() {
+SessionError SigningSession::DownloadWhitelist()
+{
     ServiceUrl service;
     if (!ParseServiceUrl(sessionUrl, service)) {
         WriteEventEntry(EntryType::Error, "Failed to parse URL: " + QuotedText(sessionUrl));
@@ -94,7 +99,8 @@ SessionError SigningSession::DownloadWhitelist() {
     return Accepted(ReadWhitelist(body, whitelist), body);
 }
 
-SessionError SigningSession::FetchConfig() {
+SessionError SigningSession::FetchConfig()
+{
     int status = 0;
     std::string body;
     if (const SessionError error = Post(sessionUrl, WritePollMessage(sessionId, false), status, body);
@@ -108,7 +114,8 @@ SessionError SigningSession::FetchConfig() {
     }
 }
 
-SessionError SigningSession::SendCertificate() {
+SessionError SigningSession::SendCertificate()
+{
     int status = 0;
     std::string body;
     if (const SessionError error = Post(certificateUrl, WriteCertificateMessage(sessionId, certificate), status, body);
@@ -125,7 +132,8 @@ SessionError SigningSession::SendCertificate() {
     }
 }
 
-SessionError SigningSession::FetchUnsignedHashes() {
+SessionError SigningSession::FetchUnsignedHashes()
+{
     int status = 0;
     std::string body;
     if (const SessionError error = Post(unsignedHashUrl, WritePollMessage(sessionId, false), status, body);
@@ -140,13 +148,15 @@ SessionError SigningSession::FetchUnsignedHashes() {
     }
 }
 
-bool SigningSession::HasAllUnsignedHashes() const {
+bool SigningSession::HasAllUnsignedHashes() const
+{
     return !documents.empty() && std::all_of(documents.begin(), documents.end(), [](const DocumentInfo& document) {
-               return !document.unsignedHash.empty();
-           });
+        return !document.unsignedHash.empty();
+    });
 }
 
-SessionError SigningSession::SendSignedHashes() {
+SessionError SigningSession::SendSignedHashes()
+{
     int status = 0;
     std::string body;
     if (const SessionError error = Post(signedHashUrl, WriteSignedHashesMessage(sessionId, documents), status, body);
@@ -160,7 +170,8 @@ SessionError SigningSession::SendSignedHashes() {
     }
 }
 
-void SigningSession::SendCancel() {
+void SigningSession::SendCancel()
+{
     int status = 0;
     std::string body;
     SessionError outcome = Post(sessionUrl, WritePollMessage(sessionId, true), status, body);
@@ -176,7 +187,8 @@ void SigningSession::SendCancel() {
     }
 }
 
-SessionError SigningSession::FetchState() {
+SessionError SigningSession::FetchState()
+{
     int status = 0;
     std::string body;
     if (const SessionError error = Post(stateUrl, WritePollMessage(sessionId, false), status, body);

@@ -61,7 +61,7 @@ public:
     std::string hashAlgorithm;  // dotted OID text, or empty for none
     std::vector<DocumentInfo> documents;
     CertificateFilter filter;
-    std::string certificate;    // Base64 text with header and footer lines
+    std::string certificate;  // Base64 text with header and footer lines
     ServerMessage serverMessage;
     std::string certificateUrl;
     std::string unsignedHashUrl;

@@ -10,12 +10,14 @@ namespace nerolin {
 
 namespace {
 
-int PeerIndex() {
+int PeerIndex()
+{
     static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
     return index;
 }
 
-Bytes Der(X509* certificate) {
+Bytes Der(X509* certificate)
+{
     unsigned char* der = nullptr;
     const int length = certificate == nullptr ? -1 : i2d_X509(certificate, &der);
     if (length <= 0) {
@@ -27,7 +29,8 @@ Bytes Der(X509* certificate) {
 
 }  // namespace
 
-void TlsPeer::Attach(SSL_CTX* context) {
+void TlsPeer::Attach(SSL_CTX* context)
+{
     SSL_CTX_set_ex_data(context, PeerIndex(), this);
     // libcurl leaves the mode at "verify none" and judges the result after the
     // handshake, so this callback only watches and, for an accepted
@@ -35,13 +38,14 @@ void TlsPeer::Attach(SSL_CTX* context) {
     SSL_CTX_set_verify(context, SSL_CTX_get_verify_mode(context), OnVerify);
 }
 
-int TlsPeer::OnVerify(int preverified, X509_STORE_CTX* store) {
+int TlsPeer::OnVerify(int preverified, X509_STORE_CTX* store)
+{
     if (preverified == 1) {
         return 1;
     }
     auto* ssl = static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
-    auto* peer = ssl == nullptr ? nullptr
-                                : static_cast<TlsPeer*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), PeerIndex()));
+    auto* peer =
+        ssl == nullptr ? nullptr : static_cast<TlsPeer*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), PeerIndex()));
     if (peer == nullptr) {
         return preverified;
     }
@@ -57,7 +61,8 @@ int TlsPeer::OnVerify(int preverified, X509_STORE_CTX* store) {
     return 0;
 }
 
-std::string TlsPeer::RefusedDescription() const {
+std::string TlsPeer::RefusedDescription() const
+{
     const unsigned char* data = refused_.data();
     X509Ptr certificate(d2i_X509(nullptr, &data, static_cast<long>(refused_.size())));
     unsigned char digest[EVP_MAX_MD_SIZE];

@@ -7,8 +7,8 @@ namespace {
 
 bool IsSchemeCharacter(char16_t c)
 {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'+' ||
-           c == u'-' || c == u'.';
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' ||
+           c == u'.';
 }
 
 bool BeginsWithScheme(std::u16string_view text)
@@ -23,15 +23,24 @@ bool IsUnsafe(char16_t c, unsigned flags)
     if (c >= 0x100) return false;
     if (c <= 0x1F || c >= 0x7F) return true;
     switch (c) {
-    case u' ': case u'"': case u'&': case u'<': case u'>': case u'[': case u'\\':
-    case u']': case u'^': case u'`': case u'{': case u'|': case u'}':
-        return true;
-    case u'%':
-        return (flags & (kUrlEscapePercent | kUrlEscapeSegmentOnly)) != 0;
-    case u'/': case u'?': case u'#':
-        return (flags & kUrlEscapeSegmentOnly) != 0;
-    default:
-        return false;
+    case u' ':
+    case u'"':
+    case u'&':
+    case u'<':
+    case u'>':
+    case u'[':
+    case u'\\':
+    case u']':
+    case u'^':
+    case u'`':
+    case u'{':
+    case u'|':
+    case u'}': return true;
+    case u'%': return (flags & (kUrlEscapePercent | kUrlEscapeSegmentOnly)) != 0;
+    case u'/':
+    case u'?':
+    case u'#': return (flags & kUrlEscapeSegmentOnly) != 0;
+    default: return false;
     }
 }
 

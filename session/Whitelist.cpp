@@ -11,7 +11,8 @@
 
 namespace nerolin {
 
-std::string WhitelistBaseUrl() {
+std::string WhitelistBaseUrl()
+{
     if constexpr (build::kDevelopmentBuild) {
         if (const char* url = std::getenv("NEROLIN_TEST_WHITELIST_URL"); url != nullptr && *url != '\0') {
             return url;
@@ -20,7 +21,8 @@ std::string WhitelistBaseUrl() {
     return build::kWhitelistUrl;
 }
 
-std::string WhitelistRequestUrl(const std::string& base, const std::string& host, const std::string& nocache) {
+std::string WhitelistRequestUrl(const std::string& base, const std::string& host, const std::string& nocache)
+{
     std::string server;
     try {
         server = WideToUtf8(UrlEscape(Utf8ToWide(host), kUrlEscapeSegmentOnly | kUrlEscapePercent));
@@ -34,7 +36,8 @@ std::string WhitelistRequestUrl(const std::string& base, const std::string& host
     return url;
 }
 
-std::string NoCacheValue(std::time_t now) {
+std::string NoCacheValue(std::time_t now)
+{
     std::tm local{};
     char text[15] = {};
     if (localtime_r(&now, &local) == nullptr || std::strftime(text, sizeof text, "%Y%m%d%H%M%S", &local) != 14) {
@@ -43,7 +46,8 @@ std::string NoCacheValue(std::time_t now) {
     return text;
 }
 
-bool ReadWhitelist(std::string_view body, std::set<std::string>& whitelist) {
+bool ReadWhitelist(std::string_view body, std::set<std::string>& whitelist)
+{
     // A zero byte would end RapidJSON's input early; it is never valid JSON.
     if (body.find('\0') != std::string_view::npos) {
         return false;

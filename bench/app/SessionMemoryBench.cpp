@@ -35,9 +35,15 @@ bool RunAgent(const fs::path& home, const nerolin::test::DevService& service, co
     const std::string program = std::string(NEROLIN_BINARY_DIR) + "/bin/nerolin";
     const std::string h = home.string();
     std::vector<std::string> settings = {
-        "QT_QPA_PLATFORM=offscreen", "LANGUAGE=en", "HOME=" + h, "XDG_CONFIG_HOME=" + h + "/config",
-        "XDG_DATA_HOME=" + h + "/data", "XDG_STATE_HOME=" + h + "/state", "XDG_RUNTIME_DIR=" + h,
-        "SSL_CERT_FILE=" + service.SslCertFile(), "NEROLIN_TEST_WHITELIST_URL=" + service.WhitelistUrl(),
+        "QT_QPA_PLATFORM=offscreen",
+        "LANGUAGE=en",
+        "HOME=" + h,
+        "XDG_CONFIG_HOME=" + h + "/config",
+        "XDG_DATA_HOME=" + h + "/data",
+        "XDG_STATE_HOME=" + h + "/state",
+        "XDG_RUNTIME_DIR=" + h,
+        "SSL_CERT_FILE=" + service.SslCertFile(),
+        "NEROLIN_TEST_WHITELIST_URL=" + service.WhitelistUrl(),
         "SOFTHSM2_CONF=" + token.softhsmConf,
     };
     std::vector<char*> environment;

@@ -37,9 +37,14 @@ double SecondsToWindowShown(const std::string& home)
     }
     const std::string program = std::string(NEROLIN_BINARY_DIR) + "/bin/nerolin";
     std::vector<std::string> settings = {
-        "QT_QPA_PLATFORM=offscreen", "NEROLIN_TEST_REPORT_SHOWN=1", "LANGUAGE=en",
-        "HOME=" + home, "XDG_CONFIG_HOME=" + home + "/config", "XDG_DATA_HOME=" + home + "/data",
-        "XDG_STATE_HOME=" + home + "/state", "XDG_RUNTIME_DIR=" + home,
+        "QT_QPA_PLATFORM=offscreen",
+        "NEROLIN_TEST_REPORT_SHOWN=1",
+        "LANGUAGE=en",
+        "HOME=" + home,
+        "XDG_CONFIG_HOME=" + home + "/config",
+        "XDG_DATA_HOME=" + home + "/data",
+        "XDG_STATE_HOME=" + home + "/state",
+        "XDG_RUNTIME_DIR=" + home,
     };
     std::vector<char*> environment;
     for (auto& entry : settings) {

@@ -27,7 +27,8 @@ private:
     std::string path_;
 };
 
-constexpr const char* kTypicalText = "HttpSendRequest succeeded; status 200, 1432 bytes from https://service.example/session";
+constexpr const char* kTypicalText =
+    "HttpSendRequest succeeded; status 200, 1432 bytes from https://service.example/session";
 
 void WriteTenThousandEntries(benchmark::State& state)
 {
@@ -52,7 +53,8 @@ void ExportHundredThousandEntries(benchmark::State& state)
     const std::string storePath = folder.Path("eventlog.sqlite");
     {
         auto store = nerolin::EventStore::OpenForWriting(storePath);
-        for (int i = 0; i < 100000; ++i) store->Append("Nerolin", 1700000000 + i / 10, 1 + (i % 3 == 0) * 3, {kTypicalText});
+        for (int i = 0; i < 100000; ++i)
+            store->Append("Nerolin", 1700000000 + i / 10, 1 + (i % 3 == 0) * 3, {kTypicalText});
     }
     nerolin::RegisterEventSource(storePath);
     const std::string logPath = folder.Path("Nerolin.log");

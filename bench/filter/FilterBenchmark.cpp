@@ -62,9 +62,9 @@ BENCHMARK_CAPTURE(Passes, QualifiedSignature, "qc-esign",
                   R"([{"keyUsage": {"nonRepudiation": true}, "hasQCCompliance": true, "hasQCQSCD": true,
                        "qcType": "YENDO"}])",
                   true);
-BENCHMARK_CAPTURE(Passes, FingerprintAndSerial, "serial-leading-zero",
-                  R"([{"fingerprint": "0000000000000000000000000000000000000000"}, {"serialNumber": "8a0b0c0d0e0f1011"}])",
-                  true);
+BENCHMARK_CAPTURE(
+    Passes, FingerprintAndSerial, "serial-leading-zero",
+    R"([{"fingerprint": "0000000000000000000000000000000000000000"}, {"serialNumber": "8a0b0c0d0e0f1011"}])", true);
 BENCHMARK_CAPTURE(Passes, AuthorityKeyIdentifier, "aki-all",
                   R"([{"acceptedAuthorityKeyIdentifiers": [{"keyIdentifier": "00"}, {"keyIdentifier": "01"},
                       {"authorityCertIssuer": "CN=Nerolin Test Signing CA EC,O=Nerolin Test"}]}])",

@@ -146,8 +146,14 @@ void BareLoop(benchmark::State& state, const char* certificate, bool onCard, con
     }
 }
 
-void BM_SoftwareToken_Composite(benchmark::State& s) { BatchThroughComposite(s, kSoftwareCertificate, "software composite"); }
-void BM_SoftwareToken_NaiveStoredKey(benchmark::State& s) { BareLoop(s, kSoftwareCertificate, false, "software naive"); }
+void BM_SoftwareToken_Composite(benchmark::State& s)
+{
+    BatchThroughComposite(s, kSoftwareCertificate, "software composite");
+}
+void BM_SoftwareToken_NaiveStoredKey(benchmark::State& s)
+{
+    BareLoop(s, kSoftwareCertificate, false, "software naive");
+}
 void BM_Card_Composite(benchmark::State& s) { BatchThroughComposite(s, kCardCertificate, "card composite"); }
 void BM_Card_BarePk11Sign(benchmark::State& s) { BareLoop(s, kCardCertificate, true, "card bare"); }
 

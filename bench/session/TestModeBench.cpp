@@ -24,7 +24,8 @@ extern char** environ;
 namespace {
 
 // Runs a program to its end with output discarded; its exit status, or -1.
-int RunQuietly(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
+int RunQuietly(const std::vector<std::string>& arguments, const std::vector<std::string>& environment)
+{
     std::vector<char*> argv;
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -50,11 +51,13 @@ int RunQuietly(const std::vector<std::string>& arguments, const std::vector<std:
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-double Seconds(std::chrono::steady_clock::time_point start) {
+double Seconds(std::chrono::steady_clock::time_point start)
+{
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-void TestModeRunBesideCurl(benchmark::State& state) {
+void TestModeRunBesideCurl(benchmark::State& state)
+{
     nerolin::test::DevService service;
     if (!service.Running()) {
         state.SkipWithError("the reference service did not start");
@@ -63,8 +66,13 @@ void TestModeRunBesideCurl(benchmark::State& state) {
     const std::string home = service.Directory() + "/agent-home";
     std::filesystem::create_directories(home);
     const std::vector<std::string> agentEnvironment = {
-        "HOME=" + home, "XDG_CONFIG_HOME=" + home, "XDG_DATA_HOME=" + home, "XDG_STATE_HOME=" + home,
-        "XDG_RUNTIME_DIR=" + home, "LANGUAGE=en", "SSL_CERT_FILE=" + service.SslCertFile(),
+        "HOME=" + home,
+        "XDG_CONFIG_HOME=" + home,
+        "XDG_DATA_HOME=" + home,
+        "XDG_STATE_HOME=" + home,
+        "XDG_RUNTIME_DIR=" + home,
+        "LANGUAGE=en",
+        "SSL_CERT_FILE=" + service.SslCertFile(),
         "NEROLIN_TEST_WHITELIST_URL=" + service.WhitelistUrl(),
     };
     const std::string agent = std::string(NEROLIN_BINARY_DIR) + "/bin/nerolin";
@@ -93,10 +101,10 @@ void TestModeRunBesideCurl(benchmark::State& state) {
         const int whitelist = RunQuietly({"curl", "-sSf", "--cacert", nerolin::test::TrustedRootsFile(),
                                           service.WhitelistUrl() + "?server=127.0.0.1"},
                                          {});
-        const int config = RunQuietly({"curl", "-sSf", "--cacert", service.SslCertFile(), "-H", "Content-Type:",
-                                       "--data-binary", R"({"sessionId":")" + curlSession->sessionId + R"(","cancel":false})",
-                                       curlSession->sessionUrl},
-                                      {});
+        const int config =
+            RunQuietly({"curl", "-sSf", "--cacert", service.SslCertFile(), "-H", "Content-Type:", "--data-binary",
+                        R"({"sessionId":")" + curlSession->sessionId + R"(","cancel":false})", curlSession->sessionUrl},
+                       {});
         curlSeconds += Seconds(start);
         if (whitelist != 0 || config != 0) {
             state.SkipWithError("a curl exchange failed");

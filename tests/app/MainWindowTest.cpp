@@ -1,16 +1,16 @@
 // The main window on its own: controls, menu, About box and the check box.
 
+#include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
-#include <gtest/gtest.h>
 
-#include "BuildConfig.h"
 #include "app/CAboutDlg.h"
 #include "app/CyendoDlg.h"
+#include "BuildConfig.h"
 #include "session/SigningSession.h"
 #include "tests/app/DialogDriver.h"
 #include "tests/app/WindowFixture.h"
@@ -59,8 +59,8 @@ TEST(MainWindow, MenuHoldsTheFourCommandsInOrder)
     for (QAction* action : menu->actions()) {
         items << (action->isSeparator() ? QStringLiteral("-") : action->text());
     }
-    EXPECT_EQ(items, (QStringList{"-", "Update...", "Proxy settings...", "Save eventlog...", "-",
-                                  "&About Nerolin..."}));
+    EXPECT_EQ(items,
+              (QStringList{"-", "Update...", "Proxy settings...", "Save eventlog...", "-", "&About Nerolin..."}));
 }
 
 TEST(MainWindow, AboutBoxShowsTheIconVersionAndDevelopmentBuild)
@@ -70,8 +70,8 @@ TEST(MainWindow, AboutBoxShowsTheIconVersionAndDevelopmentBuild)
     CAboutDlg about(&window);
     EXPECT_FALSE(Control<QLabel>(&about, "iconLabel")->pixmap().isNull());
     EXPECT_EQ(about.windowTitle(), "About Nerolin");
-    const QString expected = build::kDevelopmentBuild ? "Nerolin, Version 1.0.21 (development build)"
-                                                      : "Nerolin, Version 1.0.21";
+    const QString expected =
+        build::kDevelopmentBuild ? "Nerolin, Version 1.0.21 (development build)" : "Nerolin, Version 1.0.21";
     EXPECT_EQ(Control<QLabel>(&about, "versionLabel")->text(), expected);
 }
 

@@ -3,6 +3,7 @@
 #include <future>
 #include <thread>
 
+#include <gtest/gtest.h>
 #include <QDialog>
 #include <QFileDialog>
 #include <QLabel>
@@ -11,7 +12,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeWidget>
-#include <gtest/gtest.h>
 
 #include "app/CyendoPINDlg.h"
 #include "app/CyendoSelectCertificateDlg.h"
@@ -39,9 +39,8 @@ Result AskFromWorker(std::function<Result()> ask)
     std::packaged_task<Result()> task(std::move(ask));
     auto future = task.get_future();
     std::thread worker(std::move(task));
-    EXPECT_TRUE(ProcessEventsUntil([&] {
-        return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-    }));
+    EXPECT_TRUE(
+        ProcessEventsUntil([&] { return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
     worker.join();
     return future.get();
 }

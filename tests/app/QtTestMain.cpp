@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <string>
 
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv)
 {

@@ -26,7 +26,8 @@ struct PkeyContextFree {
 }  // namespace
 
 ScriptedProvider::ScriptedProvider(ProviderScript script, std::shared_ptr<std::vector<std::string>> calls)
-    : script_(std::move(script)), calls_(std::move(calls))
+    : script_(std::move(script)),
+      calls_(std::move(calls))
 {
 }
 
@@ -62,15 +63,12 @@ SigningResult ScriptedProvider::SelectCertificate(bool, const CertificateFilter&
     return script_.selectResult;
 }
 
-void ScriptedProvider::BeginSigning(std::uint32_t hashCount)
-{
-    Record("BeginSigning " + std::to_string(hashCount));
-}
+void ScriptedProvider::BeginSigning(std::uint32_t hashCount) { Record("BeginSigning " + std::to_string(hashCount)); }
 
 void ScriptedProvider::EndSigning() { Record("EndSigning"); }
 
-bool ScriptedProvider::SignWithKey(const std::string& hashAlgorithm, const std::uint8_t* hash,
-                                   std::size_t length, std::string& signedHash)
+bool ScriptedProvider::SignWithKey(const std::string& hashAlgorithm, const std::uint8_t* hash, std::size_t length,
+                                   std::string& signedHash)
 {
     auto key = LoadPrivateKey(SigningIdentity(script_.identity).privateKeyPem);
     std::unique_ptr<EVP_PKEY_CTX, PkeyContextFree> context(EVP_PKEY_CTX_new(key.get(), nullptr));
@@ -106,7 +104,7 @@ SigningResult ScriptedProvider::SignHash(const std::string& hashAlgorithm, const
         return result;
     }
     return SignWithKey(hashAlgorithm, hash, static_cast<std::size_t>(length), signedHash) ? SigningResult::Success
-                                                                                       : SigningResult::Failed;
+                                                                                          : SigningResult::Failed;
 }
 
 SigningResult ScriptedProvider::SignHashes(const std::string& hashAlgorithm, std::vector<HashEntry>& entries)

@@ -30,9 +30,8 @@ SessionWindow::SessionWindow(const DevService& service, const std::string& reque
     if (!created_) {
         return;
     }
-    window_ = std::make_unique<CyendoDlg>(&session_, nullptr, [script, calls = calls_] {
-        return std::make_unique<ScriptedProvider>(script, calls);
-    });
+    window_ = std::make_unique<CyendoDlg>(
+        &session_, nullptr, [script, calls = calls_] { return std::make_unique<ScriptedProvider>(script, calls); });
     window_->SetWorkerPause(std::chrono::milliseconds(20));
     window_->SetLinkOpener([](const QString&) {});
     window_->show();
@@ -73,15 +72,9 @@ rapidjson::Document SessionWindow::Report() const
     return report;
 }
 
-void SessionWindow::ClickStart()
-{
-    window_->findChild<QPushButton*>("startSignButton")->click();
-}
+void SessionWindow::ClickStart() { window_->findChild<QPushButton*>("startSignButton")->click(); }
 
-void SessionWindow::ClickCancel()
-{
-    window_->findChild<QPushButton*>("cancelButton")->click();
-}
+void SessionWindow::ClickCancel() { window_->findChild<QPushButton*>("cancelButton")->click(); }
 
 bool AllSignaturesVerified(const rapidjson::Document& report)
 {

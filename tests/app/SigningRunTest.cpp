@@ -3,15 +3,15 @@
 
 #include <algorithm>
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFontMetrics>
-#include <QMouseEvent>
 #include <QLabel>
 #include <QMetaObject>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <gtest/gtest.h>
 
 #include "app/CLinkListCtrl.h"
 #include "app/CyendoDlg.h"
@@ -60,8 +60,7 @@ TEST_F(SigningRun, EachModeEndsWithTheServiceSatisfiedAndTheWindowClosed)
         {R"({"mode":"SIGN","certificate":"rsa"})", SigningResult::Unsupported,
          "Initialize, FindCertificate, BeginSigning 2, SignHashes 2, SignHash 0, SignHash 1, EndSigning, Finalize"},
         {R"({"mode":"SELECT_CERTIFICATE_AND_SIGN","pendingPolls":2,"documents":[{"name":"a.pdf"},{"name":"b.txt"},{"name":"c.xml"}]})",
-         SigningResult::Success,
-         "Initialize, SelectCertificate, BeginSigning 3, SignHashes 3, EndSigning, Finalize"},
+         SigningResult::Success, "Initialize, SelectCertificate, BeginSigning 3, SignHashes 3, EndSigning, Finalize"},
         {R"({"mode":"SELECT_CERTIFICATE"})", SigningResult::Success, "Initialize, SelectCertificate, Finalize"},
     };
     for (const Case& c : cases) {
@@ -124,14 +123,25 @@ TEST_F(SigningRun, FailuresShowTheirMessageAndCancelAtTheServiceWhereTheyMust)
         {"signing canceled", "{}", failHash(SigningResult::Canceled), "", true, true},
         {"unsigned hashes refused",
          R"({"faults":{"exchange":"unsignedHashes","kind":"serviceError","code":"ERROR","message":"no hashes","endSession":true}})",
-         {}, "Error occured during the opertation! | Message: no hashes", false},
-        {"certificate answered 500", R"({"faults":{"exchange":"certificate","kind":"status","status":500}})", {},
-         "Invalid status code!", true},
+         {},
+         "Error occured during the opertation! | Message: no hashes",
+         false},
+        {"certificate answered 500",
+         R"({"faults":{"exchange":"certificate","kind":"status","status":500}})",
+         {},
+         "Invalid status code!",
+         true},
         {"certificate verdict CANCEL", R"({"mode":"SELECT_CERTIFICATE","finalCode":"CANCEL"})", {}, "*", false},
-        {"signed hashes answered 500", R"({"mode":"SIGN","faults":{"exchange":"signedHashes","kind":"status","status":500}})",
-         {}, "Invalid status code!", true},
-        {"service verdict WARNING", R"({"mode":"SIGN","finalCode":"WARNING"})", {},
-         "Warning! | Message: 2 signature(s) verified", false},
+        {"signed hashes answered 500",
+         R"({"mode":"SIGN","faults":{"exchange":"signedHashes","kind":"status","status":500}})",
+         {},
+         "Invalid status code!",
+         true},
+        {"service verdict WARNING",
+         R"({"mode":"SIGN","finalCode":"WARNING"})",
+         {},
+         "Warning! | Message: 2 signature(s) verified",
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -202,13 +212,14 @@ TEST_F(SigningRun, CancelDuringTheThirdOfFiveSignaturesStopsBeforeTheFourth)
     ProviderScript script;
     script.hashResult = [&self](int index) {
         if (index == 2) {  // the user presses Cancel while the third hash is signed
-            QMetaObject::invokeMethod(&self->Window(), [&] { self->ClickCancel(); }, Qt::BlockingQueuedConnection);
+            QMetaObject::invokeMethod(
+                &self->Window(), [&] { self->ClickCancel(); }, Qt::BlockingQueuedConnection);
         }
         return SigningResult::Success;
     };
-    SessionWindow run(Service(),
-                      R"({"mode":"SIGN","documents":[{"name":"1"},{"name":"2"},{"name":"3"},{"name":"4"},{"name":"5"}]})",
-                      script);
+    SessionWindow run(
+        Service(), R"({"mode":"SIGN","documents":[{"name":"1"},{"name":"2"},{"name":"3"},{"name":"4"},{"name":"5"}]})",
+        script);
     self = &run;
     ASSERT_TRUE(run.Created());
     ASSERT_TRUE(run.WaitUntilLoaded());
@@ -276,7 +287,8 @@ TEST_F(SigningRun, AStartRequestAfterTheClickStartsNoSecondWorker)
 TEST_F(SigningRun, RefusedConfigurationUnsupportedVersionAndMissingWhitelistLeaveOnlyCancel)
 {
     {
-        SessionWindow run(Service(), R"({"faults":{"exchange":"config","kind":"serviceError","code":"ERROR","message":"closed"}})");
+        SessionWindow run(
+            Service(), R"({"faults":{"exchange":"config","kind":"serviceError","code":"ERROR","message":"closed"}})");
         ASSERT_TRUE(run.Created());
         ASSERT_TRUE(run.WaitUntilLoaded());
         EXPECT_EQ(run.Prompts().Messages(),
@@ -363,8 +375,9 @@ TEST_F(SigningRun, OnlyTheTextOfHttpsDownloadUrlsActsAsALink)
         return QPoint(cell.left() + 8, cell.center().y());
     };
     const QRect linkCell = list->visualRect(list->model()->index(0, 1));
-    const QPoint pastTheText(linkCell.left() + QFontMetrics(list->LinkFont()).horizontalAdvance("https://example.org/a.pdf") + 30,
-                             linkCell.center().y());
+    const QPoint pastTheText(
+        linkCell.left() + QFontMetrics(list->LinkFont()).horizontalAdvance("https://example.org/a.pdf") + 30,
+        linkCell.center().y());
     list->setColumnWidth(1, pastTheText.x() - linkCell.left() + 40);
 
     EXPECT_EQ(CursorOver(viewport, textOf(0, 1)), Qt::PointingHandCursor);

@@ -5,9 +5,9 @@
 
 #include <string>
 
+#include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QWidget>
-#include <gtest/gtest.h>
 
 #include "platform/Settings.h"
 

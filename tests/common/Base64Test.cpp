@@ -46,9 +46,9 @@ TEST(Base64Encode, SixtyFourCharacterLinesEachEndedByCrLf)
 TEST(Base64Encode, HeaderFormFramesTheSameLines)
 {
     const Bytes bytes = Sequence(100);
-    EXPECT_EQ(Base64Encode(bytes, Base64Format::Base64Header),
-              "-----BEGIN CERTIFICATE-----\r\n" + Base64Encode(bytes, Base64Format::Base64) +
-                  "-----END CERTIFICATE-----\r\n");
+    EXPECT_EQ(Base64Encode(bytes, Base64Format::Base64Header), "-----BEGIN CERTIFICATE-----\r\n" +
+                                                                   Base64Encode(bytes, Base64Format::Base64) +
+                                                                   "-----END CERTIFICATE-----\r\n");
 }
 
 TEST(Base64Decode, ReadsBackWhatTheEncoderWrites)
@@ -67,7 +67,7 @@ TEST(Base64Decode, BareFormRules)
         {"", ""},
         {"VGVzdA==", "Test"},
         {" VG\tVz\r\ndA==\r\n", "Test"},  // space, tab, CR and LF are skipped
-        {"V===", "T"},                  // decoding stops at padding
+        {"V===", "T"},                    // decoding stops at padding
         {"VA==VGVz", "T"},
         {"V=", ""},
         {"VV=", ""},
@@ -87,7 +87,7 @@ TEST(Base64Decode, HeaderFormRules)
     const std::pair<std::string, std::string> cases[] = {
         {"-----BEGIN CERTIFICATE-----\r\nVGVzdA==\r\n-----END CERTIFICATE-----\r\n", "Test"},
         {"preamble text\n-----BEGIN X509 CRL-----\nVGVz\ndA==\n-----END X509 CRL-----", "Test"},
-        {"-----BEGIN CERTIFICATE-----\r\nVGVzdA==\r\n", ""},       // no END line
+        {"-----BEGIN CERTIFICATE-----\r\nVGVzdA==\r\n", ""},        // no END line
         {"VGVzdA==", ""},                                           // no frame at all
         {"-----BEGINCERT-----\nVGVzdA==\n-----END CERT-----", ""},  // no space after BEGIN
         {"-----BEGIN C-----\nVG!zdA==\n-----END C-----", ""},

@@ -51,7 +51,10 @@ TEST_F(LocaleText, MissingCharactersBecomeTheDefaultCharacter)
 
     UseLocale("C.UTF-8");
     std::u16string wide;
-    ASSERT_TRUE(AnsiToWide("a\xFF" "b\xC3", wide));
+    ASSERT_TRUE(
+        AnsiToWide("a\xFF"
+                   "b\xC3",
+                   wide));
     EXPECT_EQ(wide, u"a\uFFFDb\uFFFD");
 }
 

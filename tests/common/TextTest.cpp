@@ -53,14 +53,10 @@ void ExpectBadConversion(auto convert, const char* name)
 TEST(Utf8Conversion, MalformedUtf8Throws)
 {
     const std::pair<const char*, std::string> cases[] = {
-        {"lone continuation byte", "\x80"},
-        {"sequence cut short", "\xC3"},
-        {"cut short inside text", "a\xE2\x82"},
-        {"continuation missing", "\xC3\x41"},
-        {"overlong slash", "\xC0\xAF"},
-        {"overlong three bytes", "\xE0\x80\xAF"},
-        {"encoded surrogate", "\xED\xA0\x80"},
-        {"above U+10FFFF", "\xF4\x90\x80\x80"},
+        {"lone continuation byte", "\x80"},     {"sequence cut short", "\xC3"},
+        {"cut short inside text", "a\xE2\x82"}, {"continuation missing", "\xC3\x41"},
+        {"overlong slash", "\xC0\xAF"},         {"overlong three bytes", "\xE0\x80\xAF"},
+        {"encoded surrogate", "\xED\xA0\x80"},  {"above U+10FFFF", "\xF4\x90\x80\x80"},
         {"invalid lead byte", "\xFF"},
     };
     for (const auto& [name, text] : cases) {

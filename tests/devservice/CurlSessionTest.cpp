@@ -27,7 +27,8 @@ struct CurlReply {
     std::string body;
 };
 
-std::string ReadText(const std::string& path) {
+std::string ReadText(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
@@ -36,11 +37,12 @@ std::string ReadText(const std::string& path) {
 
 // POSTs body (when given) as the agent does, with no Content-Type header.
 CurlReply Curl(const std::string& directory, const std::string& caFile, const std::string& url,
-               const std::optional<std::string>& body = std::nullopt) {
+               const std::optional<std::string>& body = std::nullopt)
+{
     static std::atomic<int> counter{0};
     std::string base = directory + "/curl-" + std::to_string(counter++);
-    std::string command = "curl -sS --max-time 30 -o '" + base + ".out' -w '%{http_code} %{content_type}' --cacert '" +
-                          caFile + "' ";
+    std::string command =
+        "curl -sS --max-time 30 -o '" + base + ".out' -w '%{http_code} %{content_type}' --cacert '" + caFile + "' ";
     if (body) {
         std::ofstream(base + ".in", std::ios::binary) << *body;
         command += "-X POST -H 'Content-Type:' --data-binary '@" + base + ".in' ";
@@ -55,13 +57,15 @@ CurlReply Curl(const std::string& directory, const std::string& caFile, const st
     return reply;
 }
 
-rapidjson::Document Json(const std::string& text) {
+rapidjson::Document Json(const std::string& text)
+{
     rapidjson::Document document;
     document.Parse(text.c_str());
     return document;
 }
 
-std::string Text(const rapidjson::Value& value, const char* name) {
+std::string Text(const rapidjson::Value& value, const char* name)
+{
     auto it = value.FindMember(name);
     return it != value.MemberEnd() && it->value.IsString() ? it->value.GetString() : "";
 }
@@ -70,7 +74,8 @@ std::string Poll(const std::string& id) { return R"({"sessionId":")" + id + R"("
 
 // Signatures for the service's hashes, as the signed-hashes message carries them.
 std::string SignedHashes(const std::string& id, const rapidjson::Value& hashes, const char* keyName,
-                         const std::string& algorithm, bool spoilFirst) {
+                         const std::string& algorithm, bool spoilFirst)
+{
     EvpPkeyPtr key = LoadPrivateKey(SigningIdentity(keyName).privateKeyPem);
     std::string body = R"({"sessionId":")" + id + R"(","signedHashes":[)";
     bool first = true;
@@ -81,7 +86,8 @@ std::string SignedHashes(const std::string& id, const rapidjson::Value& hashes, 
         // The agent's Base64 form: 64-character lines ended by CR LF, escaped in JSON.
         std::string text = Base64Encode(signature, Base64Format::Base64);
         std::string escaped;
-        for (char c : text) escaped += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
+        for (char c : text)
+            escaped += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
         if (!first) body += ",";
         body += R"({"documentId":")" + Text(entry, "documentId") + R"(","signedHash":")" + escaped + R"("})";
         first = false;
@@ -89,8 +95,10 @@ std::string SignedHashes(const std::string& id, const rapidjson::Value& hashes, 
     return body + "]}";
 }
 
-std::string CertificateMessage(const std::string& id, const char* name) {
-    std::string text = Base64Encode(LoadCertificateDer(SigningIdentity(name).certificatePem), Base64Format::Base64Header);
+std::string CertificateMessage(const std::string& id, const char* name)
+{
+    std::string text =
+        Base64Encode(LoadCertificateDer(SigningIdentity(name).certificatePem), Base64Format::Base64Header);
     std::string escaped;
     for (char c : text) escaped += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
     return R"({"sessionId":")" + id + R"(","certificate":")" + escaped + R"("})";
@@ -99,13 +107,15 @@ std::string CertificateMessage(const std::string& id, const char* name) {
 class CurlSession : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { service_ = new DevService(); }
-    static void TearDownTestSuite() {
+    static void TearDownTestSuite()
+    {
         delete service_;
         service_ = nullptr;
     }
     void SetUp() override { ASSERT_TRUE(service_->Running()) << service_->Log(); }
 
-    CurlReply Post(const std::string& url, const std::string& body) {
+    CurlReply Post(const std::string& url, const std::string& body)
+    {
         return Curl(service_->Directory(), service_->SslCertFile(), url, body);
     }
     rapidjson::Document Report(const std::string& id) { return Json(service_->SessionReport(id).value_or("")); }
@@ -114,7 +124,8 @@ protected:
 };
 DevService* CurlSession::service_ = nullptr;
 
-TEST_F(CurlSession, WhitelistHostAnswersOverTheBuiltInRootsAndRecordsTheQuery) {
+TEST_F(CurlSession, WhitelistHostAnswersOverTheBuiltInRootsAndRecordsTheQuery)
+{
     CurlReply reply = Curl(service_->Directory(), TrustedRootsFile(),
                            service_->WhitelistUrl() + "?server=127.0.0.1%25x&nocache=20261210120000");
     EXPECT_EQ(reply.status, 200);
@@ -127,7 +138,8 @@ TEST_F(CurlSession, WhitelistHostAnswersOverTheBuiltInRootsAndRecordsTheQuery) {
     EXPECT_EQ(Text(requests[0], "target"), "/whitelist/whitelist.json?server=127.0.0.1%25x&nocache=20261210120000");
 }
 
-TEST_F(CurlSession, SelectCertificateAndSignRunsToFinished) {
+TEST_F(CurlSession, SelectCertificateAndSignRunsToFinished)
+{
     auto session = service_->CreateSession(
         R"({"mode":"SELECT_CERTIFICATE_AND_SIGN","pendingPolls":1,"filters":[{"keyUsage":{"nonRepudiation":true}}]})");
     ASSERT_TRUE(session);
@@ -171,7 +183,8 @@ TEST_F(CurlSession, SelectCertificateAndSignRunsToFinished) {
     EXPECT_EQ(Text(Json(Post(session->stateUrl, Poll(id)).body), "code"), "FINISHED");
 }
 
-TEST_F(CurlSession, WrongSignatureEndsTheSessionInErrorNamingTheDocument) {
+TEST_F(CurlSession, WrongSignatureEndsTheSessionInErrorNamingTheDocument)
+{
     auto session = service_->CreateSession(R"({"mode":"SIGN","certificate":"rsa"})");
     ASSERT_TRUE(session);
     const std::string& id = session->sessionId;
@@ -179,8 +192,9 @@ TEST_F(CurlSession, WrongSignatureEndsTheSessionInErrorNamingTheDocument) {
     ASSERT_TRUE(configuration.IsObject());
     EXPECT_NE(Text(configuration, "certificate").find("-----BEGIN CERTIFICATE-----\r\n"), std::string::npos);
 
-    CurlReply reply = Post(Text(configuration, "signedHashUrl"),
-                           SignedHashes(id, configuration["documents"], "rsa", Text(configuration, "hashAlgorithm"), true));
+    CurlReply reply =
+        Post(Text(configuration, "signedHashUrl"),
+             SignedHashes(id, configuration["documents"], "rsa", Text(configuration, "hashAlgorithm"), true));
     EXPECT_EQ(reply.status, 420);
     auto message = Json(reply.body);
     EXPECT_EQ(Text(message, "sessionId"), id);
@@ -189,7 +203,8 @@ TEST_F(CurlSession, WrongSignatureEndsTheSessionInErrorNamingTheDocument) {
     EXPECT_EQ(Text(Json(Post(session->stateUrl, Poll(id)).body), "code"), "ERROR");
 }
 
-TEST_F(CurlSession, CancelEndsTheSession) {
+TEST_F(CurlSession, CancelEndsTheSession)
+{
     auto session = service_->CreateSession(R"({"mode":"SELECT_CERTIFICATE"})");
     ASSERT_TRUE(session);
     const std::string& id = session->sessionId;
@@ -205,7 +220,8 @@ TEST_F(CurlSession, CancelEndsTheSession) {
 }
 
 // Other end-to-end tests rely on each fault kind answering as documented.
-TEST_F(CurlSession, FaultScriptsShapeTheConfigurationAnswer) {
+TEST_F(CurlSession, FaultScriptsShapeTheConfigurationAnswer)
+{
     struct Case {
         const char* fault;
         int status;
@@ -215,16 +231,19 @@ TEST_F(CurlSession, FaultScriptsShapeTheConfigurationAnswer) {
     };
     const Case cases[] = {
         {R"({"kind":"status","status":503})", 503, "application/json", R"({"sessionId":"ID"})", true},
-        {R"({"kind":"contentType","contentType":"text/html"})", 200, "text/html", R"({"sessionId":"ID","version":"1")", true},
+        {R"({"kind":"contentType","contentType":"text/html"})", 200, "text/html", R"({"sessionId":"ID","version":"1")",
+         true},
         {R"({"kind":"badJson"})", 200, "application/json", R"({"sessionId":"ID","code":)", false},
         {R"({"kind":"otherSessionId"})", 200, "application/json", R"({"sessionId":"ID-other","version")", true},
-        {R"({"kind":"oversized","bytes":3000000})", 200, "application/json", R"({"sessionId":"ID","padding":"xxx)", true},
+        {R"({"kind":"oversized","bytes":3000000})", 200, "application/json", R"({"sessionId":"ID","padding":"xxx)",
+         true},
         {R"({"kind":"serviceError","code":"WARNING","message":"Busy"})", 420, "application/json",
          R"({"sessionId":"ID","code":"WARNING","message":"Busy"})", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
-        auto session = service_->CreateSession(std::string(R"({"faults":[{"exchange":"config",)") + (c.fault + 1) + "]}");
+        auto session =
+            service_->CreateSession(std::string(R"({"faults":[{"exchange":"config",)") + (c.fault + 1) + "]}");
         ASSERT_TRUE(session);
         const std::string& id = session->sessionId;
         CurlReply reply = Post(session->sessionUrl, Poll(id));

@@ -11,13 +11,15 @@
 namespace nerolin::test {
 namespace {
 
-std::string CommonName(X509* cert) {
+std::string CommonName(X509* cert)
+{
     char buffer[256] = {};
     X509_NAME_get_text_by_NID(X509_get_subject_name(cert), NID_commonName, buffer, sizeof buffer);
     return buffer;
 }
 
-int Year(const ASN1_TIME* time) {
+int Year(const ASN1_TIME* time)
+{
     std::tm tm{};
     ASN1_TIME_to_tm(time, &tm);
     return tm.tm_year + 1900;
@@ -25,8 +27,14 @@ int Year(const ASN1_TIME* time) {
 
 // The built-in root file must hold the root table exactly: agents compare
 // public keys in this order and name roots 3 and 4 by position.
-TEST(DevelopmentPki, TrustedRootsFollowTheRootTable) {
-    struct Root { const char* name; int keyType; int from; int to; };
+TEST(DevelopmentPki, TrustedRootsFollowTheRootTable)
+{
+    struct Root {
+        const char* name;
+        int keyType;
+        int from;
+        int to;
+    };
     const std::vector<Root> table = {
         {"Tavorel Valdoro Root CA 2009", EVP_PKEY_RSA, 2009, 2029},
         {"Valdoro Root CA 2017", EVP_PKEY_EC, 2017, 2042},
@@ -49,7 +57,8 @@ TEST(DevelopmentPki, TrustedRootsFollowTheRootTable) {
     EXPECT_NE(EVP_PKEY_eq(X509_get0_pubkey(roots[2].get()), X509_get0_pubkey(roots[3].get())), 1);
 }
 
-TEST(DevelopmentPki, SigningKeysMatchTheirCertificates) {
+TEST(DevelopmentPki, SigningKeysMatchTheirCertificates)
+{
     for (const char* name : {"rsa", "ec", "qc-esign", "serial-leading-zero", "expired"}) {
         SCOPED_TRACE(name);
         auto files = SigningIdentity(name);
@@ -61,7 +70,8 @@ TEST(DevelopmentPki, SigningKeysMatchTheirCertificates) {
     }
 }
 
-TEST(DevelopmentPki, MakeTestTokenBuildsTokenAndDatabase) {
+TEST(DevelopmentPki, MakeTestTokenBuildsTokenAndDatabase)
+{
     char pattern[] = "/tmp/nerolin-token-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     std::string dir = pattern;

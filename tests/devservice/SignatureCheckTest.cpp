@@ -23,7 +23,8 @@ const std::string kSha384 = "2.16.840.1.101.3.4.2.2";
 // Signs the way an agent must, made here with OpenSSL's one-shot digest-sign
 // (over the content) or raw sign (over the hash bytes), independently of the
 // service's own signer.
-Bytes SignContent(EVP_PKEY* key, const EVP_MD* md) {
+Bytes SignContent(EVP_PKEY* key, const EVP_MD* md)
+{
     EvpMdContextPtr context(EVP_MD_CTX_new());
     EXPECT_EQ(EVP_DigestSignInit(context.get(), nullptr, md, nullptr, key), 1);
     std::size_t length = 0;
@@ -37,7 +38,8 @@ Bytes SignContent(EVP_PKEY* key, const EVP_MD* md) {
     return signature;
 }
 
-Bytes SignRaw(EVP_PKEY* key, const Bytes& data) {
+Bytes SignRaw(EVP_PKEY* key, const Bytes& data)
+{
     EvpPkeyContextPtr context(EVP_PKEY_CTX_new(key, nullptr));
     EXPECT_EQ(EVP_PKEY_sign_init(context.get()), 1);
     if (EVP_PKEY_get_base_id(key) == EVP_PKEY_RSA) EVP_PKEY_CTX_set_rsa_padding(context.get(), RSA_PKCS1_PADDING);
@@ -50,7 +52,8 @@ Bytes SignRaw(EVP_PKEY* key, const Bytes& data) {
 }
 
 // DER ECDSA-Sig-Value to the r || s form the protocol carries.
-Bytes RawEcdsa(const Bytes& der) {
+Bytes RawEcdsa(const Bytes& der)
+{
     const unsigned char* p = der.data();
     EcdsaSignaturePtr sig(d2i_ECDSA_SIG(nullptr, &p, static_cast<long>(der.size())));
     Bytes raw(64);
@@ -67,7 +70,8 @@ struct Case {
 
 class SignatureCheck : public ::testing::TestWithParam<Case> {};
 
-TEST_P(SignatureCheck, AcceptsTheRightSignatureAndRefusesATamperedOne) {
+TEST_P(SignatureCheck, AcceptsTheRightSignatureAndRefusesATamperedOne)
+{
     const Case& c = GetParam();
     EvpPkeyPtr key = LoadPrivateKey(SigningIdentity(c.keyName).privateKeyPem);
     X509Ptr certificate = LoadCertificate(SigningIdentity(c.keyName).certificatePem);
@@ -100,14 +104,15 @@ TEST_P(SignatureCheck, AcceptsTheRightSignatureAndRefusesATamperedOne) {
     EXPECT_FALSE(VerifyHashSignature(publicKey, c.algorithm, otherHash, signature).valid);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    KeyTypes, SignatureCheck,
-    ::testing::Values(Case{"RsaWithDigestInfo", "rsa", kSha256}, Case{"RsaSha384", "qc-esign", kSha384},
-                      Case{"RsaWithoutDigestInfo", "rsa", ""}, Case{"EcdsaRawRS", "ec", kSha256},
-                      Case{"EcdsaNoAlgorithm", "ec", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(KeyTypes, SignatureCheck,
+                         ::testing::Values(Case{"RsaWithDigestInfo", "rsa", kSha256},
+                                           Case{"RsaSha384", "qc-esign", kSha384},
+                                           Case{"RsaWithoutDigestInfo", "rsa", ""}, Case{"EcdsaRawRS", "ec", kSha256},
+                                           Case{"EcdsaNoAlgorithm", "ec", ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SignatureCheckForm, RefusesSignaturesInTheWrongForm) {
+TEST(SignatureCheckForm, RefusesSignaturesInTheWrongForm)
+{
     EvpPkeyPtr ecKey = LoadPrivateKey(SigningIdentity("ec").privateKeyPem);
     EvpPkeyPtr rsaKey = LoadPrivateKey(SigningIdentity("rsa").privateKeyPem);
     ASSERT_TRUE(ecKey && rsaKey);

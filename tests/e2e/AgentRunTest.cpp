@@ -191,9 +191,15 @@ TEST_F(Agent, RefusalsAndFailuresEndWithTheirMessageAndACancelAtTheService)
     };
     const Case cases[] = {
         {"certificate choice closed", "--no-softhsm --nss-certs rsa", "{}", {"certificate-cancel"}, ""},
-        {"certificate not in the store", "--no-softhsm --nss-certs rsa", R"({"mode":"SIGN","certificate":"ec"})", {},
+        {"certificate not in the store",
+         "--no-softhsm --nss-certs rsa",
+         R"({"mode":"SIGN","certificate":"ec"})",
+         {},
          "message error Certificate not found!"},
-        {"wrong PIN", "--token-certs rsa", "{}", {"certificate 0", "pin 0000", "pin 0001"},
+        {"wrong PIN",
+         "--token-certs rsa",
+         "{}",
+         {"certificate 0", "pin 0000", "pin 0001"},
          "message error Bad PIN code!"},
     };
     for (const Case& c : cases) {

@@ -38,7 +38,9 @@ TEST(ExportLine, TimeLabelAndTheOneString)
         std::string line;
     };
     const Case cases[] = {
-        {1, {"CertOpenStore error: 5 (0x00000005)"}, "2024/03/05 14:07:09 ERROR:       CertOpenStore error: 5 (0x00000005)"},
+        {1,
+         {"CertOpenStore error: 5 (0x00000005)"},
+         "2024/03/05 14:07:09 ERROR:       CertOpenStore error: 5 (0x00000005)"},
         {2, {"w"}, "2024/03/05 14:07:09 WARNING:     w"},
         {4, {"i"}, "2024/03/05 14:07:09 INFORMATION: i"},
         {8, {"audit"}, "2024/03/05 14:07:09              audit"},  // an unknown type: fourteen spaces
@@ -69,8 +71,10 @@ protected:
     void TearDown() override
     {
         SetUserPrompts(nullptr);
-        if (savedZone_) setenv("TZ", savedZone_->c_str(), 1);
-        else unsetenv("TZ");
+        if (savedZone_)
+            setenv("TZ", savedZone_->c_str(), 1);
+        else
+            unsetenv("TZ");
         tzset();
     }
 
@@ -120,12 +124,16 @@ TEST_F(Export, EntriesOfThisProcessComeOutNewestFirst)
 
 TEST_F(Export, EmptyOrMissingStoreGivesAnEmptyFileReplacingTheOldOne)
 {
-    { std::ofstream(logPath_) << "old contents that must go"; }
+    {
+        std::ofstream(logPath_) << "old contents that must go";
+    }
     ASSERT_TRUE(ExportEventLog(logPath_));  // the store exists but has no entries
     EXPECT_EQ(test::ReadFileBytes(logPath_), "");
 
     RegisterEventSource("/proc/nerolin/eventlog.sqlite");  // cannot be opened
-    { std::ofstream(logPath_) << "old"; }
+    {
+        std::ofstream(logPath_) << "old";
+    }
     ASSERT_TRUE(ExportEventLog(logPath_));
     EXPECT_EQ(test::ReadFileBytes(logPath_), "");
 }
@@ -141,8 +149,8 @@ TEST_F(Export, SaveAsksForTheFileWithTheLogFilters)
     EXPECT_EQ(request.initialName, "Nerolin");
     EXPECT_EQ(request.defaultSuffix, "log");
     EXPECT_TRUE(request.confirmOverwrite);
-    const std::vector<std::pair<std::string, std::string>> filters = {
-        {"Log files (*.log)", "*.log"}, {"All files (*.*) ", "*.*"}};
+    const std::vector<std::pair<std::string, std::string>> filters = {{"Log files (*.log)", "*.log"},
+                                                                      {"All files (*.*) ", "*.*"}};
     EXPECT_EQ(request.filters, filters);
     EXPECT_NE(test::ReadFileBytes(logPath_).find(" INFORMATION: saved\r\n"), std::string::npos);
 }

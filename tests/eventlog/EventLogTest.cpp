@@ -95,7 +95,8 @@ TEST(EventStorePath, FollowsXdgStateHome)
     const char* savedState = std::getenv("XDG_STATE_HOME");
     const std::string saved = savedState != nullptr ? savedState : "";
     const char* home = std::getenv("HOME");
-    const std::string fallback = std::string(home != nullptr ? home : "") + "/.local/state/Tavorel/Nerolin/eventlog.sqlite";
+    const std::string fallback =
+        std::string(home != nullptr ? home : "") + "/.local/state/Tavorel/Nerolin/eventlog.sqlite";
 
     setenv("XDG_STATE_HOME", "/var/tmp/state", 1);
     EXPECT_EQ(DefaultEventStorePath(), "/var/tmp/state/Tavorel/Nerolin/eventlog.sqlite");
@@ -106,8 +107,10 @@ TEST(EventStorePath, FollowsXdgStateHome)
         EXPECT_EQ(DefaultEventStorePath(), fallback);
     }
 
-    if (savedState != nullptr) setenv("XDG_STATE_HOME", saved.c_str(), 1);
-    else unsetenv("XDG_STATE_HOME");
+    if (savedState != nullptr)
+        setenv("XDG_STATE_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_STATE_HOME");
 }
 
 }  // namespace

@@ -55,7 +55,9 @@ TEST(EventStore, DamagedFileIsKeptAsideAndReplaced)
     test::TempFolder folder;
     const std::string path = folder.Path("eventlog.sqlite");
     const std::string garbage(4096, 'x');
-    { std::ofstream(path) << garbage; }
+    {
+        std::ofstream(path) << garbage;
+    }
     auto store = EventStore::OpenForWriting(path);
     ASSERT_TRUE(store);
     EXPECT_TRUE(store->Append("Nerolin", 1, 4, {"fresh"}));

@@ -20,8 +20,8 @@ struct Outcome {
 
 Outcome RunExportLog(const std::string& environment, const std::string& file)
 {
-    const std::string command = environment + " TZ=UTC '" NEROLIN_BINARY_DIR "/bin/nerolin-tool' export-log '" + file +
-                                "' 2>&1 >/dev/null";
+    const std::string command =
+        environment + " TZ=UTC '" NEROLIN_BINARY_DIR "/bin/nerolin-tool' export-log '" + file + "' 2>&1 >/dev/null";
     Outcome outcome;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return outcome;

@@ -12,9 +12,13 @@ using test::ReadFilterJson;
 TEST(ReadCertificateFilter, RefusesValuesThatAreNotArraysOfWellFormedObjects)
 {
     const char* refused[] = {
-        "null", "{}", "\"[]\"", "1", "true",
+        "null",
+        "{}",
+        "\"[]\"",
+        "1",
+        "true",
         "[1]",
-        "[{}, \"x\"]",                                               // refused even after a good element
+        "[{}, \"x\"]",  // refused even after a good element
         R"([{"keyUsage": true}])",
         R"([{"keyUsage": null}])",
         R"([{"keyUsage": []}])",
@@ -50,7 +54,8 @@ TEST(ReadCertificateFilter, WronglyTypedMembersAreDroppedAndOnlyWiden)
         "keyUsage": {"digitalSignature": "true", "nonRepudiation": 1, "keyCertSign": false, "decipherOnly": true},
         "hasQCStatement": "true", "hasQCCompliance": null, "hasQCQSCD": false,
         "fingerprint": 12, "serialNumber": " 00a1 ", "unknownMember": true
-    }])", filter));
+    }])",
+                               filter));
     ASSERT_EQ(filter.size(), 1u);
     const auto& criteria = filter[0];
     ASSERT_TRUE(criteria.keyUsage);  // present even though most of it was dropped
@@ -91,7 +96,8 @@ TEST(ReadCertificateFilter, AuthorityKeyIdentifiersKeepTheirStringMembers)
         {"acceptedAuthorityKeyIdentifiers": []},
         {"acceptedAuthorityKeyIdentifiers": [{}, {"keyIdentifier": "ab01", "authorityCertIssuer": "CN=CA",
                                                   "authorityCertSerialNumber": 7}]}
-    ])", filter));
+    ])",
+                               filter));
     ASSERT_EQ(filter.size(), 2u);
     ASSERT_TRUE(filter[0].acceptedAuthorityKeyIdentifiers);
     EXPECT_TRUE(filter[0].acceptedAuthorityKeyIdentifiers->empty());  // present and empty

@@ -36,14 +36,13 @@ const Bytes& Certificate(const std::string& name)
         specs["encipherOnly"].keyUsage = "keyAgreement,encipherOnly";
         specs["decipherOnly"].keyUsage = "keyAgreement,decipherOnly";
         specs["qcCompliance"].qcStatements = DerSequence({QcStatement(kCompliance)});
-        specs["qcSignatureThenSeal"].qcStatements = DerSequence(
-            {QcStatement(kSscd), QcStatement(kCompliance),
-             QcStatement(kQcType, DerSequence({DerOid("0.4.0.1862.1.6.1"), DerOid("0.4.0.1862.1.6.2")}))});
-        specs["qcWebThenOther"].qcStatements = DerSequence(
-            {QcStatement(kQcType, DerSequence({DerOid("0.4.0.1862.1.6.3"), DerOid("1.2.3.4")}))});
+        specs["qcSignatureThenSeal"].qcStatements =
+            DerSequence({QcStatement(kSscd), QcStatement(kCompliance),
+                         QcStatement(kQcType, DerSequence({DerOid("0.4.0.1862.1.6.1"), DerOid("0.4.0.1862.1.6.2")}))});
+        specs["qcWebThenOther"].qcStatements =
+            DerSequence({QcStatement(kQcType, DerSequence({DerOid("0.4.0.1862.1.6.3"), DerOid("1.2.3.4")}))});
         // A type given bare instead of in a SEQUENCE is not read.
-        specs["qcTypeNotSequence"].qcStatements =
-            DerSequence({QcStatement(kQcType, DerOid("0.4.0.1862.1.6.1"))});
+        specs["qcTypeNotSequence"].qcStatements = DerSequence({QcStatement(kQcType, DerOid("0.4.0.1862.1.6.1"))});
         specs["qcUndecodable"].qcStatements = Bytes{0x04, 0x00};
         specs["serialA1"].serialHex = "00A1";
         specs["serialZero"].serialHex = "0";
@@ -94,15 +93,11 @@ struct Case {
 TEST(PassesFilter, ValidityAndEmptyFilters)
 {
     const Case cases[] = {
-        {"garbage", "[]", false, true},    // not even decoded
-        {"garbage", "[{}]", false, true},
-        {"garbage", "[]", true, false},
-        {"plain", "[]", true, true},
-        {"expired", "[]", true, false},
-        {"notYetValid", "[]", true, false},
-        {"endsNow", "[]", true, false},     // notAfter must lie after now
-        {"expired", "[]", false, true},
-        {"expired", "[{}]", false, true},
+        {"garbage", "[]", false, true},  // not even decoded
+        {"garbage", "[{}]", false, true},   {"garbage", "[]", true, false},
+        {"plain", "[]", true, true},        {"expired", "[]", true, false},
+        {"notYetValid", "[]", true, false}, {"endsNow", "[]", true, false},  // notAfter must lie after now
+        {"expired", "[]", false, true},     {"expired", "[{}]", false, true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Passes(c.certificate, c.filter, c.checkValidity), c.passes) << c.certificate << " " << c.filter;
@@ -132,7 +127,7 @@ TEST(PassesFilter, QcStatements)
 {
     const Case cases[] = {
         {"qcCompliance", R"([{"hasQCStatement": true, "hasQCCompliance": true, "hasQCQSCD": false}])", false, true},
-        {"qcCompliance", R"([{"qcType": "YENDO"}])", false, false},   // no known type
+        {"qcCompliance", R"([{"qcType": "YENDO"}])", false, false},  // no known type
         {"plain", R"([{"hasQCStatement": false, "hasQCCompliance": false}])", false, true},
         {"plain", R"([{"hasQCStatement": true}])", false, false},
         {"qcSignatureThenSeal", R"([{"hasQCQSCD": true, "qcType": "ESEAL"}])", false, true},  // last type decides
@@ -180,20 +175,25 @@ TEST(PassesFilter, AuthorityKeyIdentifiers)
     const Case cases[] = {
         // Only the fields the certificate carries are compared.
         {"akiKeyOnly", R"([{"acceptedAuthorityKeyIdentifiers": [{"keyIdentifier": "abcdef01",
-            "authorityCertIssuer": "CN=Someone Else", "authorityCertSerialNumber": "99"}]}])", false, true},
+            "authorityCertIssuer": "CN=Someone Else", "authorityCertSerialNumber": "99"}]}])",
+         false, true},
         {"akiKeyOnly", R"([{"acceptedAuthorityKeyIdentifiers": [{"keyIdentifier": "ABCDEF02"},
-            {"keyIdentifier": "ABCDEF01"}]}])", false, true},
+            {"keyIdentifier": "ABCDEF01"}]}])",
+         false, true},
         {"akiKeyOnly", R"([{"acceptedAuthorityKeyIdentifiers": [{"keyIdentifier": "00ABCDEF01"}]}])", false, false},
         {"akiKeyOnly", R"([{"acceptedAuthorityKeyIdentifiers": []}])", false, false},
-        {"akiFull", R"([{"acceptedAuthorityKeyIdentifiers": [{"keyIdentifier": "ABCDEF01",
-            "authorityCertIssuer": ")" + issuer + R"(", "authorityCertSerialNumber": "a1b"}]}])", false, true},
+        {"akiFull",
+         R"([{"acceptedAuthorityKeyIdentifiers": [{"keyIdentifier": "ABCDEF01",
+            "authorityCertIssuer": ")" +
+             issuer + R"(", "authorityCertSerialNumber": "a1b"}]}])",
+         false, true},
         // A field the certificate carries but the entry lacks cannot be checked: no match.
         {"akiFull", R"([{"acceptedAuthorityKeyIdentifiers": [{"keyIdentifier": "ABCDEF01"}]}])", false, false},
         {"akiFull", R"([{"acceptedAuthorityKeyIdentifiers": [{"keyIdentifier": "ABCDEF01",
             "authorityCertIssuer": "o=Nerolin Test,CN=Nerolin Test CA", "authorityCertSerialNumber": "0A1B"}]}])",
          false, false},  // the issuer compares byte for byte
-        {"akiIssuerAfterDns", R"([{"acceptedAuthorityKeyIdentifiers": [{"authorityCertIssuer": ")" + issuer +
-                                  R"("}]}])", false, true},
+        {"akiIssuerAfterDns",
+         R"([{"acceptedAuthorityKeyIdentifiers": [{"authorityCertIssuer": ")" + issuer + R"("}]}])", false, true},
         {"akiEmpty", R"([{"acceptedAuthorityKeyIdentifiers": [{}]}])", false, true},
         {"akiEmpty", R"([{"acceptedAuthorityKeyIdentifiers": [{"keyIdentifier": "AB"}]}])", false, true},
         {"plain", R"([{"acceptedAuthorityKeyIdentifiers": [{}]}])", false, false},
@@ -209,7 +209,8 @@ TEST(ExplainFilter, NamesTheFirstFailingCriterionOfEachSet)
     ASSERT_TRUE(test::ReadFilterJson(R"([
         {"keyUsage": {"digitalSignature": true, "nonRepudiation": true}, "serialNumber": "1"},
         {"hasQCStatement": false, "acceptedAuthorityKeyIdentifiers": []}
-    ])", filter));
+    ])",
+                                     filter));
     const Bytes& der = Certificate("digitalSignature");
     const auto verdict = ExplainFilter(false, filter, der.data(), der.size());
     EXPECT_FALSE(verdict.passes);
@@ -223,8 +224,8 @@ TEST(ExplainFilter, NamesTheFirstFailingCriterionOfEachSet)
 TEST(SerialNumbersEqual, DropsLeadingZerosAndIgnoresCase)
 {
     const std::tuple<const char*, const char*, bool> cases[] = {
-        {"000", "0", true}, {"00A1", "a1", true}, {"", "", true}, {"", "0", false},
-        {"-01", "-1", false}, {"0-1", "-1", true}, {"A1", "A10", false},
+        {"000", "0", true},   {"00A1", "a1", true}, {"", "", true},       {"", "0", false},
+        {"-01", "-1", false}, {"0-1", "-1", true},  {"A1", "A10", false},
     };
     for (const auto& [a, b, equal] : cases) EXPECT_EQ(SerialNumbersEqual(a, b), equal) << a << " " << b;
 }

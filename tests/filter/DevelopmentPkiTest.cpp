@@ -44,24 +44,27 @@ TEST(PassesFilter, DevelopmentSigningCertificates)
         {"qc-typelist", R"([{"qcType": "ESEAL"}])", true, true},
         {"qc-typelist", R"([{"qcType": "YENDO"}])", true, false},
         {"qc-web", R"([{"hasQCCompliance": false, "qcType": "WEB"}])", true, true},
-        {"rsa", R"([{"hasQCStatement": false, "keyUsage": {"nonRepudiation": true, "keyEncipherment": false}}])",
-         true, true},
+        {"rsa", R"([{"hasQCStatement": false, "keyUsage": {"nonRepudiation": true, "keyEncipherment": false}}])", true,
+         true},
         {"rsa-encipherment", R"([{"keyUsage": {"digitalSignature": true}}])", true, false},
         {"rsa-no-keyusage", R"([{"keyUsage": {"nonRepudiation": true}}])", true, true},
         {"ec-keyagreement", R"([{"keyUsage": {"keyAgreement": true, "nonRepudiation": false}}])", true, true},
         {"serial-leading-zero", R"([{"serialNumber": "008a0b0c0d0e0f1011"}])", true, true},
-        {"aki-keyid", R"([{"acceptedAuthorityKeyIdentifiers": [{"keyIdentifier": ")" + rsaCaKeyId + "\"}]}]",
-         true, true},
-        {"aki-keyid", R"([{"acceptedAuthorityKeyIdentifiers": [{"keyIdentifier": ")" + ecCaKeyId + "\"}]}]",
-         true, false},
+        {"aki-keyid", R"([{"acceptedAuthorityKeyIdentifiers": [{"keyIdentifier": ")" + rsaCaKeyId + "\"}]}]", true,
+         true},
+        {"aki-keyid", R"([{"acceptedAuthorityKeyIdentifiers": [{"keyIdentifier": ")" + ecCaKeyId + "\"}]}]", true,
+         false},
         {"aki-issuer-serial", R"([{"acceptedAuthorityKeyIdentifiers": [
             {"authorityCertIssuer": "CN=Nerolin Test Signing CA RSA,O=Nerolin Test",
-             "authorityCertSerialNumber": "001017"}]}])", true, true},
-        {"aki-all", R"([{"acceptedAuthorityKeyIdentifiers": [
-            {"keyIdentifier": ")" + ecCaKeyId + R"(", "authorityCertIssuer": "CN=Nerolin Test Signing CA EC,O=Nerolin Test",
-             "authorityCertSerialNumber": "1018"}]}])", true, true},
-        {"aki-all", R"([{"acceptedAuthorityKeyIdentifiers": [{"keyIdentifier": ")" + ecCaKeyId + "\"}]}]",
-         true, false},
+             "authorityCertSerialNumber": "001017"}]}])",
+         true, true},
+        {"aki-all",
+         R"([{"acceptedAuthorityKeyIdentifiers": [
+            {"keyIdentifier": ")" +
+             ecCaKeyId + R"(", "authorityCertIssuer": "CN=Nerolin Test Signing CA EC,O=Nerolin Test",
+             "authorityCertSerialNumber": "1018"}]}])",
+         true, true},
+        {"aki-all", R"([{"acceptedAuthorityKeyIdentifiers": [{"keyIdentifier": ")" + ecCaKeyId + "\"}]}]", true, false},
     };
     for (const auto& c : cases) {
         CertificateFilter filter;

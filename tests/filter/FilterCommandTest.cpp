@@ -21,8 +21,8 @@ struct Outcome {
 
 Outcome RunTool(const std::string& arguments)
 {
-    const std::string command = std::string("'") + NEROLIN_BINARY_DIR "/bin/nerolin-tool' filter " + arguments +
-                                " 2>/dev/null";
+    const std::string command =
+        std::string("'") + NEROLIN_BINARY_DIR "/bin/nerolin-tool' filter " + arguments + " 2>/dev/null";
     Outcome outcome;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return outcome;
@@ -53,14 +53,12 @@ protected:
     std::string directory_;
 };
 
-std::string Signing(const char* file)
-{
-    return "'" + test::PkiPath(std::string("signing/") + file) + "'";
-}
+std::string Signing(const char* file) { return "'" + test::PkiPath(std::string("signing/") + file) + "'"; }
 
 TEST_F(FilterCommand, ReportsPassFailAndRefusals)
 {
-    const std::string qualified = WriteFilters("q.json", R"([{"qcType": "YENDO"}, {"keyUsage": {"keyEncipherment": true}}])");
+    const std::string qualified =
+        WriteFilters("q.json", R"([{"qcType": "YENDO"}, {"keyUsage": {"keyEncipherment": true}}])");
     const std::string notArray = WriteFilters("o.json", R"({"qcType": "YENDO"})");
     const std::string notJson = WriteFilters("x.json", "[{");
     const struct {

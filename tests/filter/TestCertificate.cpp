@@ -15,7 +15,10 @@ namespace {
 template <auto Free>
 struct Deleter {
     template <typename T>
-    void operator()(T* p) const { Free(p); }
+    void operator()(T* p) const
+    {
+        Free(p);
+    }
 };
 
 void Check(bool ok, const char* what)
@@ -41,8 +44,8 @@ std::unique_ptr<X509_NAME, Deleter<X509_NAME_free>> Name(const std::string& text
         const auto equals = part.find('=');
         Check(equals != std::string::npos, "name");
         Check(X509_NAME_add_entry_by_txt(name.get(), part.substr(0, equals).c_str(), MBSTRING_UTF8,
-                                         reinterpret_cast<const unsigned char*>(part.c_str() + equals + 1),
-                                         -1, -1, 0) == 1,
+                                         reinterpret_cast<const unsigned char*>(part.c_str() + equals + 1), -1, -1,
+                                         0) == 1,
               "name entry");
         start = end + 1;
     }

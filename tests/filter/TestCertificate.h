@@ -23,10 +23,10 @@ struct AuthorityKeyIdSpec {
 
 struct CertificateSpec {
     std::string serialHex = "1234";
-    std::optional<std::string> keyUsage;     // OpenSSL's list: "digitalSignature,nonRepudiation"
-    std::optional<Bytes> qcStatements;       // the extension's DER content, as is
+    std::optional<std::string> keyUsage;  // OpenSSL's list: "digitalSignature,nonRepudiation"
+    std::optional<Bytes> qcStatements;    // the extension's DER content, as is
     std::optional<AuthorityKeyIdSpec> authorityKeyId;
-    long notBeforeOffset = -3600;            // seconds from now
+    long notBeforeOffset = -3600;  // seconds from now
     long notAfterOffset = 3600;
 };
 

@@ -54,7 +54,8 @@ protected:
 
 TEST_F(MobileSigning, CancelBeforeTheCodeIsReadLeavesTheWindowReady)
 {
-    for (const char* request : {R"({"mode":"SELECT_CERTIFICATE_AND_SIGN"})", R"({"mode":"SIGN","certificate":"rsa"})"}) {
+    for (const char* request :
+         {R"({"mode":"SELECT_CERTIFICATE_AND_SIGN"})", R"({"mode":"SIGN","certificate":"rsa"})"}) {
         SCOPED_TRACE(request);
         SessionWindow run(Service(), request);
         ASSERT_TRUE(run.Created());
@@ -63,7 +64,7 @@ TEST_F(MobileSigning, CancelBeforeTheCodeIsReadLeavesTheWindowReady)
 
         SignWithMobile(run, [&](CyendoQRCodeDlg* dialog) {
             const std::string waiting = run.Session().mode == SessionMode::SignMode ? "Waiting for signed hashes..."
-                                                                                     : "Waiting for certificate...";
+                                                                                    : "Waiting for certificate...";
             EXPECT_TRUE(ProcessEventsUntil([&] { return StateShown(dialog) == waiting; })) << StateShown(dialog);
             // Enter closes nothing; Cancel only asks the polling thread to stop.
             QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
@@ -97,7 +98,8 @@ TEST_F(MobileSigning, AFinishedSessionClosesTheDialogAndEndsTheWindowsSession)
         SignWithMobile(run, [&](CyendoQRCodeDlg* dialog) {
             const auto played = Service().PlayMobile(run.Session().sessionId);
             ASSERT_TRUE(played && played->find("\"ok\":true") != std::string::npos) << played.value_or("no answer");
-            finishedShown = ProcessEventsUntil([&] { return StateShown(dialog) == "The signing session is finished!"; });
+            finishedShown =
+                ProcessEventsUntil([&] { return StateShown(dialog) == "The signing session is finished!"; });
         });
         EXPECT_TRUE(finishedShown);
         EXPECT_TRUE(AllSignaturesVerified(run.Report()));
@@ -139,7 +141,8 @@ TEST_F(MobileSigning, AFailingStateFetchShowsOneMessageAndClosesTheDialog)
     SessionWindow run(Service(), R"({"mode":"SELECT_CERTIFICATE_AND_SIGN"})");
     ASSERT_TRUE(run.Created());
     ASSERT_TRUE(run.WaitUntilLoaded());
-    ASSERT_TRUE(Service().AddFaults(run.Session().sessionId, R"({"exchange":"state","kind":"status","status":500,"times":0})"));
+    ASSERT_TRUE(
+        Service().AddFaults(run.Session().sessionId, R"({"exchange":"state","kind":"status","status":500,"times":0})"));
     std::string shown;
     SignWithMobile(run, [&](CyendoQRCodeDlg* dialog) {
         EXPECT_TRUE(ProcessEventsUntil([&] { return StateShown(dialog) == "Error!"; })) << StateShown(dialog);

@@ -45,8 +45,8 @@ TEST(CertsCommandTest, ListsEachCertificateWithItsTokensAndVerdict)
 {
     const std::string filters = NssTestEnvironment::EventStorePath() + ".filters.json";
     std::ofstream(filters) << R"([{"keyUsage": {"nonRepudiation": true}}])";
-    const ToolRun run = RunCerts("--database " + NssTestEnvironment::Database().spec() + " --filters " + filters +
-                             " --check-validity");
+    const ToolRun run =
+        RunCerts("--database " + NssTestEnvironment::Database().spec() + " --filters " + filters + " --check-validity");
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_EQ(Count(run.output, "4 certificate(s) with a private key"), 1u) << run.output;
     EXPECT_EQ(Count(run.output, "Subject:    Nerolin Test, Nerolin Test rsa\n"), 1u);

@@ -12,7 +12,9 @@ namespace {
 class ScriptedAlternative : public SigningProvider {
 public:
     explicit ScriptedAlternative(std::vector<std::string>& calls, SigningResult find, SigningResult sign)
-        : calls_(calls), find_(find), sign_(sign)
+        : calls_(calls),
+          find_(find),
+          sign_(sign)
     {
     }
     ~ScriptedAlternative() override { calls_.push_back("destroyed"); }
@@ -23,7 +25,10 @@ public:
         calls_.push_back("FindCertificate " + std::string(certificate == CertificateText("ec") ? "ec" : "other"));
         return find_;
     }
-    SigningResult SelectCertificate(bool, const CertificateFilter&, std::string&) override { return SigningResult::Failed; }
+    SigningResult SelectCertificate(bool, const CertificateFilter&, std::string&) override
+    {
+        return SigningResult::Failed;
+    }
     void BeginSigning(std::uint32_t count) override { calls_.push_back("BeginSigning " + std::to_string(count)); }
     void EndSigning() override { calls_.push_back("EndSigning"); }
     SigningResult SignHash(const std::string&, const std::uint8_t*, std::int32_t, std::string& signedHash) override
@@ -77,9 +82,9 @@ TEST_F(CompositeProviderTest, AlternativeThatFindsTheCertificateSignsAndIsFinali
         provider.EndSigning();
         EXPECT_TRUE(provider.HasAlternative()) << "kept until destruction";
     }
-    EXPECT_EQ(calls, (std::vector<std::string>{"chosen for NSS Internal PKCS #11 Module", "Initialize",
-                                               "FindCertificate ec", "BeginSigning 2", "SignHash", "EndSigning",
-                                               "Finalize", "destroyed"}));
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{"chosen for NSS Internal PKCS #11 Module", "Initialize", "FindCertificate ec",
+                                        "BeginSigning 2", "SignHash", "EndSigning", "Finalize", "destroyed"}));
     const auto entries = NewEntries();
     EXPECT_TRUE(HasEntry(entries, EntryType::Information,
                          "Certificate found with the alternative signing provider; using NonNSS"));

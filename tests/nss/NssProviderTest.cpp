@@ -62,9 +62,9 @@ TEST_F(NssProviderTest, FindsExactlyTheUserCertificatesOfEveryToken)
         EXPECT_EQ(provider.GetCertificateText(), CertificateText(c.identity));
         const auto entries = NewEntries();
         ASSERT_EQ(entries.size(), 2u);
-        EXPECT_EQ(entries[0].text, std::string("Issuer DN of signing certificate: Nerolin Test, ") +
-                                       (c.keyType == KeyType::RSA ? "Nerolin Test Signing CA RSA"
-                                                                  : "Nerolin Test Signing CA EC"));
+        EXPECT_EQ(entries[0].text,
+                  std::string("Issuer DN of signing certificate: Nerolin Test, ") +
+                      (c.keyType == KeyType::RSA ? "Nerolin Test Signing CA RSA" : "Nerolin Test Signing CA EC"));
         EXPECT_EQ(entries[1].text, c.keyType == KeyType::RSA ? "Type of key is RSA" : "Type of key is EC");
     }
     // Not in the database, not a certificate: Failed, and nothing logged.

@@ -66,10 +66,7 @@ NssDatabase& NssTestEnvironment::Database() { return *gDatabase; }
 RecordingPrompts& NssTestEnvironment::Prompts() { return *gPrompts; }
 std::string NssTestEnvironment::EventStorePath() { return gFolder + "/events.sqlite"; }
 
-void StartEntries()
-{
-    gEntryMark = AllEntriesOldestFirst().size();
-}
+void StartEntries() { gEntryMark = AllEntriesOldestFirst().size(); }
 
 std::vector<Entry> NewEntries()
 {
@@ -102,10 +99,7 @@ bool HasErrorEntry(const std::vector<Entry>& entries, const std::string& call, i
     return false;
 }
 
-void LogoutAllTokens()
-{
-    PK11_LogoutAll();
-}
+void LogoutAllTokens() { PK11_LogoutAll(); }
 
 std::string CertificateText(const std::string& identity)
 {

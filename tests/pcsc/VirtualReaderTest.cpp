@@ -253,19 +253,19 @@ TEST(VirtualReaderTest, ReadsTheCardsAtrAndNamesItFromTheMachineDatabase)
 
     const unsigned short port = FreePortPair();
     ASSERT_NE(port, 0);
-    std::ofstream(conf / "vpcd") << "FRIENDLYNAME \"Virtual PCD\"\nDEVICENAME /dev/null:" << port
-                                 << "\nLIBPATH " << kVpcdDriver << "\nCHANNELID " << port << "\n";
+    std::ofstream(conf / "vpcd") << "FRIENDLYNAME \"Virtual PCD\"\nDEVICENAME /dev/null:" << port << "\nLIBPATH "
+                                 << kVpcdDriver << "\nCHANNELID " << port << "\n";
     const std::string atrHex = HexEncode(kAtr);
     std::ofstream(machine / "Tavorel" / "Nerolin.conf")
-        << "[SmartCards]\nCard1=\"" << atrHex << " " << std::string(atrHex.size(), 'F')
-        << " Nerolin Virtual Card\"\n";
+        << "[SmartCards]\nCard1=\"" << atrHex << " " << std::string(atrHex.size(), 'F') << " Nerolin Virtual Card\"\n";
     setenv("XDG_CONFIG_DIRS", machine.c_str(), 1);
     for (const char* name : {"HOME", "XDG_CONFIG_HOME"}) setenv(name, temp.path.c_str(), 1);
     setenv("PCSCLITE_CSOCK_NAME", (run / "pcscd" / "pcscd.comm").c_str(), 1);
 
     std::vector<std::string> daemon = isolate;
-    daemon.insert(daemon.end(), {"/bin/sh", "-c", "mount --bind \"$1\" /run && exec \"$2\" --foreground --debug -c \"$3\"",
-                                 "sh", run.string(), pcscd, conf.string()});
+    daemon.insert(daemon.end(),
+                  {"/bin/sh", "-c", "mount --bind \"$1\" /run && exec \"$2\" --foreground --debug -c \"$3\"", "sh",
+                   run.string(), pcscd, conf.string()});
     Child pcscdProcess(daemon, temp.path / "pcscd.log");
     ASSERT_TRUE(pcscdProcess.Started());
     VirtualCard card(port);
@@ -280,8 +280,8 @@ TEST(VirtualReaderTest, ReadsTheCardsAtrAndNamesItFromTheMachineDatabase)
     std::string seen = readers ? std::to_string(readers->size()) + " reader(s):" : std::string("no PC/SC service");
     if (readers)
         for (const std::string& reader : *readers) seen += " [" + reader + "]";
-    ASSERT_EQ(HexEncode(atr), atrHex) << "card connected: " << card.Connected() << "; " << seen
-                                      << "\npcscd log:\n" << ReadAll(temp.path / "pcscd.log");
+    ASSERT_EQ(HexEncode(atr), atrHex) << "card connected: " << card.Connected() << "; " << seen << "\npcscd log:\n"
+                                      << ReadAll(temp.path / "pcscd.log");
 
     EXPECT_EQ(GetCardName(kReader), "Nerolin Virtual Card");
     EXPECT_EQ(GetCardName("Virtual PCD 00 01"), "");  // vpcd's second reader, no card in it

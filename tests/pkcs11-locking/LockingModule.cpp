@@ -70,7 +70,8 @@ CK_RV LockingGetTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO_PTR info)
     std::lock_guard lock(gMutex);
     const SlotState& state = gSlots[slot];
     info->flags &= ~(CKF_USER_PIN_COUNT_LOW | CKF_USER_PIN_FINAL_TRY | CKF_USER_PIN_LOCKED);
-    if (state.locked) info->flags |= CKF_USER_PIN_LOCKED;
+    if (state.locked)
+        info->flags |= CKF_USER_PIN_LOCKED;
     else if (state.wrongInRow > 0) {
         info->flags |= CKF_USER_PIN_COUNT_LOW;
         if (state.wrongInRow + 1 == Limit()) info->flags |= CKF_USER_PIN_FINAL_TRY;

@@ -36,19 +36,26 @@ TEST_F(AlternativeChoiceTest, ProviderNamesLeadToTheirAlternative)
     };
     const Case cases[] = {
         {"Tavorel Key Storage Provider", "key storage", {EntryType::Information, "Trying to use libTvrKSP.so"}},
-        {"Bit4id Universal Middleware Provider", "module libbit4ipki.so",
+        {"Bit4id Universal Middleware Provider",
+         "module libbit4ipki.so",
          {EntryType::Information, "Trying to use PKCS#11 module: libbit4ipki.so"}},
-        {"Bit4id Universal Middleware Provider AUTH", "module libbit4ipki_auth.so",
+        {"Bit4id Universal Middleware Provider AUTH",
+         "module libbit4ipki_auth.so",
          {EntryType::Information, "Trying to use PKCS#11 module: libbit4ipki_auth.so"}},
-        {"Bit4id Universal Middleware Provider DS", "module libbit4ipki_ds.so",
+        {"Bit4id Universal Middleware Provider DS",
+         "module libbit4ipki_ds.so",
          {EntryType::Information, "Trying to use PKCS#11 module: libbit4ipki_ds.so"}},
-        {"Gemalto Classic Card CSP", "module libgclib.so",
+        {"Gemalto Classic Card CSP",
+         "module libgclib.so",
          {EntryType::Information, "Trying to use PKCS#11 module: libgclib.so"}},
-        {"eToken Base Cryptographic Provider", "module " + PathRuleModule(),
+        {"eToken Base Cryptographic Provider",
+         "module " + PathRuleModule(),
          {EntryType::Information, "Trying to use PKCS#11 module: libIDPrimePKCS11.so"}},
-        {"SafeNet Smart Card Key Storage Provider", "module " + PathRuleModule(),
+        {"SafeNet Smart Card Key Storage Provider",
+         "module " + PathRuleModule(),
          {EntryType::Information, "Trying to use PKCS#11 module: libIDPrimePKCS11.so"}},
-        {"Oberthur Card Systems Cryptographic Provider", "module libOCSCryptoki.so",
+        {"Oberthur Card Systems Cryptographic Provider",
+         "module libOCSCryptoki.so",
          {EntryType::Information, "Trying to use PKCS#11 module: libOCSCryptoki.so"}},
         // Whole names, exact case.
         {"Bit4id Universal Middleware provider DS", "none", {EntryType::Warning, kNone}},
@@ -59,7 +66,10 @@ TEST_F(AlternativeChoiceTest, ProviderNamesLeadToTheirAlternative)
     for (const Case& c : cases) {
         EventCapture capture;
         bool readerAsked = false;
-        auto chosen = ChooseAlternative(c.providerName, [&] { readerAsked = true; return std::string("reader"); });
+        auto chosen = ChooseAlternative(c.providerName, [&] {
+            readerAsked = true;
+            return std::string("reader");
+        });
         EXPECT_EQ(Describe(chosen.get()), c.chosen) << c.providerName;
         EXPECT_EQ(capture.Entries(), std::vector<Entry>{c.entry}) << c.providerName;
         EXPECT_FALSE(readerAsked) << c.providerName;
@@ -69,12 +79,13 @@ TEST_F(AlternativeChoiceTest, ProviderNamesLeadToTheirAlternative)
 TEST_F(AlternativeChoiceTest, GenericSmartCardProviderWithoutPcscFindsNoCardName)
 {
     // Main points pcsc-lite at a socket nobody listens on.
-    for (const char* name : {"Microsoft Base Smart Card Crypto Provider", "Microsoft Smart Card Key Storage Provider"}) {
+    for (const char* name :
+         {"Microsoft Base Smart Card Crypto Provider", "Microsoft Smart Card Key Storage Provider"}) {
         EventCapture capture;
         auto chosen = ChooseAlternative(name, [] { return std::string("Virtual PCD 00 00"); });
         EXPECT_EQ(chosen, nullptr);
-        EXPECT_EQ(capture.Entries(), (std::vector<Entry>{{EntryType::Information, "Card name: "},
-                                                         {EntryType::Warning, kNone}}));
+        EXPECT_EQ(capture.Entries(),
+                  (std::vector<Entry>{{EntryType::Information, "Card name: "}, {EntryType::Warning, kNone}}));
     }
     EXPECT_TRUE(GetCardName("Virtual PCD 00 00").empty());
     EXPECT_TRUE(ReadCardAtr("").empty());
@@ -99,7 +110,7 @@ TEST(CardDatabaseTest, MatchesAtrUnderMaskAndRunsSeveralNamesTogether)
 
     EXPECT_EQ(CardNamesForAtr(database, {0x3B, 0xFF, 0x77, 0x00}), "Incard  TS2048Other Card");
     EXPECT_EQ(CardNamesForAtr(database, {0x3B, 0xFF, 0x77, 0x01}), "Other Card");
-    EXPECT_EQ(CardNamesForAtr(database, {0x3B, 0xFF, 0x77}), "");       // another length
+    EXPECT_EQ(CardNamesForAtr(database, {0x3B, 0xFF, 0x77}), "");        // another length
     EXPECT_EQ(CardNamesForAtr(database, {0x3B, 0xFE, 0x18, 0x00}), "");  // a masked-in bit differs
 
     for (const char* bad : {"", "3BFF", "3BFF FFFF", "3BFF FFFF ", "3BF FFF Name", "3BFF FF Name", "3BZZ FFFF Name"}) {

@@ -12,9 +12,9 @@
 #include <openssl/rsa.h>
 
 #include "common/OpenSslOwners.h"
-#include "providers/Pkcs11.h"
 #include "common/UserPrompts.h"
 #include "eventlog/EventStore.h"
+#include "providers/Pkcs11.h"
 
 namespace nerolin::test {
 namespace {
@@ -99,8 +99,10 @@ ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name)
 
 ScopedEnv::~ScopedEnv()
 {
-    if (had_) setenv(name_.c_str(), old_.c_str(), 1);
-    else unsetenv(name_.c_str());
+    if (had_)
+        setenv(name_.c_str(), old_.c_str(), 1);
+    else
+        unsetenv(name_.c_str());
 }
 
 void Pkcs11Test::SetUp()
@@ -111,10 +113,7 @@ void Pkcs11Test::SetUp()
     events = std::make_unique<EventCapture>();
 }
 
-void Pkcs11Test::TearDown()
-{
-    env.clear();
-}
+void Pkcs11Test::TearDown() { env.clear(); }
 
 TestToken Pkcs11Test::MakeToken(const std::string& options)
 {
@@ -125,10 +124,7 @@ TestToken Pkcs11Test::MakeToken(const std::string& options)
     return *token;
 }
 
-bool Pkcs11Test::Run(const std::string& command)
-{
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
+bool Pkcs11Test::Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
 std::string Pkcs11Test::CertificateText(const std::string& name)
 {

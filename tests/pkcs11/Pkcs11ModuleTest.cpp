@@ -39,10 +39,11 @@ TEST_F(Pkcs11ModuleTest, LibraryWithoutFunctionListIsNotUsed)
     EXPECT_EQ(provider.FindCertificate(CertificateText("rsa")), SigningResult::Failed);
     provider.Finalize();
 
-    EXPECT_EQ(events->Entries(), (std::vector<Entry>{
-        {EntryType::Information, std::string("PKCS#11 module filename: ") + NEROLIN_NOT_A_MODULE},
-        {EntryType::Error, "'C_GetFunctionList' function not found in module"},
-    }));
+    EXPECT_EQ(events->Entries(),
+              (std::vector<Entry>{
+                  {EntryType::Information, std::string("PKCS#11 module filename: ") + NEROLIN_NOT_A_MODULE},
+                  {EntryType::Error, "'C_GetFunctionList' function not found in module"},
+              }));
     EXPECT_TRUE(prompts->Messages().empty());
 }
 
@@ -58,19 +59,20 @@ TEST_F(Pkcs11ModuleTest, BareNameResolvesThroughLibrarySearchAndFindsCertificate
     // SoftHSM lists its objects in an order of its own; its free slot holds
     // a token that is not initialized, whose session does not open.
     std::vector<Entry> entries = events->Entries();
-    std::sort(entries.begin() + 1, entries.begin() + 3,
-              [](const Entry& a, const Entry& b) { return a.text < b.text; });
+    std::sort(entries.begin() + 1, entries.begin() + 3, [](const Entry& a, const Entry& b) { return a.text < b.text; });
     std::vector<std::string> added{"Certificate added to PKCS#11 certificate store: " + Thumbprint("rsa"),
                                    "Certificate added to PKCS#11 certificate store: " + Thumbprint("ec")};
     std::sort(added.begin(), added.end());
-    EXPECT_EQ(entries, (std::vector<Entry>{
-        {EntryType::Information, std::string("PKCS#11 module filename: ") + NEROLIN_TEST_LIBPATH + "/libbit4ipki_ds.so"},
-        {EntryType::Information, added[0]},
-        {EntryType::Information, added[1]},
-        {EntryType::Warning, "C_OpenSession return value: 0x000000E1"},
-        {EntryType::Information, "Finding certificate in PKCS#11 certificate store: " + Thumbprint("ec")},
-        {EntryType::Information, "Certificate found in PKCS#11 certificate store"},
-    }));
+    EXPECT_EQ(entries,
+              (std::vector<Entry>{
+                  {EntryType::Information,
+                   std::string("PKCS#11 module filename: ") + NEROLIN_TEST_LIBPATH + "/libbit4ipki_ds.so"},
+                  {EntryType::Information, added[0]},
+                  {EntryType::Information, added[1]},
+                  {EntryType::Warning, "C_OpenSession return value: 0x000000E1"},
+                  {EntryType::Information, "Finding certificate in PKCS#11 certificate store: " + Thumbprint("ec")},
+                  {EntryType::Information, "Certificate found in PKCS#11 certificate store"},
+              }));
 }
 
 TEST_F(Pkcs11ModuleTest, CertificateAbsentFromTokensOrUndecodableFails)

@@ -23,7 +23,8 @@ const std::string kPaddedLabel = std::string(TestToken::kLabel) + std::string(32
 class Pkcs11SigningTest : public Pkcs11Test {
 protected:
     // A provider over module that found certificate name.
-    std::unique_ptr<SigningProviderPKCS11> Provider(const std::string& name, const std::string& module = NEROLIN_P11_SHIM)
+    std::unique_ptr<SigningProviderPKCS11> Provider(const std::string& name,
+                                                    const std::string& module = NEROLIN_P11_SHIM)
     {
         auto provider = std::make_unique<SigningProviderPKCS11>(module);
         provider->Initialize();
@@ -65,9 +66,12 @@ protected:
         CK_KEY_TYPE keyType = CKK_EC;
         CK_BBOOL yes = CK_TRUE;
         CK_ATTRIBUTE attributes[] = {
-            {CKA_CLASS, &keyClass, sizeof keyClass}, {CKA_KEY_TYPE, &keyType, sizeof keyType},
-            {CKA_TOKEN, &yes, sizeof yes},          {CKA_ID, id.data(), id.size()},
-            {CKA_EC_PARAMS, parameters, sizeof parameters}, {CKA_EC_POINT, point, pointLength},
+            {CKA_CLASS, &keyClass, sizeof keyClass},
+            {CKA_KEY_TYPE, &keyType, sizeof keyType},
+            {CKA_TOKEN, &yes, sizeof yes},
+            {CKA_ID, id.data(), id.size()},
+            {CKA_EC_PARAMS, parameters, sizeof parameters},
+            {CKA_EC_POINT, point, pointLength},
         };
         CK_OBJECT_HANDLE object;
         EXPECT_EQ(f->C_CreateObject(session, attributes, 6, &object), CKR_OK);
@@ -108,7 +112,8 @@ TEST_F(Pkcs11SigningTest, RsaSignsEachAlgorithmWithItsDigestInfo)
         const Bytes hash = TestHash(c.length);
         std::string signature;
         ASSERT_EQ(provider->SignHash(c.oid, hash.data(), static_cast<std::int32_t>(hash.size()), signature),
-                  SigningResult::Success) << c.oid;
+                  SigningResult::Success)
+            << c.oid;
         EXPECT_TRUE(VerifySignature("rsa", c.digest, hash, signature)) << c.oid;
         EXPECT_NE(signature.find("\r\n"), std::string::npos);  // 64-character lines
     }
@@ -168,7 +173,8 @@ TEST_F(Pkcs11SigningTest, UnusableAlgorithmOrKeyFailsBeforeAnyModuleCall)
     unfound.Finalize();
 
     EXPECT_TRUE(ReadLines(trace).size() <= 2u);  // at most the second load's C_Initialize and C_Finalize
-    for (const std::string& call : ReadLines(trace)) EXPECT_TRUE(call == "C_Initialize" || call == "C_Finalize") << call;
+    for (const std::string& call : ReadLines(trace))
+        EXPECT_TRUE(call == "C_Initialize" || call == "C_Finalize") << call;
     EXPECT_TRUE(PinTargets().empty());
 }
 
@@ -300,9 +306,9 @@ TEST_F(Pkcs11SigningTest, KeyWithOtherIdIsFoundByItsPublicKey)
     EventCapture later;
     ASSERT_EQ(provider->SignHash(kSha256, hash.data(), 32, second), SigningResult::Success);
     EXPECT_EQ(later.Entries(), (std::vector<Entry>{
-        {EntryType::Information, "SignHash started with PKCS#11 signing provider"},
-        {EntryType::Information, "private key found with id: 11"},
-    }));
+                                   {EntryType::Information, "SignHash started with PKCS#11 signing provider"},
+                                   {EntryType::Information, "private key found with id: 11"},
+                               }));
 }
 
 TEST_F(Pkcs11SigningTest, BareEcPointMatchesTheCertificate)
@@ -340,7 +346,8 @@ TEST_F(Pkcs11SigningTest, AlwaysAuthenticateKeyAsksItsOwnPinOnce)
     MakeToken("--token-certs ''");
     ASSERT_TRUE(Run(TokenTool("--write-object " + SigningIdentity("qc-esign").privateKeyPem +
                               " --type privkey --always-auth --id 03 --label 'always key'")));
-    ASSERT_TRUE(Run(TokenTool("--write-object " + SigningIdentity("qc-esign").certificateDer + " --type cert --id 03")));
+    ASSERT_TRUE(
+        Run(TokenTool("--write-object " + SigningIdentity("qc-esign").certificateDer + " --type cert --id 03")));
 
     auto provider = Provider("qc-esign");
     const std::string trace = StartTrace();
@@ -358,8 +365,8 @@ TEST_F(Pkcs11SigningTest, AlwaysAuthenticateKeyAsksItsOwnPinOnce)
     std::vector<std::string> logins;
     for (const std::string& call : ReadLines(trace))
         if (call.rfind("C_Login", 0) == 0 || call.rfind("C_SignInit", 0) == 0) logins.push_back(call);
-    EXPECT_EQ(logins, (std::vector<std::string>{"C_Login 1", "C_SignInit 1", "C_Login 2",
-                                                 "C_Login 1", "C_SignInit 1", "C_Login 2"}));
+    EXPECT_EQ(logins, (std::vector<std::string>{"C_Login 1", "C_SignInit 1", "C_Login 2", "C_Login 1", "C_SignInit 1",
+                                                "C_Login 2"}));
 }
 
 }  // namespace

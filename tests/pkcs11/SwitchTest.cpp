@@ -29,7 +29,8 @@ public:
         setenv("SOFTHSM2_CONF", token->softhsmConf.c_str(), 1);
         const std::string modutil = "modutil -force -dbdir " + token->nssDb + " ";
         ASSERT_EQ(std::system((modutil + "-delete SoftHSM >/dev/null").c_str()), 0);
-        ASSERT_EQ(std::system((modutil + "-add '" + kModuleName + "' -libfile " + token->module + " >/dev/null").c_str()), 0);
+        ASSERT_EQ(
+            std::system((modutil + "-add '" + kModuleName + "' -libfile " + token->module + " >/dev/null").c_str()), 0);
         ASSERT_TRUE(InitializeNss(token->nssDb));
     }
 };
@@ -49,7 +50,8 @@ protected:
         composite.BeginSigning(count);
         if (composite.SignHashes(kSha256, entries) == SigningResult::Unsupported) {
             for (HashEntry& entry : entries)
-                EXPECT_EQ(composite.SignUnsignedHash(kSha256, entry.unsignedHash, entry.signedHash), SigningResult::Success);
+                EXPECT_EQ(composite.SignUnsignedHash(kSha256, entry.unsignedHash, entry.signedHash),
+                          SigningResult::Success);
         }
         composite.EndSigning();
         composite.Finalize();
@@ -71,18 +73,19 @@ TEST_F(SwitchTest, BatchSignsThroughTheAlternative)
     SigningProviderTvr composite;
     const std::vector<HashEntry> entries = Sign(composite, "rsa", 3);
     for (std::size_t i = 0; i < entries.size(); ++i)
-        EXPECT_TRUE(VerifySignature("rsa", EVP_sha256(), TestHash(32, static_cast<std::uint8_t>(i + 1)),
-                                    entries[i].signedHash)) << i;
+        EXPECT_TRUE(
+            VerifySignature("rsa", EVP_sha256(), TestHash(32, static_cast<std::uint8_t>(i + 1)), entries[i].signedHash))
+            << i;
 
     EXPECT_TRUE(events->Has(EntryType::Information, "Provider name: " + kModuleName));
-    EXPECT_TRUE(events->Has(EntryType::Information,
-                            "Certificate found with the alternative signing provider; using NonNSS"));
+    EXPECT_TRUE(
+        events->Has(EntryType::Information, "Certificate found with the alternative signing provider; using NonNSS"));
     if (pkcs11) {
         EXPECT_TRUE(events->Has(EntryType::Information, "Trying to use PKCS#11 module: libbit4ipki_ds.so"));
         // The link leads to the library NSS loaded already: the entry names
         // the file that was really loaded.
-        EXPECT_TRUE(events->Has(EntryType::Information,
-                                std::string("PKCS#11 module filename: ") + NEROLIN_SOFTHSM_MODULE));
+        EXPECT_TRUE(
+            events->Has(EntryType::Information, std::string("PKCS#11 module filename: ") + NEROLIN_SOFTHSM_MODULE));
         EXPECT_TRUE(events->Has(EntryType::Information, "SignHash finished successfully"));
     } else {
         EXPECT_TRUE(events->Has(EntryType::Information, "Trying to use libTvrKSP.so"));

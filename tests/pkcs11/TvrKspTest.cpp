@@ -55,8 +55,9 @@ TEST_F(TvrKspTest, SignsTheWholeBatchInOneCall)
     std::vector<HashEntry> entries = Entries({1, 2, 3});
     ASSERT_EQ(provider->SignHashes(kSha256, entries), SigningResult::Success);
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        EXPECT_TRUE(VerifySignature("rsa", EVP_sha256(), TestHash(32, static_cast<std::uint8_t>(i + 1)),
-                                    entries[i].signedHash)) << i;
+        EXPECT_TRUE(
+            VerifySignature("rsa", EVP_sha256(), TestHash(32, static_cast<std::uint8_t>(i + 1)), entries[i].signedHash))
+            << i;
     }
     // The library got the certificate text, the algorithm and every hash.
     std::ifstream file(record);
@@ -66,9 +67,9 @@ TEST_F(TvrKspTest, SignsTheWholeBatchInOneCall)
     std::string unused;
     EXPECT_EQ(provider->SignHash(kSha256, TestHash(32).data(), 32, unused), SigningResult::Unsupported);
     EXPECT_EQ(provider->SelectCertificate(false, CertificateFilter{}, unused), SigningResult::Failed);
-    EXPECT_EQ(events->Texts(), (std::vector<std::string>{
-        "Load TvrKSP library succeeded", "SignHashes started with TvrKSP signing provider",
-        "SignHash started with TvrKSP signing provider"}));
+    EXPECT_EQ(events->Texts(), (std::vector<std::string>{"Load TvrKSP library succeeded",
+                                                         "SignHashes started with TvrKSP signing provider",
+                                                         "SignHash started with TvrKSP signing provider"}));
     provider->Finalize();
 }
 
@@ -130,11 +131,11 @@ TEST_F(TvrKspTest, LibraryMissingOrIncompleteIsNotUsed)
     EXPECT_EQ(lacking.SignHashes(kSha256, hashes), SigningResult::Failed);
     lacking.Finalize();
     EXPECT_EQ(incomplete.Entries(), (std::vector<Entry>{
-        {EntryType::Information, "Load TvrKSP library succeeded"},
-        {EntryType::Error, "GetProcAddress GetKeyStorageInterface failed"},
-        {EntryType::Error, "GetProcAddress error: 127 (0x0000007F)"},
-        {EntryType::Information, "SignHashes started with TvrKSP signing provider"},
-    }));
+                                        {EntryType::Information, "Load TvrKSP library succeeded"},
+                                        {EntryType::Error, "GetProcAddress GetKeyStorageInterface failed"},
+                                        {EntryType::Error, "GetProcAddress error: 127 (0x0000007F)"},
+                                        {EntryType::Information, "SignHashes started with TvrKSP signing provider"},
+                                    }));
     // Neither failure is put in front of the user: signing falls back to NSS.
     EXPECT_TRUE(prompts->Messages().empty());
 }

@@ -119,8 +119,7 @@ TEST_F(SignUnsignedHash, ChecksTheDecodedLengthBeforeSigning)
         std::string signedHash;
         EXPECT_EQ(provider.SignUnsignedHash(c.algorithm, c.unsignedHash, signedHash), c.result)
             << "'" << c.algorithm << "' " << c.unsignedHash;
-        EXPECT_EQ(provider.signedBytes ? std::optional(provider.signedBytes->size()) : std::nullopt,
-                  c.signedLength)
+        EXPECT_EQ(provider.signedBytes ? std::optional(provider.signedBytes->size()) : std::nullopt, c.signedLength)
             << "'" << c.algorithm << "' " << c.unsignedHash;
         EXPECT_EQ(signedHash, c.result == SigningResult::Success ? "signature" : "");
     }

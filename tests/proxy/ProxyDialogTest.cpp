@@ -6,18 +6,18 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
-#include <QToolButton>
 #include <QPushButton>
 #include <QSettings>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
 #include "app/CyendoDlg.h"
 #include "app/CyendoProxyDlg.h"
-#include "session/SigningSession.h"
-#include "tests/app/DialogDriver.h"
 #include "platform/DataProtection.h"
 #include "platform/Settings.h"
+#include "session/SigningSession.h"
+#include "tests/app/DialogDriver.h"
 #include "tests/startup/TempHome.h"
 
 namespace nerolin::test {
@@ -57,8 +57,8 @@ protected:
 
     static Bytes StoredBlob(const std::filesystem::path& file)
     {
-        const QByteArray data = QSettings(QString::fromStdString(file.string()), QSettings::IniFormat)
-                                    .value("ProxyPassword").toByteArray();
+        const QByteArray data =
+            QSettings(QString::fromStdString(file.string()), QSettings::IniFormat).value("ProxyPassword").toByteArray();
         return Bytes(data.begin(), data.end());
     }
 
@@ -170,8 +170,11 @@ TEST_F(ProxyDialogTest, TabOrderRunsFromOkThroughTheThreeFields)
     CyendoProxyDlg dialog(key, false);
     dialog.show();
     const std::vector<QWidget*> expected = {
-        dialog.findChild<QPushButton*>("okButton"), dialog.findChild<QPushButton*>("cancelButton"),
-        Edit(dialog, "urlEdit"), Edit(dialog, "usernameEdit"), Edit(dialog, "passwordEdit"),
+        dialog.findChild<QPushButton*>("okButton"),
+        dialog.findChild<QPushButton*>("cancelButton"),
+        Edit(dialog, "urlEdit"),
+        Edit(dialog, "usernameEdit"),
+        Edit(dialog, "passwordEdit"),
     };
     // The widgets Tab visits, in the chain's order, starting at OK.
     std::vector<QWidget*> visited;

@@ -9,9 +9,9 @@
 #include <future>
 
 #include "../support/TestPki.h"
+#include "session/HttpExchange.h"
 #include "SessionTestEnvironment.h"
 #include "TestHttpsServer.h"
-#include "session/HttpExchange.h"
 
 namespace nerolin::test {
 namespace {
@@ -19,22 +19,26 @@ namespace {
 const std::set<std::string> kLocalhost{"localhost"};
 
 // The signing service with the development service certificate.
-std::unique_ptr<TestHttpsServer> Service(TestHttpsServer::Handler handler, const char* name = "service-localhost") {
+std::unique_ptr<TestHttpsServer> Service(TestHttpsServer::Handler handler, const char* name = "service-localhost")
+{
     const TlsServerFiles files = ServiceHost(name);
     return std::make_unique<TestHttpsServer>(files.chainPem, files.privateKeyPem, std::move(handler));
 }
 
-std::unique_ptr<TestHttpsServer> WhitelistServer(const char* name, TestHttpsServer::Handler handler) {
+std::unique_ptr<TestHttpsServer> WhitelistServer(const char* name, TestHttpsServer::Handler handler)
+{
     const TlsServerFiles files = WhitelistHost(name);
     return std::make_unique<TestHttpsServer>(files.chainPem, files.privateKeyPem, std::move(handler));
 }
 
-void Answer(httplib::Response& response, int status, const std::string& body, const char* type) {
+void Answer(httplib::Response& response, int status, const std::string& body, const char* type)
+{
     response.status = status;
     response.set_content(body, type);
 }
 
-TEST(HttpExchange, PostSendsTheBodyAloneAndReadsJson) {
+TEST(HttpExchange, PostSendsTheBodyAloneAndReadsJson)
+{
     auto server = Service([](const httplib::Request&, httplib::Response& response) {
         Answer(response, 200, R"({"ok":true})", "application/json; charset=utf-8");
     });
@@ -53,10 +57,10 @@ TEST(HttpExchange, PostSendsTheBodyAloneAndReadsJson) {
     EXPECT_EQ(requests[0].headers.find("User-Agent")->second, "Nerolin 1.0.21.0");
 }
 
-TEST(HttpExchange, UrlAndWhitelistAreCheckedBeforeAnythingIsSent) {
-    auto server = Service([](const httplib::Request&, httplib::Response& response) {
-        Answer(response, 200, "{}", "application/json");
-    });
+TEST(HttpExchange, UrlAndWhitelistAreCheckedBeforeAnythingIsSent)
+{
+    auto server = Service(
+        [](const httplib::Request&, httplib::Response& response) { Answer(response, 200, "{}", "application/json"); });
     struct Case {
         std::string url;
         std::set<std::string> whitelist;
@@ -69,9 +73,13 @@ TEST(HttpExchange, UrlAndWhitelistAreCheckedBeforeAnythingIsSent) {
         {"ftp://localhost:" + port + "/s", kLocalhost, SessionError::InvalidServiceType, "Invalid service type: 1"},
         {"gone://localhost/s", kLocalhost, SessionError::InvalidServiceType, "Invalid service type: 4096"},
         {"no url at all", kLocalhost, SessionError::BadUrl, "Failed to parse URL: no url at all"},
-        {server->Url("/s"), {"LOCALHOST", "127.0.0.1"}, SessionError::ServerNotAllowed,
+        {server->Url("/s"),
+         {"LOCALHOST", "127.0.0.1"},
+         SessionError::ServerNotAllowed,
          "localhost is not found on the whitelist"},
-        {"https://LocalHost:" + port + "/s", {"LocalHost"}, SessionError::ServerNotAllowed,
+        {"https://LocalHost:" + port + "/s",
+         {"LocalHost"},
+         SessionError::ServerNotAllowed,
          "localhost is not found on the whitelist"},
     };
     for (const Case& c : cases) {
@@ -84,7 +92,8 @@ TEST(HttpExchange, UrlAndWhitelistAreCheckedBeforeAnythingIsSent) {
     EXPECT_TRUE(server->Requests().empty());
 }
 
-TEST(HttpExchange, EveryAnswerMustBeDeclaredJson) {
+TEST(HttpExchange, EveryAnswerMustBeDeclaredJson)
+{
     struct Case {
         int status;
         std::string type;  // empty: no content type at all
@@ -122,11 +131,11 @@ TEST(HttpExchange, EveryAnswerMustBeDeclaredJson) {
     }
 }
 
-TEST(HttpExchange, QuotedPageIsCutAt64KiB) {
+TEST(HttpExchange, QuotedPageIsCutAt64KiB)
+{
     const std::string page(200 * 1024, 'p');
-    auto server = Service([&](const httplib::Request&, httplib::Response& response) {
-        Answer(response, 500, page, "text/plain");
-    });
+    auto server = Service(
+        [&](const httplib::Request&, httplib::Response& response) { Answer(response, 500, page, "text/plain"); });
     EntryWatch watch;
     int status = 0;
     std::string body;
@@ -137,7 +146,8 @@ TEST(HttpExchange, QuotedPageIsCutAt64KiB) {
     EXPECT_EQ(watch.Texts().back(), "JSON parse error! JSON: " + std::string(64 * 1024, 'p'));
 }
 
-TEST(HttpExchange, OversizedAnswerFailsWithoutFillingMemory) {
+TEST(HttpExchange, OversizedAnswerFailsWithoutFillingMemory)
+{
     auto server = Service([](const httplib::Request&, httplib::Response& response) {
         Answer(response, 200, std::string(20 * 1024 * 1024, ' '), "application/json");
     });
@@ -151,7 +161,8 @@ TEST(HttpExchange, OversizedAnswerFailsWithoutFillingMemory) {
     EXPECT_TRUE(TestPrompts().Messages().empty());
 }
 
-TEST(HttpExchange, StalledServerIsAbandonedAsATransportFailure) {
+TEST(HttpExchange, StalledServerIsAbandonedAsATransportFailure)
+{
     TestHttpsServer* stalling = nullptr;
     auto server = Service([&](const httplib::Request&, httplib::Response& response) {
         stalling->Stall();
@@ -168,7 +179,8 @@ TEST(HttpExchange, StalledServerIsAbandonedAsATransportFailure) {
     EXPECT_EQ(TestPrompts().Messages(), std::vector<std::string>{"Timeout was reached"});
 }
 
-TEST(HttpExchange, ServerThatNeverCompletesTheHandshakeIsGivenUp) {
+TEST(HttpExchange, ServerThatNeverCompletesTheHandshakeIsGivenUp)
+{
     // A socket that listens but never answers: the kernel completes TCP, TLS never starts.
     const int listener = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
@@ -194,7 +206,8 @@ TEST(HttpExchange, ServerThatNeverCompletesTheHandshakeIsGivenUp) {
     close(listener);
 }
 
-TEST(HttpExchange, ExchangesRunOnSeveralThreadsAtOnce) {
+TEST(HttpExchange, ExchangesRunOnSeveralThreadsAtOnce)
+{
     auto server = Service([](const httplib::Request& request, httplib::Response& response) {
         Answer(response, 200, request.body, "application/json");
     });
@@ -206,8 +219,9 @@ TEST(HttpExchange, ExchangesRunOnSeveralThreadsAtOnce) {
                 const std::string request = "{\"n\":" + std::to_string(thread * 10 + i) + "}";
                 int status = 0;
                 std::string body;
-                allGood = allGood && HttpPostJson(server->Url("/s"), kLocalhost, request, status, body) ==
-                                         SessionError::Ok && body == request;
+                allGood = allGood &&
+                          HttpPostJson(server->Url("/s"), kLocalhost, request, status, body) == SessionError::Ok &&
+                          body == request;
             }
             return allGood;
         }));
@@ -217,7 +231,8 @@ TEST(HttpExchange, ExchangesRunOnSeveralThreadsAtOnce) {
     }
 }
 
-TEST(HttpExchange, UntrustedServiceCertificateIsTrustedOnlyWhenTheUserSaysSo) {
+TEST(HttpExchange, UntrustedServiceCertificateIsTrustedOnlyWhenTheUserSaysSo)
+{
     auto server = Service(
         [](const httplib::Request&, httplib::Response& response) { Answer(response, 200, "{}", "application/json"); },
         "service-selfsigned");
@@ -248,7 +263,8 @@ TEST(HttpExchange, UntrustedServiceCertificateIsTrustedOnlyWhenTheUserSaysSo) {
     EXPECT_EQ(TestPrompts().Recorded().size(), 1u);  // asked once, nothing else shown
 }
 
-TEST(HttpExchange, WhitelistHostIsTrustedThroughTheBuiltInRootsAlone) {
+TEST(HttpExchange, WhitelistHostIsTrustedThroughTheBuiltInRootsAlone)
+{
     struct Case {
         const char* host;
         SessionError result;
@@ -298,7 +314,8 @@ TEST(HttpExchange, WhitelistHostIsTrustedThroughTheBuiltInRootsAlone) {
     setenv("SSL_CERT_FILE", ServiceCaFile().c_str(), 1);
 }
 
-TEST(HttpExchange, ServiceIsNotTrustedThroughTheBuiltInRoots) {
+TEST(HttpExchange, ServiceIsNotTrustedThroughTheBuiltInRoots)
+{
     // A whitelist-host certificate means nothing to the service exchange.
     auto server = WhitelistServer("host-2848-root2", [](const httplib::Request&, httplib::Response& response) {
         Answer(response, 200, "{}", "application/json");

@@ -15,10 +15,10 @@
 #include <thread>
 
 #include "../support/TestPki.h"
-#include "SessionTestEnvironment.h"
-#include "TestHttpsServer.h"
 #include "platform/Settings.h"
 #include "session/HttpExchange.h"
+#include "SessionTestEnvironment.h"
+#include "TestHttpsServer.h"
 
 extern char** environ;
 
@@ -26,7 +26,8 @@ namespace nerolin::test {
 namespace {
 
 // A free port of 127.0.0.1 for a program that cannot be told to pick one.
-int FreePort() {
+int FreePort()
+{
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -38,7 +39,8 @@ int FreePort() {
     return ntohs(address.sin_port);
 }
 
-bool Accepts(int port) {
+bool Accepts(int port)
+{
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -52,7 +54,8 @@ bool Accepts(int port) {
 // Debian's tinyproxy on 127.0.0.1 with Basic authentication, in the foreground.
 class Tinyproxy {
 public:
-    Tinyproxy(const std::string& user, const std::string& password) {
+    Tinyproxy(const std::string& user, const std::string& password)
+    {
         const std::string dir = TestHome() + "/tinyproxy";
         std::filesystem::create_directories(dir);
         logFile_ = dir + "/tinyproxy.log";
@@ -80,7 +83,8 @@ public:
             }
         }
     }
-    ~Tinyproxy() {
+    ~Tinyproxy()
+    {
         if (pid_ > 0) {
             kill(pid_, SIGTERM);
             waitpid(pid_, nullptr, 0);
@@ -88,7 +92,8 @@ public:
     }
     bool Running() const { return pid_ > 0; }
     std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_); }
-    std::string Log() const {
+    std::string Log() const
+    {
         std::ifstream in(logFile_);
         std::stringstream text;
         text << in.rdbuf();
@@ -101,7 +106,8 @@ private:
     std::string logFile_;
 };
 
-void StoreProxySettings(const std::string& url, const std::string& user, const std::string& password) {
+void StoreProxySettings(const std::string& url, const std::string& user, const std::string& password)
+{
     SettingsKey key = SettingsKey::OpenUser();
     key.WriteText(setting::kProxyUrl, url);
     key.WriteText(setting::kProxyUsername, user);
@@ -109,7 +115,8 @@ void StoreProxySettings(const std::string& url, const std::string& user, const s
     ASSERT_TRUE(key.Sync());
 }
 
-TEST(Proxy, ExchangeGoesThroughTheStoredProxyWithItsCredentials) {
+TEST(Proxy, ExchangeGoesThroughTheStoredProxyWithItsCredentials)
+{
     Tinyproxy proxy("agent", "s3cret");
     ASSERT_TRUE(proxy.Running()) << "tinyproxy did not start";
     const TlsServerFiles files = ServiceHost("service-localhost");

@@ -7,7 +7,8 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(SessionMessages, RequestsAreCompactWithMembersInOrder) {
+TEST(SessionMessages, RequestsAreCompactWithMembersInOrder)
+{
     EXPECT_EQ(WritePollMessage("abc", false), R"({"sessionId":"abc","cancel":false})");
     EXPECT_EQ(WritePollMessage("abc", true), R"({"sessionId":"abc","cancel":true})");
     // Line breaks of the certificate text travel as JSON escapes; other bytes as they are.
@@ -33,13 +34,12 @@ constexpr const char* kFull = R"("version":"1","SPName":"Provider","message":"Si
                               R"("documents":[{"documentId":"d1","name":"Contract.pdf","unsignedHash":"aGFzaA=="}],)"
                               R"("certificateUrl":"https://svc/cert")";
 
-void PrintTo(const ConfigCase& c, std::ostream* out) {
-    *out << c.name;
-}
+void PrintTo(const ConfigCase& c, std::ostream* out) { *out << c.name; }
 
 class ConfigAcceptance : public ::testing::TestWithParam<ConfigCase> {};
 
-TEST_P(ConfigAcceptance, FollowsTheMemberRules) {
+TEST_P(ConfigAcceptance, FollowsTheMemberRules)
+{
     const ConfigCase& c = GetParam();
     SigningSession session;
     session.sessionId = "s1";
@@ -73,9 +73,10 @@ INSTANTIATE_TEST_SUITE_P(
                    R"({"sessionId":"s1","version":"1","SPName":"P\n","message":"m","certificateUrl":"u"})", false},
         ConfigCase{"spname_inner_space", kPick,
                    R"({"sessionId":"s1","version":"1","SPName":"P Q","message":"m","certificateUrl":"u"})", true},
-        ConfigCase{"spname_not_utf8", kPick,
-                   "{\"sessionId\":\"s1\",\"version\":\"1\",\"SPName\":\"P\xC3\",\"message\":\"m\",\"certificateUrl\":\"u\"}",
-                   false},
+        ConfigCase{
+            "spname_not_utf8", kPick,
+            "{\"sessionId\":\"s1\",\"version\":\"1\",\"SPName\":\"P\xC3\",\"message\":\"m\",\"certificateUrl\":\"u\"}",
+            false},
         ConfigCase{"pick_without_documents", kPick,
                    R"({"sessionId":"s1","version":"1","SPName":"P","message":"m","certificateUrl":"u"})", true},
         ConfigCase{"pick_sign_without_documents", kPickSign,
@@ -112,7 +113,8 @@ INSTANTIATE_TEST_SUITE_P(
                    false}),
     [](const ::testing::TestParamInfo<ConfigCase>& info) { return std::string(info.param.name); });
 
-TEST(SessionMessages, ConfigurationFillsTheSession) {
+TEST(SessionMessages, ConfigurationFillsTheSession)
+{
     SigningSession session;
     session.sessionId = "s1";
     session.mode = SessionMode::SelectCertificateAndSignMode;
@@ -134,7 +136,8 @@ TEST(SessionMessages, ConfigurationFillsTheSession) {
     EXPECT_EQ(session.stateUrl, "https://svc/s");
 }
 
-TEST(SessionMessages, RejectionKeepsWhatWasReadBefore) {
+TEST(SessionMessages, RejectionKeepsWhatWasReadBefore)
+{
     SigningSession session;
     session.sessionId = "s1";
     session.mode = SessionMode::SelectCertificateMode;
@@ -144,7 +147,8 @@ TEST(SessionMessages, RejectionKeepsWhatWasReadBefore) {
     EXPECT_EQ(session.message, "");
 }
 
-TEST(SessionMessages, UnsignedHashesFillEveryDocumentNamed) {
+TEST(SessionMessages, UnsignedHashesFillEveryDocumentNamed)
+{
     SigningSession session;
     session.sessionId = "s1";
     session.documents.resize(3);
@@ -166,15 +170,16 @@ TEST(SessionMessages, UnsignedHashesFillEveryDocumentNamed) {
     // An empty list is accepted and fills nothing.
     SigningSession empty;
     empty.sessionId = "s1";
-    EXPECT_TRUE(ReadUnsignedHashes(R"({"sessionId":"s1","hashAlgorithm":"","unsignedHashes":[],"signedHashUrl":"u"})",
-                                   empty));
+    EXPECT_TRUE(
+        ReadUnsignedHashes(R"({"sessionId":"s1","hashAlgorithm":"","unsignedHashes":[],"signedHashUrl":"u"})", empty));
     EXPECT_FALSE(empty.HasAllUnsignedHashes());  // no documents at all
-    EXPECT_FALSE(ReadUnsignedHashes(R"({"sessionId":"s1","hashAlgorithm":"","unsignedHashes":{},"signedHashUrl":"u"})",
-                                    empty));
+    EXPECT_FALSE(
+        ReadUnsignedHashes(R"({"sessionId":"s1","hashAlgorithm":"","unsignedHashes":{},"signedHashUrl":"u"})", empty));
     EXPECT_FALSE(ReadUnsignedHashes(R"({"sessionId":"s1","hashAlgorithm":"","unsignedHashes":[]})", empty));
 }
 
-TEST(SessionMessages, ResultMessageKeepsAnEarlierTextWhenItHasNone) {
+TEST(SessionMessages, ResultMessageKeepsAnEarlierTextWhenItHasNone)
+{
     SigningSession session;
     session.sessionId = "s1";
     ASSERT_TRUE(ReadResultMessage(R"({"sessionId":"s1","code":"WARNING","message":"Almost"})", session));
@@ -185,7 +190,8 @@ TEST(SessionMessages, ResultMessageKeepsAnEarlierTextWhenItHasNone) {
     EXPECT_FALSE(ReadResultMessage(R"({"sessionId":"s1","code":"OK","message":"\xFF"})", session));
 }
 
-TEST(SessionMessages, StateAndUnsignedHashUrl) {
+TEST(SessionMessages, StateAndUnsignedHashUrl)
+{
     SigningSession session;
     session.sessionId = "s1";
     EXPECT_TRUE(ReadStateMessage(R"({"sessionId":"s1","code":"WAITING_FOR_CERTIFICATE"})", session));
@@ -196,7 +202,8 @@ TEST(SessionMessages, StateAndUnsignedHashUrl) {
     EXPECT_FALSE(ReadUnsignedHashUrl(R"({"sessionId":"s1","unsignedHashUrl":""})", session));
 }
 
-TEST(SessionMessages, OnlyVersionOneIsSupported) {
+TEST(SessionMessages, OnlyVersionOneIsSupported)
+{
     EXPECT_TRUE(IsSupportedProtocolVersion("1"));
     EXPECT_FALSE(IsSupportedProtocolVersion("1.0"));
     EXPECT_FALSE(IsSupportedProtocolVersion(" 1"));

@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "SessionTestEnvironment.h"
 #include "session/SessionResult.h"
+#include "SessionTestEnvironment.h"
 
 namespace nerolin::test {
 namespace {
 
-TEST(SessionResult, ShowsOneBoxByErrorOrServiceCode) {
+TEST(SessionResult, ShowsOneBoxByErrorOrServiceCode)
+{
     setenv("LANGUAGE", "en", 1);
     struct Case {
         int error;
@@ -15,7 +16,10 @@ TEST(SessionResult, ShowsOneBoxByErrorOrServiceCode) {
         MessageIcon icon;
     };
     const Case cases[] = {
-        {8, {"ERROR", "Card blocked"}, "Error occured during the opertation!\r\nMessage: Card blocked", MessageIcon::Error},
+        {8,
+         {"ERROR", "Card blocked"},
+         "Error occured during the opertation!\r\nMessage: Card blocked",
+         MessageIcon::Error},
         {0, {"", ""}, "Unknown error!", MessageIcon::Error},
         {0, {"OK", ""}, "Operation accomplished!", MessageIcon::Information},
         {0, {"ok", ""}, "Unknown error!", MessageIcon::Error},

@@ -17,11 +17,10 @@ namespace {
 std::string home;
 std::shared_ptr<ScriptedPrompts> prompts;
 
-std::string EventStorePath() {
-    return home + "/eventlog.sqlite";
-}
+std::string EventStorePath() { return home + "/eventlog.sqlite"; }
 
-std::vector<StoredEntry> StoredOldestFirst() {
+std::vector<StoredEntry> StoredOldestFirst()
+{
     auto store = EventStore::OpenForReading(EventStorePath());
     if (!store) {
         return {};
@@ -32,7 +31,8 @@ std::vector<StoredEntry> StoredOldestFirst() {
 
 class SessionTestEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override {
+    void SetUp() override
+    {
         char pattern[] = "/tmp/nerolin-session-XXXXXX";
         home = mkdtemp(pattern);
         for (const char* variable : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
@@ -54,7 +54,8 @@ public:
         SetExchangeLimits(limits);
     }
 
-    void TearDown() override {
+    void TearDown() override
+    {
         std::error_code ignored;
         std::filesystem::remove_all(home, ignored);
     }
@@ -64,17 +65,14 @@ const auto* const environment = ::testing::AddGlobalTestEnvironment(new SessionT
 
 }  // namespace
 
-const std::string& TestHome() {
-    return home;
-}
+const std::string& TestHome() { return home; }
 
-ScriptedPrompts& TestPrompts() {
-    return *prompts;
-}
+ScriptedPrompts& TestPrompts() { return *prompts; }
 
 EntryWatch::EntryWatch() : seen_(StoredOldestFirst().size()) {}
 
-std::vector<LoggedEntry> EntryWatch::Entries() const {
+std::vector<LoggedEntry> EntryWatch::Entries() const
+{
     std::vector<StoredEntry> stored = StoredOldestFirst();
     std::vector<LoggedEntry> entries;
     for (std::size_t i = seen_; i < stored.size(); ++i) {
@@ -84,7 +82,8 @@ std::vector<LoggedEntry> EntryWatch::Entries() const {
     return entries;
 }
 
-std::vector<std::string> EntryWatch::Texts() const {
+std::vector<std::string> EntryWatch::Texts() const
+{
     std::vector<std::string> texts;
     for (const LoggedEntry& entry : Entries()) {
         texts.push_back(entry.text);

@@ -3,10 +3,10 @@
 #include <map>
 
 #include "../support/TestPki.h"
-#include "SessionTestEnvironment.h"
-#include "TestHttpsServer.h"
 #include "platform/Settings.h"
 #include "session/SigningSession.h"
+#include "SessionTestEnvironment.h"
+#include "TestHttpsServer.h"
 
 namespace nerolin::test {
 namespace {
@@ -19,7 +19,8 @@ struct Reply {
 // A signing service whose answer to each path the test sets.
 class ScriptedService {
 public:
-    ScriptedService() {
+    ScriptedService()
+    {
         const TlsServerFiles files = ServiceHost("service-localhost");
         server_ = std::make_unique<TestHttpsServer>(
             files.chainPem, files.privateKeyPem, [this](const httplib::Request& request, httplib::Response& response) {
@@ -29,7 +30,8 @@ public:
                 response.set_content(reply.body, "application/json");
             });
     }
-    void Set(const std::string& path, int status, const std::string& body) {
+    void Set(const std::string& path, int status, const std::string& body)
+    {
         std::lock_guard lock(mutex_);
         replies_[path] = {status, body};
     }
@@ -44,7 +46,8 @@ private:
 
 class SigningSessionTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         session.sessionId = "s-1";
         PointAtService();
         session.whitelist = {"localhost"};
@@ -55,7 +58,8 @@ protected:
     }
 
     // Answers may name other URLs; each case starts from the scripted ones.
-    void PointAtService() {
+    void PointAtService()
+    {
         session.sessionUrl = service.Url("/session");
         session.certificateUrl = service.Url("/certificate");
         session.unsignedHashUrl = service.Url("/unsigned");
@@ -69,7 +73,8 @@ protected:
 
 constexpr const char* kResult = R"({"sessionId":"s-1","code":"ERROR","message":"Refused"})";
 
-TEST_F(SigningSessionTest, EveryOperationJudgesItsStatuses) {
+TEST_F(SigningSessionTest, EveryOperationJudgesItsStatuses)
+{
     struct Case {
         const char* operation;
         const char* path;
@@ -79,8 +84,9 @@ TEST_F(SigningSessionTest, EveryOperationJudgesItsStatuses) {
         std::string entry;
     };
     const Case cases[] = {
-        {"config", "/session", 200, R"({"sessionId":"s-1","version":"1","SPName":"P","message":"M",)"
-                                    R"("documents":[{"documentId":"d3","name":"n"}],"certificateUrl":"u"})",
+        {"config", "/session", 200,
+         R"({"sessionId":"s-1","version":"1","SPName":"P","message":"M",)"
+         R"("documents":[{"documentId":"d3","name":"n"}],"certificateUrl":"u"})",
          SessionError::Ok, ""},
         {"config", "/session", 420, kResult, SessionError::ServiceError, ""},
         {"config", "/session", 500, kResult, SessionError::InvalidStatusCode, "Invalid HTTP status code: 500"},
@@ -88,12 +94,13 @@ TEST_F(SigningSessionTest, EveryOperationJudgesItsStatuses) {
          R"(JSON parse error! JSON: {"sessionId":"other","version":"1"})"},
         {"certificate", "/certificate", 200, R"({"sessionId":"s-1","unsignedHashUrl":"https://localhost/u2"})",
          SessionError::Ok, ""},
-        {"certificate", "/certificate", 200, kResult, SessionError::BadResponse, std::string("JSON parse error! JSON: ") + kResult},
+        {"certificate", "/certificate", 200, kResult, SessionError::BadResponse,
+         std::string("JSON parse error! JSON: ") + kResult},
         {"certificate", "/certificate", 420, kResult, SessionError::ServiceError, ""},
         {"certificate", "/certificate", 202, "", SessionError::InvalidStatusCode, "Invalid HTTP status code: 202"},
         {"unsigned", "/unsigned", 202, "not even json", SessionError::Ok, ""},
-        {"unsigned", "/unsigned", 200, R"({"sessionId":"s-1","hashAlgorithm":"","unsignedHashes":[],"signedHashUrl":"x"})",
-         SessionError::Ok, ""},
+        {"unsigned", "/unsigned", 200,
+         R"({"sessionId":"s-1","hashAlgorithm":"","unsignedHashes":[],"signedHashUrl":"x"})", SessionError::Ok, ""},
         {"unsigned", "/unsigned", 420, kResult, SessionError::ServiceError, ""},
         {"unsigned", "/unsigned", 420, R"({"sessionId":"s-1"})", SessionError::BadResponse,
          R"(JSON parse error! JSON: {"sessionId":"s-1"})"},
@@ -127,7 +134,8 @@ TEST_F(SigningSessionTest, EveryOperationJudgesItsStatuses) {
     EXPECT_TRUE(TestPrompts().Messages().empty());
 }
 
-TEST_F(SigningSessionTest, RequestsCarryTheSessionsDocuments) {
+TEST_F(SigningSessionTest, RequestsCarryTheSessionsDocuments)
+{
     service.Set("/session", 200, R"({"sessionId":"s-1","version":"1"})");
     service.Set("/signed", 200, R"({"sessionId":"s-1","code":"OK"})");
     service.Set("/certificate", 200, R"({"sessionId":"s-1","code":"OK","message":"Got it"})");
@@ -148,21 +156,25 @@ TEST_F(SigningSessionTest, RequestsCarryTheSessionsDocuments) {
                                 R"(-----END CERTIFICATE-----\r\n"})");
 }
 
-TEST_F(SigningSessionTest, UnsignedHashesArriveAfterNotReadyAnswers) {
+TEST_F(SigningSessionTest, UnsignedHashesArriveAfterNotReadyAnswers)
+{
     service.Set("/unsigned", 202, "");
     EXPECT_EQ(session.FetchUnsignedHashes(), SessionError::Ok);
     EXPECT_FALSE(session.HasAllUnsignedHashes());
-    service.Set("/unsigned", 200, R"({"sessionId":"s-1","hashAlgorithm":"2.16.840.1.101.3.4.2.1",)"
-                                  R"("unsignedHashes":[{"documentId":"d1","unsignedHash":"aA=="}],"signedHashUrl":"x"})");
+    service.Set("/unsigned", 200,
+                R"({"sessionId":"s-1","hashAlgorithm":"2.16.840.1.101.3.4.2.1",)"
+                R"("unsignedHashes":[{"documentId":"d1","unsignedHash":"aA=="}],"signedHashUrl":"x"})");
     EXPECT_EQ(session.FetchUnsignedHashes(), SessionError::Ok);
     EXPECT_FALSE(session.HasAllUnsignedHashes());  // d2 still waits
-    service.Set("/unsigned", 200, R"({"sessionId":"s-1","hashAlgorithm":"2.16.840.1.101.3.4.2.1",)"
-                                  R"("unsignedHashes":[{"documentId":"d2","unsignedHash":"bA=="}],"signedHashUrl":"x"})");
+    service.Set("/unsigned", 200,
+                R"({"sessionId":"s-1","hashAlgorithm":"2.16.840.1.101.3.4.2.1",)"
+                R"("unsignedHashes":[{"documentId":"d2","unsignedHash":"bA=="}],"signedHashUrl":"x"})");
     EXPECT_EQ(session.FetchUnsignedHashes(), SessionError::Ok);
     EXPECT_TRUE(session.HasAllUnsignedHashes());
 }
 
-TEST_F(SigningSessionTest, FailedCancelShowsOneMessage) {
+TEST_F(SigningSessionTest, FailedCancelShowsOneMessage)
+{
     struct Case {
         int status;
         const char* body;
@@ -199,14 +211,14 @@ TEST_F(SigningSessionTest, FailedCancelShowsOneMessage) {
 // The whitelist host with its trusted certificate, answering every download alike.
 class WhitelistTest : public ::testing::Test {
 protected:
-    void Start(int status, std::string body) {
+    void Start(int status, std::string body)
+    {
         const TlsServerFiles files = WhitelistHost("host-2848-root2");
-        host = std::make_unique<TestHttpsServer>(
-            files.chainPem, files.privateKeyPem,
-            [status, body](const httplib::Request&, httplib::Response& response) {
-                response.status = status;
-                response.set_content(body, "application/json");
-            });
+        host = std::make_unique<TestHttpsServer>(files.chainPem, files.privateKeyPem,
+                                                 [status, body](const httplib::Request&, httplib::Response& response) {
+                                                     response.status = status;
+                                                     response.set_content(body, "application/json");
+                                                 });
         setenv("NEROLIN_TEST_WHITELIST_URL", host->Url("/whitelist/whitelist.json").c_str(), 1);
         session.sessionUrl = "https://Svc.Example:9443/session/1";
         TestPrompts().Clear();
@@ -215,7 +227,8 @@ protected:
     SigningSession session;
 };
 
-TEST_F(WhitelistTest, DownloadAsksForTheSessionsHost) {
+TEST_F(WhitelistTest, DownloadAsksForTheSessionsHost)
+{
     Start(200, R"(["svc.example","other.example"])");
     WriteUserSetting(setting::kUseNoCacheForWhitelist, 0);
     ASSERT_EQ(session.DownloadWhitelist(), SessionError::Ok);
@@ -227,10 +240,12 @@ TEST_F(WhitelistTest, DownloadAsksForTheSessionsHost) {
     EXPECT_EQ(requests[0].method, "GET");
     EXPECT_EQ(requests[0].target, "/whitelist/whitelist.json?server=svc.example");
     EXPECT_EQ(requests[1].target.rfind("/whitelist/whitelist.json?server=svc.example&nocache=", 0), 0u);
-    EXPECT_EQ(requests[1].target.size(), std::string("/whitelist/whitelist.json?server=svc.example&nocache=").size() + 14);
+    EXPECT_EQ(requests[1].target.size(),
+              std::string("/whitelist/whitelist.json?server=svc.example&nocache=").size() + 14);
 }
 
-TEST_F(WhitelistTest, RefusedDownloads) {
+TEST_F(WhitelistTest, RefusedDownloads)
+{
     struct Case {
         int status;
         std::string body;

@@ -5,7 +5,8 @@
 
 namespace nerolin::test {
 
-TestHttpsServer::TestHttpsServer(const std::string& chainPem, const std::string& keyPem, Handler handler) {
+TestHttpsServer::TestHttpsServer(const std::string& chainPem, const std::string& keyPem, Handler handler)
+{
     server_ = std::make_unique<httplib::SSLServer>([&](SSL_CTX& context) {
         return SSL_CTX_use_certificate_chain_file(&context, chainPem.c_str()) == 1 &&
                SSL_CTX_use_PrivateKey_file(&context, keyPem.c_str(), SSL_FILETYPE_PEM) == 1;
@@ -34,7 +35,8 @@ TestHttpsServer::TestHttpsServer(const std::string& chainPem, const std::string&
     }
 }
 
-TestHttpsServer::~TestHttpsServer() {
+TestHttpsServer::~TestHttpsServer()
+{
     {
         std::lock_guard lock(mutex_);
         stopped_ = true;
@@ -44,16 +46,19 @@ TestHttpsServer::~TestHttpsServer() {
     thread_.join();
 }
 
-std::string TestHttpsServer::Url(const std::string& pathAndQuery) const {
+std::string TestHttpsServer::Url(const std::string& pathAndQuery) const
+{
     return "https://localhost:" + std::to_string(port_) + pathAndQuery;
 }
 
-std::vector<RecordedRequest> TestHttpsServer::Requests() const {
+std::vector<RecordedRequest> TestHttpsServer::Requests() const
+{
     std::lock_guard lock(mutex_);
     return requests_;
 }
 
-void TestHttpsServer::Stall() {
+void TestHttpsServer::Stall()
+{
     std::unique_lock lock(mutex_);
     stopping_.wait(lock, [this] { return stopped_; });
 }

@@ -23,7 +23,8 @@ struct AgentRun {
 
 // The real program with a link, without a display: its message boxes become
 // lines on standard error.
-AgentRun RunAgent(const DevService& service, const std::string& link) {
+AgentRun RunAgent(const DevService& service, const std::string& link)
+{
     const std::string errorFile = TestHome() + "/agent-stderr.txt";
     std::vector<std::string> environment;
     for (char** variable = environ; *variable != nullptr; ++variable) {
@@ -64,7 +65,8 @@ AgentRun RunAgent(const DevService& service, const std::string& link) {
     return run;
 }
 
-TEST(TestModeRun, HealthyServiceShowsNothing) {
+TEST(TestModeRun, HealthyServiceShowsNothing)
+{
     DevService service;
     ASSERT_TRUE(service.Running()) << service.Log();
     const auto session = service.CreateSession(R"({"mode":"TEST"})");
@@ -77,7 +79,8 @@ TEST(TestModeRun, HealthyServiceShowsNothing) {
     EXPECT_NE(report->find("config"), std::string::npos) << *report;
 }
 
-TEST(TestModeRun, EachFailureShowsItsMessage) {
+TEST(TestModeRun, EachFailureShowsItsMessage)
+{
     struct Case {
         const char* name;
         const char* whitelistCertificate;

@@ -6,7 +6,8 @@
 namespace nerolin::test {
 namespace {
 
-TEST(ServiceUrl, TakesTheUrlApartLikeTheWindowsParser) {
+TEST(ServiceUrl, TakesTheUrlApartLikeTheWindowsParser)
+{
     struct Case {
         const char* url;
         int type;
@@ -35,7 +36,8 @@ TEST(ServiceUrl, TakesTheUrlApartLikeTheWindowsParser) {
     }
 }
 
-TEST(Whitelist, RequestUrlEscapesTheHostAsOneSegment) {
+TEST(Whitelist, RequestUrlEscapesTheHostAsOneSegment)
+{
     EXPECT_EQ(WhitelistRequestUrl("https://wl/whitelist/whitelist.json", "svc.example.com", ""),
               "https://wl/whitelist/whitelist.json?server=svc.example.com");
     EXPECT_EQ(WhitelistRequestUrl("https://wl/w.json", "a%b/c?d#e", "20260102030405"),
@@ -43,13 +45,15 @@ TEST(Whitelist, RequestUrlEscapesTheHostAsOneSegment) {
     EXPECT_EQ(WhitelistRequestUrl("https://wl/w.json", "", ""), "https://wl/w.json?server=");
 }
 
-TEST(Whitelist, NoCacheValueIsFourteenDigitsOfLocalTime) {
+TEST(Whitelist, NoCacheValueIsFourteenDigitsOfLocalTime)
+{
     setenv("TZ", "UTC", 1);
     tzset();
     EXPECT_EQ(NoCacheValue(1767323045), "20260102030405");
 }
 
-TEST(Whitelist, DocumentIsAnArrayOfHostNames) {
+TEST(Whitelist, DocumentIsAnArrayOfHostNames)
+{
     std::set<std::string> hosts;
     EXPECT_TRUE(ReadWhitelist(R"(["a.example", "b.example", "a.example"])", hosts));
     EXPECT_EQ(hosts, (std::set<std::string>{"a.example", "b.example"}));

@@ -23,8 +23,8 @@ TEST(CommandLineTest, OnlyTheFirstParameterCountsAndTheQuoteRuleKeepsRawJsonWhol
         {{u"\"yendo:{\"a\":\"b c\"}\""}, u"yendo:{\"a\":\"b c\"}", false, 0},
         {{u"\"\"yendo:{\"a\":1}\"\"\""}, u"yendo:{\"a\":1}", false, 0},
         {{u"\"yendo:{\"a\":", u"1}\""}, u"yendo:{\"a\": 1}", false, 0},  // the joined text as one
-        {{u"\"-Register\"x\""}, u"-Register\"x", false, 0},               // never a flag
-        {{u"\"-Register\""}, u"\"-Register\"", false, 0},  // no quote inside: the arguments as given
+        {{u"\"-Register\"x\""}, u"-Register\"x", false, 0},              // never a flag
+        {{u"\"-Register\""}, u"\"-Register\"", false, 0},                // no quote inside: the arguments as given
         {{u"\"a", u"b\""}, u"\"a", false, 1},
         {{u"\""}, u"\"", false, 0},
     };

@@ -82,7 +82,8 @@ TEST(LaunchRequestTest, WrittenLinksReadBackToTheSameRequest)
 {
     const LaunchRequest requests[] = {
         {kUrl, "abc-123", SessionMode::SignMode},
-        {"https://x.example/s?a=%41&b=c d#\"frag\"", "id with \"quotes\", \\ and \x01", SessionMode::SelectCertificateMode},
+        {"https://x.example/s?a=%41&b=c d#\"frag\"", "id with \"quotes\", \\ and \x01",
+         SessionMode::SelectCertificateMode},
         {"https://x.example/\u00E9\u0151\u20AC", "\u00FF\U0001F600", SessionMode::SelectCertificateAndSignMode},
     };
     for (const LaunchRequest& request : requests) {
@@ -103,8 +104,9 @@ TEST(LaunchRequestTest, WrittenLinksReadBackToTheSameRequest)
 TEST(LaunchRequestTest, WritesCompactJsonAndTestModeAsTheDefaultMode)
 {
     LaunchRequest request{kUrl, "s1", SessionMode::TestMode};
-    EXPECT_EQ(LaunchRequestJson(request),
-              R"({"sessionUrl":"https://service.example/session/1","sessionId":"s1","mode":"SELECT_CERTIFICATE_AND_SIGN"})");
+    EXPECT_EQ(
+        LaunchRequestJson(request),
+        R"({"sessionUrl":"https://service.example/session/1","sessionId":"s1","mode":"SELECT_CERTIFICATE_AND_SIGN"})");
     EXPECT_EQ(LaunchLink(request),
               "yendo:%7B%22sessionUrl%22:%22https://service.example/session/1%22,%22sessionId%22:%22s1%22,"
               "%22mode%22:%22SELECT_CERTIFICATE_AND_SIGN%22%7D");

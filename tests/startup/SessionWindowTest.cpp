@@ -26,8 +26,8 @@ protected:
 
     std::unique_ptr<ChildProcess> StartWindow(const std::string& sessionId)
     {
-        auto child = std::make_unique<ChildProcess>(kNerolin, std::vector<std::string>{Link(sessionId)}, offscreen,
-                                                    home.root());
+        auto child =
+            std::make_unique<ChildProcess>(kNerolin, std::vector<std::string>{Link(sessionId)}, offscreen, home.root());
         // Its window is up once it answers on the session's socket.
         EXPECT_TRUE(Eventually([&] { return SessionChannel::AskOwnerToRaise(sessionId) || !child->Running(); }));
         EXPECT_TRUE(child->Running()) << child->Stderr();
@@ -75,8 +75,7 @@ TEST(SessionChannelTest, SocketNamesComeFromTheSessionIdsHash)
 {
     TempHome home;
     std::string path = SessionChannel::SocketPath("abc");
-    EXPECT_EQ(path, (home.root() / "run").string() +
-                        "/nerolin-BA7816BF8F01CFEA414140DE5DAE2223");
+    EXPECT_EQ(path, (home.root() / "run").string() + "/nerolin-BA7816BF8F01CFEA414140DE5DAE2223");
     EXPECT_NE(SessionChannel::SocketPath("abd"), path);
 }
 

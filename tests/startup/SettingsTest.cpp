@@ -25,8 +25,8 @@ protected:
     void Rewrite(const std::filesystem::path& path, const std::string& ini)
     {
         TempHome::WriteFile(path, ini);
-        std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() +
-                                                   std::chrono::seconds(++rewrites_));
+        std::filesystem::last_write_time(
+            path, std::filesystem::file_time_type::clock::now() + std::chrono::seconds(++rewrites_));
     }
 
 private:
@@ -53,7 +53,8 @@ TEST_F(SettingsTest, NumbersFallBackToTheirDefaultUnlessReadableAsThirtyTwoBits)
     };
     for (const Case& c : cases) {
         User(std::string("[General]\n") + (c.stored ? c.stored : "") + "\n");
-        EXPECT_EQ(ReadUserSetting(setting::kStartSigningImmediately, 7), c.expected) << (c.stored ? c.stored : "absent");
+        EXPECT_EQ(ReadUserSetting(setting::kStartSigningImmediately, 7), c.expected)
+            << (c.stored ? c.stored : "absent");
     }
 }
 
@@ -76,7 +77,8 @@ TEST_F(SettingsTest, WritesCreateTheUserFileAndAnotherWritersChangeIsSeenAtTheNe
     // A write keeps the name as the file already spells it.
     User("[General]\nautomaticallyclosEapplicationwhenprocessfinished=1\n");
     WriteUserSetting(setting::kAutomaticallyClose, 0);
-    EXPECT_EQ(TempHome::ReadFile(home.UserSettings()), "[General]\nautomaticallyclosEapplicationwhenprocessfinished=0\n");
+    EXPECT_EQ(TempHome::ReadFile(home.UserSettings()),
+              "[General]\nautomaticallyclosEapplicationwhenprocessfinished=0\n");
 }
 
 TEST_F(SettingsTest, AppcastUrlOfTheUserWinsOverTheMachines)

@@ -130,7 +130,7 @@ TEST_F(StartupTest, RegisterWritesAnEntryThatTheCheckAcceptsAndUnregisterRemoves
 TEST_F(StartupTest, AWrongEntryIsReportedByEventsAndOneMessage)
 {
     const std::string good = "[Desktop Entry]\nType=Application\nName=Nerolin\nExec=" + kNerolin +
-                              " %u\nMimeType=text/plain;x-scheme-handler/yendo;\n";
+                             " %u\nMimeType=text/plain;x-scheme-handler/yendo;\n";
     struct Case {
         std::string from, to;
         std::vector<std::string> events;
@@ -139,8 +139,9 @@ TEST_F(StartupTest, AWrongEntryIsReportedByEventsAndOneMessage)
         {"", "", {}},
         {"Exec=" + kNerolin, "Exec=\"" + kNerolin + "\"", {}},  // quoting makes no difference
         {"Type=Application", "Type=Link", {"bad value for yendo"}},
-        {"[Desktop Entry]", "[Desktop Action]", {"bad value for yendo", "bad value for yendo\\URL Protocol",
-                                                 "can't read yendo\\shell\\open\\command key"}},
+        {"[Desktop Entry]",
+         "[Desktop Action]",
+         {"bad value for yendo", "bad value for yendo\\URL Protocol", "can't read yendo\\shell\\open\\command key"}},
         {"x-scheme-handler/yendo;", "x-scheme-handler/yendox;", {"bad value for yendo\\URL Protocol"}},
         {"Exec=", "TryExec=", {"can't read yendo\\shell\\open\\command key"}},
         {" %u", " %f", {"bad value for yendo\\shell\\open\\command"}},
@@ -156,7 +157,8 @@ TEST_F(StartupTest, AWrongEntryIsReportedByEventsAndOneMessage)
         std::filesystem::remove(DefaultEventStorePath());
         Run run = Start({});
         EXPECT_EQ(Events(), c.events) << c.to;
-        EXPECT_EQ(run.stderrText, (c.events.empty() ? "" : "Nerolin: The application is registered not correctly!\n") + kNoWindow)
+        EXPECT_EQ(run.stderrText,
+                  (c.events.empty() ? "" : "Nerolin: The application is registered not correctly!\n") + kNoWindow)
             << c.to;
     }
 }
@@ -167,7 +169,8 @@ TEST_F(StartupTest, ASystemWideEntryFoundOnThePathPassesTheCheck)
     TempHome::WriteFile(home.root() / "usr/share/applications/nerolin.desktop",
                         "[Desktop Entry]\nType=Application\nName=Nerolin\nExec=nerolin %u\n"
                         "MimeType=x-scheme-handler/yendo;\n");
-    TempHome::WriteFile(home.root() / "etc/mimeapps.list", "[Default Applications]\nx-scheme-handler/yendo=nerolin.desktop\n");
+    TempHome::WriteFile(home.root() / "etc/mimeapps.list",
+                        "[Default Applications]\nx-scheme-handler/yendo=nerolin.desktop\n");
     EnvironmentChanges environment = NoDisplay();
     environment["PATH"] = std::string(NEROLIN_BINARY_DIR "/bin:") + std::getenv("PATH");
     ChildProcess child(kNerolin, {}, environment, home.root());

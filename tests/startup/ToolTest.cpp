@@ -37,12 +37,14 @@ TEST(ToolTest, ALinkReadsBackToItsRequest)
     ToolRun parsed = Tool(home, {"parse-link", written});
     EXPECT_EQ(parsed.status, 0) << parsed.err;
     EXPECT_EQ(parsed.out,
-              "{\"sessionUrl\":\"https://s.example/a?b=%41&c=\\\"d e\\\"\",\"sessionId\":\"id \u0151\u00E9\",\"mode\":\"SIGN\"}\n");
+              "{\"sessionUrl\":\"https://s.example/a?b=%41&c=\\\"d e\\\"\",\"sessionId\":\"id "
+              "\u0151\u00E9\",\"mode\":\"SIGN\"}\n");
 
     // TEST is written as the default mode, as the QR code of a session does.
     ToolRun test = Tool(home, {"link", "--session-url", "u", "--session-id", "i", "--mode", "TEST"});
-    EXPECT_EQ(test.out, "yendo:%7B%22sessionUrl%22:%22u%22,%22sessionId%22:%22i%22,"
-                        "%22mode%22:%22SELECT_CERTIFICATE_AND_SIGN%22%7D\n");
+    EXPECT_EQ(test.out,
+              "yendo:%7B%22sessionUrl%22:%22u%22,%22sessionId%22:%22i%22,"
+              "%22mode%22:%22SELECT_CERTIFICATE_AND_SIGN%22%7D\n");
 }
 
 TEST(ToolTest, RejectedLinksAndArgumentsGiveTheirMessageAndStatus)
@@ -51,9 +53,11 @@ TEST(ToolTest, RejectedLinksAndArgumentsGiveTheirMessageAndStatus)
     const std::pair<std::vector<std::string>, ToolRun> cases[] = {
         {{"parse-link", "Yendo:{}"}, {1, "", "Invalid URI!\n"}},
         {{"parse-link", "yendo:"}, {1, "", "Bad request!\n"}},
-        {{"parse-link", "yendo:{\"sessionUrl\":\"u\",\"sessionId\":\"i\",\"mode\":\"test\"}"}, {1, "", "Bad request!\n"}},
+        {{"parse-link", "yendo:{\"sessionUrl\":\"u\",\"sessionId\":\"i\",\"mode\":\"test\"}"},
+         {1, "", "Bad request!\n"}},
         {{"parse-link"}, {2, "", "usage: nerolin-tool parse-link LINK\n"}},
-        {{"link", "--session-url", "u"}, {2, "", "usage: nerolin-tool link --session-url URL --session-id ID [--mode MODE]\n"}},
+        {{"link", "--session-url", "u"},
+         {2, "", "usage: nerolin-tool link --session-url URL --session-id ID [--mode MODE]\n"}},
         {{"link", "--session-url", "u", "--session-id", "i", "--mode", "sign"},
          {2, "", "usage: nerolin-tool link --session-url URL --session-id ID [--mode MODE]\n"}},
     };

@@ -48,7 +48,7 @@ TEST(UrlEscapeTest, UnescapesEveryPercentPairOnceAndKeepsAllElse)
         {u"%4", u"%4"},
         {u"%", u"%"},
         {u"%G1%1G%+1", u"%G1%1G%+1"},
-        {u"a?b%20c#d%20", u"a?b c#d "},  // "?" and "#" do not stop it
+        {u"a?b%20c#d%20", u"a?b c#d "},         // "?" and "#" do not stop it
         {u"%E9%C3%A9", u"\u00E9\u00C3\u00A9"},  // units, never combined as UTF-8
         {u"x%00y", std::u16string(u"x\0y", 3)},
         {u"\u0151%20\U0001F600", u"\u0151 \U0001F600"},

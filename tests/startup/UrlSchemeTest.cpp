@@ -27,11 +27,15 @@ TEST(UrlSchemeTest, XdgOpenHandsTheLinkToTheRegisteredProgramUnchanged)
         R"(yendo:{"sessionUrl":"https://s.example/a b","sessionId":"$x;`y`|&*"})",
     };
     // The generic opener (no desktop session) needs only a display to name.
-    EnvironmentChanges environment{{"DISPLAY", ":4711"}, {"WAYLAND_DISPLAY", std::nullopt},
-                                   {"XDG_CURRENT_DESKTOP", std::nullopt}, {"DESKTOP_SESSION", std::nullopt},
-                                   {"XDG_SESSION_DESKTOP", std::nullopt}, {"KDE_FULL_SESSION", std::nullopt},
+    EnvironmentChanges environment{{"DISPLAY", ":4711"},
+                                   {"WAYLAND_DISPLAY", std::nullopt},
+                                   {"XDG_CURRENT_DESKTOP", std::nullopt},
+                                   {"DESKTOP_SESSION", std::nullopt},
+                                   {"XDG_SESSION_DESKTOP", std::nullopt},
+                                   {"KDE_FULL_SESSION", std::nullopt},
                                    {"GNOME_DESKTOP_SESSION_ID", std::nullopt},
-                                   {"BROWSER", std::nullopt}, {"NEROLIN_TEST_RECORD", record}};
+                                   {"BROWSER", std::nullopt},
+                                   {"NEROLIN_TEST_RECORD", record}};
     std::string expected;
     for (const std::string& link : links) {
         ChildProcess open("/usr/bin/env", {"xdg-open", link}, environment, home.root());

@@ -23,14 +23,16 @@ namespace {
 constexpr auto kStartBound = std::chrono::seconds(30);  // generous: sanitizer builds start slowly
 constexpr auto kStopBound = std::chrono::seconds(10);
 
-std::string ReadText(const std::string& path) {
+std::string ReadText(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
 }
 
-std::string Value(const std::string& log, const std::string& key) {
+std::string Value(const std::string& log, const std::string& key)
+{
     std::istringstream lines(log);
     std::string line;
     while (std::getline(lines, line))
@@ -38,7 +40,8 @@ std::string Value(const std::string& log, const std::string& key) {
     return {};
 }
 
-int PortOf(const std::string& url) {
+int PortOf(const std::string& url)
+{
     auto colon = url.rfind(':');
     if (colon == std::string::npos) return 0;
     return std::atoi(url.c_str() + colon + 1);
@@ -50,7 +53,8 @@ DevService::DevService() : DevService(Settings{}) {}
 
 DevService::DevService(Settings settings) { Start(settings); }
 
-DevService::~DevService() {
+DevService::~DevService()
+{
     Stop();
     if (!directory_.empty()) {
         std::error_code ignored;
@@ -58,16 +62,23 @@ DevService::~DevService() {
     }
 }
 
-void DevService::Start(const Settings& settings) {
+void DevService::Start(const Settings& settings)
+{
     std::string pattern = (std::filesystem::temp_directory_path() / "nerolin-devservice-XXXXXX").string();
     if (!mkdtemp(pattern.data())) return;
     directory_ = pattern;
     std::string logPath = directory_ + "/devservice.log";
 
     std::vector<std::string> arguments = {std::string(NEROLIN_BINARY_DIR) + "/bin/nerolin-devservice",
-                                          "--whitelist-port", "0", "--service-port", "0",
-                                          "--whitelist-cert", settings.whitelistCertificate,
-                                          "--service-cert", settings.serviceCertificate, "--exit-with-stdin"};
+                                          "--whitelist-port",
+                                          "0",
+                                          "--service-port",
+                                          "0",
+                                          "--whitelist-cert",
+                                          settings.whitelistCertificate,
+                                          "--service-cert",
+                                          settings.serviceCertificate,
+                                          "--exit-with-stdin"};
     arguments.insert(arguments.end(), settings.extraArguments.begin(), settings.extraArguments.end());
     std::vector<char*> argv;
     for (auto& argument : arguments) argv.push_back(argument.data());
@@ -110,7 +121,8 @@ void DevService::Start(const Settings& settings) {
     }
 }
 
-void DevService::Stop() {
+void DevService::Stop()
+{
     if (stdinPipe_ >= 0) ::close(stdinPipe_);
     stdinPipe_ = -1;
     if (pid_ <= 0) return;
@@ -128,23 +140,26 @@ void DevService::Stop() {
     pid_ = -1;
 }
 
-std::string DevService::Log() const {
+std::string DevService::Log() const
+{
     return directory_.empty() ? "no temporary directory" : ReadText(directory_ + "/devservice.log");
 }
 
-DevService::Reply DevService::Call(const std::string& method, const std::string& path, const std::string& body) const {
+DevService::Reply DevService::Call(const std::string& method, const std::string& path, const std::string& body) const
+{
     if (!ready_) return {};
     httplib::SSLClient client("127.0.0.1", servicePort_);
     client.set_ca_cert_path(sslCertFile_.c_str());
     client.enable_server_certificate_verification(true);
     client.set_read_timeout(std::chrono::seconds(30));
-    httplib::Result result = method == "GET" ? client.Get(path.c_str())
-                                             : client.Post(path.c_str(), body, "application/json");
+    httplib::Result result =
+        method == "GET" ? client.Get(path.c_str()) : client.Post(path.c_str(), body, "application/json");
     if (!result) return {};
     return {result->status, result->body};
 }
 
-std::optional<DevService::Session> DevService::CreateSession(const std::string& requestJson) const {
+std::optional<DevService::Session> DevService::CreateSession(const std::string& requestJson) const
+{
     Reply reply = Call("POST", "/admin/sessions", requestJson);
     if (reply.status != 201) return std::nullopt;
     rapidjson::Document document;
@@ -157,37 +172,44 @@ std::optional<DevService::Session> DevService::CreateSession(const std::string& 
     return Session{text("sessionId"), text("sessionUrl"), text("stateUrl"), text("link")};
 }
 
-std::optional<std::string> DevService::SessionReport(const std::string& sessionId) const {
+std::optional<std::string> DevService::SessionReport(const std::string& sessionId) const
+{
     Reply reply = Call("GET", "/admin/sessions/" + sessionId);
     if (reply.status != 200) return std::nullopt;
     return reply.body;
 }
 
-bool DevService::AddFaults(const std::string& sessionId, const std::string& faultsJson) const {
+bool DevService::AddFaults(const std::string& sessionId, const std::string& faultsJson) const
+{
     return Call("POST", "/admin/sessions/" + sessionId + "/faults", faultsJson).status == 200;
 }
 
-bool DevService::ReleaseHashes(const std::string& sessionId) const {
+bool DevService::ReleaseHashes(const std::string& sessionId) const
+{
     return Call("POST", "/admin/sessions/" + sessionId + "/release-hashes").status == 200;
 }
 
-std::optional<std::string> DevService::PlayMobile(const std::string& sessionId, const std::string& optionsJson) const {
+std::optional<std::string> DevService::PlayMobile(const std::string& sessionId, const std::string& optionsJson) const
+{
     Reply reply = Call("POST", "/admin/sessions/" + sessionId + "/mobile", optionsJson);
     if (reply.status != 200) return std::nullopt;
     return reply.body;
 }
 
-bool DevService::ConfigureWhitelist(const std::string& json) const {
+bool DevService::ConfigureWhitelist(const std::string& json) const
+{
     return Call("POST", "/admin/whitelist", json).status == 200;
 }
 
-std::optional<std::string> DevService::WhitelistRequests() const {
+std::optional<std::string> DevService::WhitelistRequests() const
+{
     Reply reply = Call("GET", "/admin/whitelist/requests");
     if (reply.status != 200) return std::nullopt;
     return reply.body;
 }
 
-bool DevService::ConfigureAppcast(const std::string& json) const {
+bool DevService::ConfigureAppcast(const std::string& json) const
+{
     return Call("POST", "/admin/appcast", json).status == 200;
 }
 

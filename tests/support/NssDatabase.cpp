@@ -23,10 +23,7 @@ std::string Quoted(const std::string& text)
 
 }  // namespace
 
-std::string LockingModuleLibrary()
-{
-    return NEROLIN_BINARY_DIR "/lib/libnerolin-pkcs11-locking.so";
-}
+std::string LockingModuleLibrary() { return NEROLIN_BINARY_DIR "/lib/libnerolin-pkcs11-locking.so"; }
 
 NssDatabase::NssDatabase(const NssDatabaseOptions& options) : lockingLimit_(options.lockingLimit)
 {
@@ -38,8 +35,8 @@ NssDatabase::NssDatabase(const NssDatabaseOptions& options) : lockingLimit_(opti
     }
     folder_ = pattern;
 
-    std::string arguments = "--token-certs " + Quoted(Joined(options.hardwareTokenIdentities)) +
-                            " --nss-certs " + Quoted(Joined(options.softwareTokenIdentities));
+    std::string arguments = "--token-certs " + Quoted(Joined(options.hardwareTokenIdentities)) + " --nss-certs " +
+                            Quoted(Joined(options.softwareTokenIdentities));
     if (!options.password.empty()) arguments += " --nss-password " + Quoted(options.password);
     if (!options.hardwareToken) arguments += " --no-softhsm";
     auto token = MakeTestToken(folder_, arguments);
@@ -59,11 +56,10 @@ NssDatabase::NssDatabase(const NssDatabaseOptions& options) : lockingLimit_(opti
     for (const auto& word : Environment()) environment += Quoted(word) + " ";
     const std::string database = Quoted(token_.nssDb);
     const std::string log = Quoted(folder_ + "/modutil.log");
-    const std::string commands =
-        "env " + environment + "modutil -force -delete " + Quoted(kSoftHsmModuleName) + " -dbdir " + database +
-        " >" + log + " 2>&1 </dev/null && env " + environment + "modutil -force -add " + Quoted(moduleName_) +
-        " -libfile " + Quoted(moduleLibrary_) + " -mechanisms FRIENDLY -dbdir " + database + " >>" + log +
-        " 2>&1 </dev/null";
+    const std::string commands = "env " + environment + "modutil -force -delete " + Quoted(kSoftHsmModuleName) +
+                                 " -dbdir " + database + " >" + log + " 2>&1 </dev/null && env " + environment +
+                                 "modutil -force -add " + Quoted(moduleName_) + " -libfile " + Quoted(moduleLibrary_) +
+                                 " -mechanisms FRIENDLY -dbdir " + database + " >>" + log + " 2>&1 </dev/null";
     if (std::system(commands.c_str()) != 0) error_ = "modutil failed, see " + folder_ + "/modutil.log";
 }
 

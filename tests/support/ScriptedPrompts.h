@@ -14,8 +14,8 @@
 namespace nerolin::test {
 
 struct RecordedPrompt {
-    std::string kind;    // "message", "pin", "certificate", "trust", "save"
-    std::string text;    // message text, PIN target, number of certificates offered, trust reason, initial file name
+    std::string kind;  // "message", "pin", "certificate", "trust", "save"
+    std::string text;  // message text, PIN target, number of certificates offered, trust reason, initial file name
     MessageIcon icon = MessageIcon::Information;
 };
 
@@ -28,7 +28,7 @@ public:
     void QueueSaveFile(std::optional<std::string> path);
 
     std::vector<RecordedPrompt> Recorded() const;
-    std::vector<std::string> Messages() const;  // texts of ShowMessage, in order
+    std::vector<std::string> Messages() const;          // texts of ShowMessage, in order
     std::vector<SaveFileRequest> SaveRequests() const;  // every AskSaveFile request, in order
     void Clear();
 

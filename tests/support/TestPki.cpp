@@ -11,48 +11,58 @@
 namespace nerolin::test {
 namespace {
 
-std::string PkiFile(std::string_view folder, std::string_view name, std::string_view extension) {
+std::string PkiFile(std::string_view folder, std::string_view name, std::string_view extension)
+{
     return PkiPath(std::string(folder) + "/" + std::string(name) + std::string(extension));
 }
 
-std::string ShellQuote(const std::string& text) {
+std::string ShellQuote(const std::string& text)
+{
     std::string quoted = "'";
     for (char c : text) {
-        if (c == '\'') quoted += "'\\''";
-        else quoted += c;
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
     }
     return quoted + "'";
 }
 
 }  // namespace
 
-std::string PkiPath(std::string_view relative) {
+std::string PkiPath(std::string_view relative)
+{
     return std::string(NEROLIN_SOURCE_DIR) + "/testdata/pki/" + std::string(relative);
 }
 
 std::string TrustedRootsFile() { return PkiPath("trusted-roots.pem"); }
 std::string ServiceCaFile() { return PkiPath("service/service-ca.pem"); }
 
-SigningIdentityFiles SigningIdentity(std::string_view name) {
-    return {PkiFile("signing", name, ".pem"), PkiFile("signing", name, ".der"),
-            PkiFile("signing", name, ".key"), PkiFile("signing", name, ".p12")};
+SigningIdentityFiles SigningIdentity(std::string_view name)
+{
+    return {PkiFile("signing", name, ".pem"), PkiFile("signing", name, ".der"), PkiFile("signing", name, ".key"),
+            PkiFile("signing", name, ".p12")};
 }
 
-TlsServerFiles WhitelistHost(std::string_view name) {
+TlsServerFiles WhitelistHost(std::string_view name)
+{
     return {PkiFile("whitelist", name, ".chain.pem"), PkiFile("whitelist", name, ".key")};
 }
 
-TlsServerFiles ServiceHost(std::string_view name) {
+TlsServerFiles ServiceHost(std::string_view name)
+{
     return {PkiFile("service", name, ".chain.pem"), PkiFile("service", name, ".key")};
 }
 
-Bytes ReadFileBytes(const std::string& path) {
+Bytes ReadFileBytes(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     if (!in) return {};
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-X509Ptr LoadCertificate(const std::string& path) {
+X509Ptr LoadCertificate(const std::string& path)
+{
     Bytes bytes = ReadFileBytes(path);
     if (bytes.empty()) return nullptr;
     BioPtr bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
@@ -63,7 +73,8 @@ X509Ptr LoadCertificate(const std::string& path) {
     return X509Ptr(d2i_X509(nullptr, &p, static_cast<long>(bytes.size())));
 }
 
-Bytes LoadCertificateDer(const std::string& path) {
+Bytes LoadCertificateDer(const std::string& path)
+{
     X509Ptr cert = LoadCertificate(path);
     if (!cert) return {};
     int length = i2d_X509(cert.get(), nullptr);
@@ -74,7 +85,8 @@ Bytes LoadCertificateDer(const std::string& path) {
     return der;
 }
 
-EvpPkeyPtr LoadPrivateKey(const std::string& path) {
+EvpPkeyPtr LoadPrivateKey(const std::string& path)
+{
     Bytes bytes = ReadFileBytes(path);
     if (bytes.empty()) return nullptr;
     BioPtr bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
@@ -82,9 +94,10 @@ EvpPkeyPtr LoadPrivateKey(const std::string& path) {
     return EvpPkeyPtr(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
 }
 
-std::optional<TestToken> MakeTestToken(const std::string& dir, const std::string& options) {
-    std::string command = std::string(NEROLIN_SOURCE_DIR) + "/scripts/make-test-token " +
-                          ShellQuote(dir) + " " + options + " >/dev/null";
+std::optional<TestToken> MakeTestToken(const std::string& dir, const std::string& options)
+{
+    std::string command =
+        std::string(NEROLIN_SOURCE_DIR) + "/scripts/make-test-token " + ShellQuote(dir) + " " + options + " >/dev/null";
     if (std::system(command.c_str()) != 0) return std::nullopt;
     TestToken token;
     std::ifstream env(dir + "/env");
@@ -93,9 +106,12 @@ std::optional<TestToken> MakeTestToken(const std::string& dir, const std::string
         auto eq = line.find('=');
         if (eq == std::string::npos) continue;
         std::string key = line.substr(0, eq), value = line.substr(eq + 1);
-        if (key == "SOFTHSM2_CONF") token.softhsmConf = value;
-        else if (key == "NEROLIN_TEST_NSSDB") token.nssDb = value;
-        else if (key == "NEROLIN_TEST_PKCS11_MODULE") token.module = value;
+        if (key == "SOFTHSM2_CONF")
+            token.softhsmConf = value;
+        else if (key == "NEROLIN_TEST_NSSDB")
+            token.nssDb = value;
+        else if (key == "NEROLIN_TEST_PKCS11_MODULE")
+            token.module = value;
     }
     if (token.softhsmConf.empty() || token.nssDb.empty()) return std::nullopt;
     return token;

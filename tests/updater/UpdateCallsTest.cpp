@@ -8,28 +8,25 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QObject>
 #include <QThread>
-#include <QMenu>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
 #include "app/CyendoApp.h"
 #include "app/CyendoDlg.h"
-#include "session/SigningSession.h"
 #include "app/UpdateCalls.h"
 #include "app/UpdateLibrary.h"
 #include "platform/Settings.h"
+#include "session/SigningSession.h"
 #include "tests/startup/TempHome.h"
 
 namespace nerolin::test {
 namespace {
 
-std::string Name(UpdateCallback callback)
-{
-    return callback == &CloseMainWindow ? "CloseMainWindow" : "other";
-}
+std::string Name(UpdateCallback callback) { return callback == &CloseMainWindow ? "CloseMainWindow" : "other"; }
 
 // Records each call; a check also records the "LastCheckTime" it finds, to
 // show what was written before it.
@@ -75,7 +72,8 @@ TEST_F(UpdateCallsTest, StartUpPassesThePathAndTheUsersFeedBeforeTheMachines)
         std::filesystem::remove(home.UserSettings());
         std::filesystem::remove(home.MachineSettings());
         if (!c.user.empty()) TempHome::WriteFile(home.UserSettings(), "[General]\nAppcastURL=" + c.user + "\n");
-        if (!c.machine.empty()) TempHome::WriteFile(home.MachineSettings(), "[General]\nAppcastURL=" + c.machine + "\n");
+        if (!c.machine.empty())
+            TempHome::WriteFile(home.MachineSettings(), "[General]\nAppcastURL=" + c.machine + "\n");
         library->calls.clear();
         ConfigureUpdates();
         EXPECT_EQ(library->calls, (std::vector<std::string>{"registry path Software\\Tavorel\\Nerolin\\WinSparkle",

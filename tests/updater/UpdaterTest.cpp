@@ -49,8 +49,8 @@ std::string Sign(const std::string& content)
     Bytes signature(64);
     std::size_t length = signature.size();
     if (!key || EVP_DigestSignInit(context.get(), nullptr, nullptr, nullptr, key.get()) != 1 ||
-        EVP_DigestSign(context.get(), signature.data(), &length,
-                       reinterpret_cast<const unsigned char*>(content.data()), content.size()) != 1) {
+        EVP_DigestSign(context.get(), signature.data(), &length, reinterpret_cast<const unsigned char*>(content.data()),
+                       content.size()) != 1) {
         return {};
     }
     // One line, as feeds carry it.
@@ -150,8 +150,8 @@ protected:
         ASSERT_EQ(service.Call("POST", "/admin/downloads/" + name, content).status, 200);
         ASSERT_TRUE(service.ConfigureAppcast(R"({"version":")" + version + R"(","shortVersionString":")" + version +
                                              R"(","enclosureUrl":")" + service.ServiceUrl() + "/downloads/" + name +
-                                             R"(","length":)" + std::to_string(content.size()) +
-                                             R"(,"edSignature":")" + Sign(signedContent) + R"("})"));
+                                             R"(","length":)" + std::to_string(content.size()) + R"(,"edSignature":")" +
+                                             Sign(signedContent) + R"("})"));
     }
 
     std::filesystem::path Package(const std::string& version) const

@@ -10,22 +10,26 @@
 namespace nerolin::devservice {
 namespace {
 
-void Reply(httplib::Response& response, int status, const std::string& json) {
+void Reply(httplib::Response& response, int status, const std::string& json)
+{
     response.status = status;
     response.set_content(json, kJsonContentType);
 }
 
-void Fail(httplib::Response& response, int status, const std::string& error) {
+void Fail(httplib::Response& response, int status, const std::string& error)
+{
     rapidjson::StringBuffer buffer;
     JsonWriter w(buffer);
     w.StartObject();
-    w.Key("error"); WriteString(w, error);
+    w.Key("error");
+    WriteString(w, error);
     w.EndObject();
     Reply(response, status, std::string(buffer.GetString(), buffer.GetSize()));
 }
 
 // The request body as JSON; an empty body counts as {}.
-bool Body(const httplib::Request& request, httplib::Response& response, rapidjson::Document& document) {
+bool Body(const httplib::Request& request, httplib::Response& response, rapidjson::Document& document)
+{
     if (ParseJson(request.body.empty() ? std::string_view("{}") : std::string_view(request.body), document))
         return true;
     Fail(response, 400, "the body is not JSON");
@@ -36,8 +40,9 @@ const char* kOk = "{\"ok\":true}";
 
 }  // namespace
 
-void MountAdminRoutes(httplib::Server& server, ServiceProtocol& protocol, const DevPki& pki,
-                      WhitelistHost& whitelist, AppcastFeed& appcast) {
+void MountAdminRoutes(httplib::Server& server, ServiceProtocol& protocol, const DevPki& pki, WhitelistHost& whitelist,
+                      AppcastFeed& appcast)
+{
     server.Post("/admin/sessions", [&](const httplib::Request& request, httplib::Response& response) {
         rapidjson::Document body;
         if (!Body(request, response, body)) return;
@@ -48,10 +53,14 @@ void MountAdminRoutes(httplib::Server& server, ServiceProtocol& protocol, const 
         rapidjson::StringBuffer buffer;
         JsonWriter w(buffer);
         w.StartObject();
-        w.Key("sessionId"); WriteString(w, session->sessionId);
-        w.Key("sessionUrl"); WriteString(w, urls.Session(session->sessionId));
-        w.Key("stateUrl"); WriteString(w, urls.State(session->sessionId));
-        w.Key("link"); WriteString(w, LaunchLinkFor(urls, *session));
+        w.Key("sessionId");
+        WriteString(w, session->sessionId);
+        w.Key("sessionUrl");
+        WriteString(w, urls.Session(session->sessionId));
+        w.Key("stateUrl");
+        WriteString(w, urls.State(session->sessionId));
+        w.Key("link");
+        WriteString(w, LaunchLinkFor(urls, *session));
         w.EndObject();
         if (!protocol.Store().Add(std::move(*session))) return Fail(response, 409, "the session exists already");
         Reply(response, 201, std::string(buffer.GetString(), buffer.GetSize()));
@@ -71,17 +80,18 @@ void MountAdminRoutes(httplib::Server& server, ServiceProtocol& protocol, const 
         std::string error;
         auto faults = FaultScript::Parse(body, error);
         if (!faults) return Fail(response, 400, error);
-        if (!protocol.Store().With(request.matches[1].str(), [&](DevSession& session) { session.faults.Append(*faults); }))
+        if (!protocol.Store().With(request.matches[1].str(),
+                                   [&](DevSession& session) { session.faults.Append(*faults); }))
             return Fail(response, 404, "unknown session");
         Reply(response, 200, kOk);
     });
 
-    server.Post(R"(/admin/sessions/([^/]+)/release-hashes)", [&](const httplib::Request& request,
-                                                                 httplib::Response& response) {
-        if (!protocol.Store().With(request.matches[1].str(), [](DevSession& session) { session.pendingPolls = 0; }))
-            return Fail(response, 404, "unknown session");
-        Reply(response, 200, kOk);
-    });
+    server.Post(
+        R"(/admin/sessions/([^/]+)/release-hashes)", [&](const httplib::Request& request, httplib::Response& response) {
+            if (!protocol.Store().With(request.matches[1].str(), [](DevSession& session) { session.pendingPolls = 0; }))
+                return Fail(response, 404, "unknown session");
+            Reply(response, 200, kOk);
+        });
 
     server.Post(R"(/admin/sessions/([^/]+)/mobile)", [&](const httplib::Request& request, httplib::Response& response) {
         rapidjson::Document body;

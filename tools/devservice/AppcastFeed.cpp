@@ -5,7 +5,8 @@
 namespace nerolin::devservice {
 namespace {
 
-std::string XmlEscape(const std::string& text) {
+std::string XmlEscape(const std::string& text)
+{
     std::string escaped;
     for (char c : text) {
         switch (c) {
@@ -22,7 +23,8 @@ std::string XmlEscape(const std::string& text) {
 
 }  // namespace
 
-AppcastFeed::AppcastFeed(const std::string& baseUrl, const std::string& version) {
+AppcastFeed::AppcastFeed(const std::string& baseUrl, const std::string& version)
+{
     std::string file = "nerolin-" + version + ".tar.gz";
     std::string content = "Nerolin " + version + " development update package\n";
     downloads_[file] = content;
@@ -40,7 +42,8 @@ AppcastFeed::AppcastFeed(const std::string& baseUrl, const std::string& version)
     };
 }
 
-Answer AppcastFeed::Feed() {
+Answer AppcastFeed::Feed()
+{
     std::lock_guard lock(mutex_);
     if (body_) return {status_, contentType_, *body_};
     auto f = [&](const char* name) { return XmlEscape(fields_[name]); };
@@ -50,19 +53,25 @@ Answer AppcastFeed::Feed() {
         "  <channel>\n"
         "    <title>Nerolin updates</title>\n"
         "    <item>\n"
-        "      <title>" + f("title") + "</title>\n"
-        "      <description>" + f("notes") + "</description>\n"
+        "      <title>" +
+        f("title") +
+        "</title>\n"
+        "      <description>" +
+        f("notes") +
+        "</description>\n"
         "      <pubDate>Thu, 10 Dec 2026 00:00:00 +0000</pubDate>\n"
-        "      <enclosure url=\"" + f("enclosureUrl") + "\" sparkle:version=\"" + f("version") +
-        "\" sparkle:shortVersionString=\"" + f("shortVersionString") + "\" sparkle:os=\"" + f("os") +
-        "\" length=\"" + f("length") + "\" type=\"" + f("type") + "\"";
+        "      <enclosure url=\"" +
+        f("enclosureUrl") + "\" sparkle:version=\"" + f("version") + "\" sparkle:shortVersionString=\"" +
+        f("shortVersionString") + "\" sparkle:os=\"" + f("os") + "\" length=\"" + f("length") + "\" type=\"" +
+        f("type") + "\"";
     if (!fields_["edSignature"].empty()) xml += " sparkle:edSignature=\"" + f("edSignature") + "\"";
     if (!fields_["dsaSignature"].empty()) xml += " sparkle:dsaSignature=\"" + f("dsaSignature") + "\"";
     xml += " />\n    </item>\n  </channel>\n</rss>\n";
     return {status_, contentType_, xml};
 }
 
-bool AppcastFeed::Configure(const rapidjson::Value& request, std::string& error) {
+bool AppcastFeed::Configure(const rapidjson::Value& request, std::string& error)
+{
     if (!request.IsObject()) {
         error = "the request must be a JSON object";
         return false;
@@ -71,8 +80,10 @@ bool AppcastFeed::Configure(const rapidjson::Value& request, std::string& error)
     for (auto& [name, value] : fields_) {
         const rapidjson::Value* member = FindMember(request, name.c_str());
         if (!member) continue;
-        if (member->IsString()) value.assign(member->GetString(), member->GetStringLength());
-        else if (member->IsInt64()) value = std::to_string(member->GetInt64());
+        if (member->IsString())
+            value.assign(member->GetString(), member->GetStringLength());
+        else if (member->IsInt64())
+            value = std::to_string(member->GetInt64());
         else {
             error = "\"" + name + "\" must be a string or an integer";
             return false;
@@ -85,12 +96,14 @@ bool AppcastFeed::Configure(const rapidjson::Value& request, std::string& error)
     return true;
 }
 
-void AppcastFeed::PutDownload(const std::string& name, std::string content) {
+void AppcastFeed::PutDownload(const std::string& name, std::string content)
+{
     std::lock_guard lock(mutex_);
     downloads_[name] = std::move(content);
 }
 
-std::optional<std::string> AppcastFeed::Download(const std::string& name) {
+std::optional<std::string> AppcastFeed::Download(const std::string& name)
+{
     std::lock_guard lock(mutex_);
     auto it = downloads_.find(name);
     if (it == downloads_.end()) return std::nullopt;

@@ -7,7 +7,8 @@
 namespace nerolin::devservice {
 namespace {
 
-bool FileExists(const std::string& path) {
+bool FileExists(const std::string& path)
+{
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
@@ -16,21 +17,24 @@ BioPtr FileBio(const std::string& path) { return BioPtr(BIO_new_file(path.c_str(
 
 }  // namespace
 
-X509Ptr DevPki::SigningCertificate(const std::string& name) const {
+X509Ptr DevPki::SigningCertificate(const std::string& name) const
+{
     if (name.find('/') != std::string::npos) return nullptr;
     BioPtr bio = FileBio(Path("signing/" + name + ".pem"));
     if (!bio) return nullptr;
     return X509Ptr(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
 }
 
-EvpPkeyPtr DevPki::SigningKey(const std::string& name) const {
+EvpPkeyPtr DevPki::SigningKey(const std::string& name) const
+{
     if (name.find('/') != std::string::npos) return nullptr;
     BioPtr bio = FileBio(Path("signing/" + name + ".key"));
     if (!bio) return nullptr;
     return EvpPkeyPtr(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
 }
 
-std::optional<DevPki::TlsFiles> DevPki::TlsIdentity(const std::string& folder, const std::string& name) const {
+std::optional<DevPki::TlsFiles> DevPki::TlsIdentity(const std::string& folder, const std::string& name) const
+{
     TlsFiles files;
     if (name.find('/') == std::string::npos) {
         files = {Path(folder + "/" + name + ".chain.pem"), Path(folder + "/" + name + ".key")};
@@ -50,7 +54,8 @@ std::optional<DevPki::TlsFiles> DevPki::TlsIdentity(const std::string& folder, c
     return files;
 }
 
-std::string CertificateText(X509* certificate) {
+std::string CertificateText(X509* certificate)
+{
     int length = i2d_X509(certificate, nullptr);
     if (length <= 0) return {};
     Bytes der(static_cast<std::size_t>(length));
@@ -63,7 +68,8 @@ std::string CertificateText(X509* certificate) {
     return text;
 }
 
-X509Ptr ParseCertificateText(const std::string& text) {
+X509Ptr ParseCertificateText(const std::string& text)
+{
     const std::string begin = "-----BEGIN CERTIFICATE-----", end = "-----END CERTIFICATE-----";
     auto from = text.find(begin);
     auto to = text.find(end);
@@ -77,15 +83,17 @@ X509Ptr ParseCertificateText(const std::string& text) {
     return certificate;
 }
 
-std::string Base64(const Bytes& bytes) {
+std::string Base64(const Bytes& bytes)
+{
     std::string text(4 * ((bytes.size() + 2) / 3), '\0');
-    int length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), bytes.data(),
-                                 static_cast<int>(bytes.size()));
+    int length =
+        EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), bytes.data(), static_cast<int>(bytes.size()));
     text.resize(static_cast<std::size_t>(length));
     return text;
 }
 
-std::optional<Bytes> FromBase64(std::string_view text) {
+std::optional<Bytes> FromBase64(std::string_view text)
+{
     std::string compact;
     for (char c : text) {
         if (c == '\r' || c == '\n' || c == ' ' || c == '\t') continue;

@@ -10,15 +10,18 @@ namespace nerolin::devservice {
 namespace {
 
 constexpr std::array kExchanges = {"any", "config", "cancel", "certificate", "unsignedHashes", "signedHashes", "state"};
-constexpr std::array kKinds = {"status", "contentType", "badJson", "otherSessionId", "stall", "oversized", "serviceError"};
+constexpr std::array kKinds = {"status", "contentType", "badJson",     "otherSessionId",
+                               "stall",  "oversized",   "serviceError"};
 constexpr std::size_t kMaxOversized = 256u << 20;
 
 template <std::size_t N>
-bool OneOf(const std::string& text, const std::array<const char*, N>& names) {
+bool OneOf(const std::string& text, const std::array<const char*, N>& names)
+{
     return std::any_of(names.begin(), names.end(), [&](const char* name) { return text == name; });
 }
 
-std::optional<Fault> ParseOne(const rapidjson::Value& value, std::string& error) {
+std::optional<Fault> ParseOne(const rapidjson::Value& value, std::string& error)
+{
     if (!value.IsObject()) {
         error = "a fault must be an object";
         return std::nullopt;
@@ -36,9 +39,9 @@ std::optional<Fault> ParseOne(const rapidjson::Value& value, std::string& error)
         target = static_cast<std::remove_reference_t<decltype(target)>>(member->GetInt64());
         return true;
     };
-    if (!text("exchange", fault.exchange) || !text("kind", fault.kind) ||
-        !text("contentType", fault.contentType) || !text("code", fault.code) || !text("message", fault.message) ||
-        !integer("status", fault.status, 100, 999) || !integer("seconds", fault.seconds, 0, 86400) ||
+    if (!text("exchange", fault.exchange) || !text("kind", fault.kind) || !text("contentType", fault.contentType) ||
+        !text("code", fault.code) || !text("message", fault.message) || !integer("status", fault.status, 100, 999) ||
+        !integer("seconds", fault.seconds, 0, 86400) ||
         !integer("bytes", fault.bytes, 0, static_cast<long long>(kMaxOversized)) ||
         !integer("times", fault.times, 0, 1000000))
         return std::nullopt;
@@ -57,7 +60,8 @@ std::optional<Fault> ParseOne(const rapidjson::Value& value, std::string& error)
 
 }  // namespace
 
-std::optional<std::vector<Fault>> FaultScript::Parse(const rapidjson::Value& value, std::string& error) {
+std::optional<std::vector<Fault>> FaultScript::Parse(const rapidjson::Value& value, std::string& error)
+{
     std::vector<Fault> faults;
     if (value.IsArray()) {
         for (const auto& element : value.GetArray()) {
@@ -73,29 +77,35 @@ std::optional<std::vector<Fault>> FaultScript::Parse(const rapidjson::Value& val
     return faults;
 }
 
-void FaultScript::Append(const std::vector<Fault>& faults) {
+void FaultScript::Append(const std::vector<Fault>& faults)
+{
     faults_.insert(faults_.end(), faults.begin(), faults.end());
 }
 
-std::optional<Fault> FaultScript::Take(std::string_view exchange) {
+std::optional<Fault> FaultScript::Take(std::string_view exchange)
+{
     for (auto it = faults_.begin(); it != faults_.end(); ++it) {
         if (it->exchange != "any" && it->exchange != exchange) continue;
         Fault fault = *it;
-        if (it->times == 1) faults_.erase(it);
-        else if (it->times > 1) --it->times;
+        if (it->times == 1)
+            faults_.erase(it);
+        else if (it->times > 1)
+            --it->times;
         return fault;
     }
     return std::nullopt;
 }
 
-std::string BadJsonBody(const std::string& sessionId) {
+std::string BadJsonBody(const std::string& sessionId)
+{
     rapidjson::StringBuffer buffer;
     JsonWriter writer(buffer);
     WriteString(writer, sessionId);
     return "{\"sessionId\":" + std::string(buffer.GetString(), buffer.GetSize()) + ",\"code\":";
 }
 
-std::string OversizedBody(const std::string& sessionId, std::size_t bytes) {
+std::string OversizedBody(const std::string& sessionId, std::size_t bytes)
+{
     rapidjson::StringBuffer buffer;
     JsonWriter writer(buffer);
     WriteString(writer, sessionId);

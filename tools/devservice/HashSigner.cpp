@@ -8,7 +8,8 @@
 
 namespace nerolin::devservice {
 
-std::optional<Bytes> SignHashBytes(EVP_PKEY* privateKey, std::string_view hashAlgorithmOid, const Bytes& hash) {
+std::optional<Bytes> SignHashBytes(EVP_PKEY* privateKey, std::string_view hashAlgorithmOid, const Bytes& hash)
+{
     EvpPkeyContextPtr context(EVP_PKEY_CTX_new(privateKey, nullptr));
     if (!context || EVP_PKEY_sign_init(context.get()) != 1) return std::nullopt;
     int type = EVP_PKEY_get_base_id(privateKey);

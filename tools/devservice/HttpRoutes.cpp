@@ -5,25 +5,29 @@
 namespace nerolin::devservice {
 namespace {
 
-void Send(httplib::Response& response, const Answer& answer) {
+void Send(httplib::Response& response, const Answer& answer)
+{
     response.status = answer.status;
     response.set_content(answer.body, answer.contentType.c_str());
 }
 
-std::optional<std::string> Param(const httplib::Request& request, const char* name) {
+std::optional<std::string> Param(const httplib::Request& request, const char* name)
+{
     if (!request.has_param(name)) return std::nullopt;
     return request.get_param_value(name);
 }
 
 }  // namespace
 
-void MountWhitelistRoutes(httplib::Server& server, WhitelistHost& whitelist) {
+void MountWhitelistRoutes(httplib::Server& server, WhitelistHost& whitelist)
+{
     server.Get("/whitelist/whitelist.json", [&](const httplib::Request& request, httplib::Response& response) {
         Send(response, whitelist.Serve(request.target, Param(request, "server"), Param(request, "nocache")));
     });
 }
 
-void MountServiceRoutes(httplib::Server& server, ServiceProtocol& protocol, AppcastFeed& appcast) {
+void MountServiceRoutes(httplib::Server& server, ServiceProtocol& protocol, AppcastFeed& appcast)
+{
     auto post = [&](const httplib::Request& request, httplib::Response& response) {
         std::string endpoint = request.matches.size() > 2 ? request.matches[2].str() : std::string();
         std::string type = request.has_header("Content-Type") ? request.get_header_value("Content-Type") : "";
@@ -44,9 +48,8 @@ void MountServiceRoutes(httplib::Server& server, ServiceProtocol& protocol, Appc
         }
         response.set_content(*content, "text/plain; charset=utf-8");
     });
-    server.Get("/appcast.xml", [&](const httplib::Request&, httplib::Response& response) {
-        Send(response, appcast.Feed());
-    });
+    server.Get("/appcast.xml",
+               [&](const httplib::Request&, httplib::Response& response) { Send(response, appcast.Feed()); });
     server.Get(R"(/downloads/([^/]+))", [&](const httplib::Request& request, httplib::Response& response) {
         auto content = appcast.Download(request.matches[1].str());
         if (!content) {

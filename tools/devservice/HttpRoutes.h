@@ -30,7 +30,7 @@ namespace nerolin::devservice {
 
 void MountWhitelistRoutes(httplib::Server& server, WhitelistHost& whitelist);
 void MountServiceRoutes(httplib::Server& server, ServiceProtocol& protocol, AppcastFeed& appcast);
-void MountAdminRoutes(httplib::Server& server, ServiceProtocol& protocol, const DevPki& pki,
-                      WhitelistHost& whitelist, AppcastFeed& appcast);
+void MountAdminRoutes(httplib::Server& server, ServiceProtocol& protocol, const DevPki& pki, WhitelistHost& whitelist,
+                      AppcastFeed& appcast);
 
 }  // namespace nerolin::devservice

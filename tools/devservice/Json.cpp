@@ -4,12 +4,14 @@
 
 namespace nerolin::devservice {
 
-bool ParseJson(std::string_view text, rapidjson::Document& document) {
+bool ParseJson(std::string_view text, rapidjson::Document& document)
+{
     document.Parse(text.data(), text.size());
     return !document.HasParseError();
 }
 
-const rapidjson::Value* FindMember(const rapidjson::Value& value, const char* name) {
+const rapidjson::Value* FindMember(const rapidjson::Value& value, const char* name)
+{
     if (!value.IsObject()) return nullptr;
     // Linear search from the front, so a repeated key yields its first occurrence.
     std::size_t length = std::strlen(name);
@@ -20,7 +22,8 @@ const rapidjson::Value* FindMember(const rapidjson::Value& value, const char* na
     return nullptr;
 }
 
-bool ReadOptionalText(const rapidjson::Value& value, const char* name, std::string& target, std::string& error) {
+bool ReadOptionalText(const rapidjson::Value& value, const char* name, std::string& target, std::string& error)
+{
     const rapidjson::Value* member = FindMember(value, name);
     if (!member) return true;
     if (!member->IsString()) {
@@ -31,13 +34,15 @@ bool ReadOptionalText(const rapidjson::Value& value, const char* name, std::stri
     return true;
 }
 
-std::optional<std::string> StringMember(const rapidjson::Value& value, const char* name) {
+std::optional<std::string> StringMember(const rapidjson::Value& value, const char* name)
+{
     const rapidjson::Value* member = FindMember(value, name);
     if (!member || !member->IsString()) return std::nullopt;
     return std::string(member->GetString(), member->GetStringLength());
 }
 
-std::string WriteJson(const rapidjson::Value& value) {
+std::string WriteJson(const rapidjson::Value& value)
+{
     rapidjson::StringBuffer buffer;
     JsonWriter writer(buffer);
     value.Accept(writer);

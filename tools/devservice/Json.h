@@ -33,7 +33,8 @@ bool ReadOptionalText(const rapidjson::Value& value, const char* name, std::stri
 std::string WriteJson(const rapidjson::Value& value);
 
 // Writes a std::string as a JSON string (embedded NULs kept).
-inline void WriteString(JsonWriter& writer, std::string_view text) {
+inline void WriteString(JsonWriter& writer, std::string_view text)
+{
     writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
 }
 

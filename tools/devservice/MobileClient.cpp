@@ -17,31 +17,39 @@ struct Step {
     int status;
 };
 
-std::string Poll(const std::string& sessionId, bool cancel) {
+std::string Poll(const std::string& sessionId, bool cancel)
+{
     rapidjson::StringBuffer buffer;
     JsonWriter w(buffer);
     w.StartObject();
-    w.Key("sessionId"); WriteString(w, sessionId);
-    w.Key("cancel"); w.Bool(cancel);
+    w.Key("sessionId");
+    WriteString(w, sessionId);
+    w.Key("cancel");
+    w.Bool(cancel);
     w.EndObject();
     return std::string(buffer.GetString(), buffer.GetSize());
 }
 
-std::string Report(bool ok, const std::vector<Step>& steps, const std::string& error) {
+std::string Report(bool ok, const std::vector<Step>& steps, const std::string& error)
+{
     rapidjson::StringBuffer buffer;
     JsonWriter w(buffer);
     w.StartObject();
-    w.Key("ok"); w.Bool(ok);
+    w.Key("ok");
+    w.Bool(ok);
     w.Key("steps");
     w.StartArray();
     for (const auto& step : steps) {
         w.StartObject();
-        w.Key("exchange"); WriteString(w, step.exchange);
-        w.Key("status"); w.Int(step.status);
+        w.Key("exchange");
+        WriteString(w, step.exchange);
+        w.Key("status");
+        w.Int(step.status);
         w.EndObject();
     }
     w.EndArray();
-    w.Key("error"); WriteString(w, error);
+    w.Key("error");
+    WriteString(w, error);
     w.EndObject();
     return std::string(buffer.GetString(), buffer.GetSize());
 }
@@ -51,19 +59,21 @@ struct HashEntry {
     std::string unsignedHash;
 };
 
-std::vector<HashEntry> Hashes(const rapidjson::Value& list) {
+std::vector<HashEntry> Hashes(const rapidjson::Value& list)
+{
     std::vector<HashEntry> hashes;
     if (!list.IsArray()) return hashes;
     for (const auto& element : list.GetArray())
-        hashes.push_back({StringMember(element, "documentId").value_or(""),
-                          StringMember(element, "unsignedHash").value_or("")});
+        hashes.push_back(
+            {StringMember(element, "documentId").value_or(""), StringMember(element, "unsignedHash").value_or("")});
     return hashes;
 }
 
 }  // namespace
 
 std::string RunMobileApplication(ServiceProtocol& protocol, const DevPki& pki, const std::string& sessionId,
-                                 const MobileOptions& options) {
+                                 const MobileOptions& options)
+{
     std::vector<Step> steps;
     auto post = [&](const std::string& endpoint, const std::string& exchange, const std::string& body,
                     rapidjson::Document& answer) {
@@ -98,8 +108,10 @@ std::string RunMobileApplication(ServiceProtocol& protocol, const DevPki& pki, c
         rapidjson::StringBuffer buffer;
         JsonWriter w(buffer);
         w.StartObject();
-        w.Key("sessionId"); WriteString(w, sessionId);
-        w.Key("certificate"); WriteString(w, CertificateText(certificate.get()));
+        w.Key("sessionId");
+        WriteString(w, sessionId);
+        w.Key("certificate");
+        WriteString(w, CertificateText(certificate.get()));
         w.EndObject();
         rapidjson::Document answer;
         if (post("certificate", "certificate", std::string(buffer.GetString(), buffer.GetSize()), answer) != 200)
@@ -124,7 +136,8 @@ std::string RunMobileApplication(ServiceProtocol& protocol, const DevPki& pki, c
     rapidjson::StringBuffer buffer;
     JsonWriter w(buffer);
     w.StartObject();
-    w.Key("sessionId"); WriteString(w, sessionId);
+    w.Key("sessionId");
+    WriteString(w, sessionId);
     w.Key("signedHashes");
     w.StartArray();
     bool first = true;
@@ -134,8 +147,10 @@ std::string RunMobileApplication(ServiceProtocol& protocol, const DevPki& pki, c
         if (options.tamper && first) signature->back() ^= 0x01;
         first = false;
         w.StartObject();
-        w.Key("documentId"); WriteString(w, entry.documentId);
-        w.Key("signedHash"); WriteString(w, Base64(*signature));
+        w.Key("documentId");
+        WriteString(w, entry.documentId);
+        w.Key("signedHash");
+        WriteString(w, Base64(*signature));
         w.EndObject();
     }
     w.EndArray();

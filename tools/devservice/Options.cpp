@@ -10,7 +10,8 @@
 namespace nerolin::devservice {
 namespace {
 
-bool Port(const std::string& text, int& port) {
+bool Port(const std::string& text, int& port)
+{
     int value = -1;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || value < 0 || value > 65535) return false;
@@ -18,7 +19,8 @@ bool Port(const std::string& text, int& port) {
     return true;
 }
 
-std::vector<std::string> Split(const std::string& text) {
+std::vector<std::string> Split(const std::string& text)
+{
     std::vector<std::string> parts;
     std::stringstream stream(text);
     std::string part;
@@ -29,7 +31,8 @@ std::vector<std::string> Split(const std::string& text) {
 
 }  // namespace
 
-std::optional<Options> ParseOptions(int argc, char** argv, std::string& message) {
+std::optional<Options> ParseOptions(int argc, char** argv, std::string& message)
+{
     Options options;
     options.whitelistPort = build::kDevWhitelistPort;
     options.servicePort = build::kDevServicePort;
@@ -48,9 +51,9 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& message)
             options.exitWithStdin = true;
             continue;
         }
-        static const char* const kWithValue[] = {"--whitelist-port", "--service-port", "--pki", "--whitelist-cert",
-                                                 "--service-cert", "--trust-file", "--allowed-hosts", "--url-host",
-                                                 "--appcast-version"};
+        static const char* const kWithValue[] = {"--whitelist-port", "--service-port", "--pki",
+                                                 "--whitelist-cert", "--service-cert", "--trust-file",
+                                                 "--allowed-hosts",  "--url-host",     "--appcast-version"};
         if (std::find(std::begin(kWithValue), std::end(kWithValue), arg) == std::end(kWithValue)) {
             message = "unknown option " + arg + "\n" + kUsage;
             return std::nullopt;
@@ -61,15 +64,24 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& message)
         }
         std::string value = argv[++i];
         bool ok = true;
-        if (arg == "--whitelist-port") ok = Port(value, options.whitelistPort);
-        else if (arg == "--service-port") ok = Port(value, options.servicePort);
-        else if (arg == "--pki") options.pkiDirectory = value;
-        else if (arg == "--whitelist-cert") options.whitelistCertificate = value;
-        else if (arg == "--service-cert") options.serviceCertificate = value;
-        else if (arg == "--trust-file") options.trustFile = value;
-        else if (arg == "--allowed-hosts") options.allowedHosts = Split(value);
-        else if (arg == "--url-host") options.urlHost = value;
-        else if (arg == "--appcast-version") options.appcastVersion = value;
+        if (arg == "--whitelist-port")
+            ok = Port(value, options.whitelistPort);
+        else if (arg == "--service-port")
+            ok = Port(value, options.servicePort);
+        else if (arg == "--pki")
+            options.pkiDirectory = value;
+        else if (arg == "--whitelist-cert")
+            options.whitelistCertificate = value;
+        else if (arg == "--service-cert")
+            options.serviceCertificate = value;
+        else if (arg == "--trust-file")
+            options.trustFile = value;
+        else if (arg == "--allowed-hosts")
+            options.allowedHosts = Split(value);
+        else if (arg == "--url-host")
+            options.urlHost = value;
+        else if (arg == "--appcast-version")
+            options.appcastVersion = value;
         else {
             message = "unknown option " + arg + "\n" + kUsage;
             return std::nullopt;

@@ -11,7 +11,8 @@ namespace {
 
 constexpr std::size_t kRecordedBodyLimit = 64u << 10;
 
-std::string ExchangeFor(const std::string& endpoint, const rapidjson::Document* request) {
+std::string ExchangeFor(const std::string& endpoint, const rapidjson::Document* request)
+{
     if (endpoint == "certificate") return "certificate";
     if (endpoint == "unsigned-hashes") return "unsignedHashes";
     if (endpoint == "signed-hashes") return "signedHashes";
@@ -21,12 +22,14 @@ std::string ExchangeFor(const std::string& endpoint, const rapidjson::Document* 
 }
 
 // Answers of faults that replace the exchange altogether.
-std::optional<Answer> ReplacingAnswer(DevSession& session, const Fault& fault) {
+std::optional<Answer> ReplacingAnswer(DevSession& session, const Fault& fault)
+{
     if (fault.kind == "status") {
         rapidjson::StringBuffer buffer;
         JsonWriter w(buffer);
         w.StartObject();
-        w.Key("sessionId"); WriteString(w, session.sessionId);
+        w.Key("sessionId");
+        WriteString(w, session.sessionId);
         w.EndObject();
         return Answer{fault.status, kJsonContentType, std::string(buffer.GetString(), buffer.GetSize())};
     }
@@ -43,7 +46,8 @@ std::optional<Answer> ReplacingAnswer(DevSession& session, const Fault& fault) {
 }
 
 // The same document with its first-level "sessionId" changed.
-std::string WithOtherSessionId(const std::string& body, const std::string& sessionId) {
+std::string WithOtherSessionId(const std::string& body, const std::string& sessionId)
+{
     rapidjson::Document document;
     if (!ParseJson(body, document) || !document.IsObject()) return body;
     for (auto it = document.MemberBegin(); it != document.MemberEnd(); ++it) {
@@ -56,13 +60,17 @@ std::string WithOtherSessionId(const std::string& body, const std::string& sessi
     return WriteJson(document);
 }
 
-Answer UnknownSession(const std::string& sessionId) {
+Answer UnknownSession(const std::string& sessionId)
+{
     rapidjson::StringBuffer buffer;
     JsonWriter w(buffer);
     w.StartObject();
-    w.Key("sessionId"); WriteString(w, sessionId);
-    w.Key("code"); w.String("ERROR");
-    w.Key("message"); w.String("Unknown session");
+    w.Key("sessionId");
+    WriteString(w, sessionId);
+    w.Key("code");
+    w.String("ERROR");
+    w.Key("message");
+    w.String("Unknown session");
     w.EndObject();
     return {420, kJsonContentType, std::string(buffer.GetString(), buffer.GetSize())};
 }
@@ -70,7 +78,8 @@ Answer UnknownSession(const std::string& sessionId) {
 }  // namespace
 
 Answer ServiceProtocol::Handle(const std::string& sessionId, const std::string& endpoint, const std::string& body,
-                               const std::string& contentType, const std::string& origin) {
+                               const std::string& contentType, const std::string& origin)
+{
     rapidjson::Document request;
     bool parsed = ParseJson(body, request);
     const rapidjson::Document* requestPointer = parsed ? &request : nullptr;

@@ -21,7 +21,8 @@ struct SessionUrls {
     std::string UnsignedHashes(const std::string& id) const { return Session(id) + "/unsigned-hashes"; }
     std::string SignedHashes(const std::string& id) const { return Session(id) + "/signed-hashes"; }
     std::string State(const std::string& id) const { return Session(id) + "/state"; }
-    std::string Document(const std::string& id, const std::string& documentId) const {
+    std::string Document(const std::string& id, const std::string& documentId) const
+    {
         return base + "/documents/" + id + "/" + documentId;
     }
 };

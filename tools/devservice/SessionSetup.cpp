@@ -11,7 +11,8 @@
 namespace nerolin::devservice {
 namespace {
 
-std::string RandomSessionId() {
+std::string RandomSessionId()
+{
     unsigned char bytes[16];
     RAND_bytes(bytes, sizeof bytes);
     std::string hex = HexEncode(bytes, sizeof bytes);
@@ -19,16 +20,16 @@ std::string RandomSessionId() {
     return hex;
 }
 
-bool SafeIdentifier(const std::string& text) {
+bool SafeIdentifier(const std::string& text)
+{
     if (text.empty() || text.size() > 128) return false;
     for (unsigned char c : text)
         if (!std::isalnum(c) && c != '-' && c != '_' && c != '.') return false;
     return true;
 }
 
-
-bool ReadDocuments(const rapidjson::Value& request, DevSession& session, const SessionUrls& urls,
-                   std::string& error) {
+bool ReadDocuments(const rapidjson::Value& request, DevSession& session, const SessionUrls& urls, std::string& error)
+{
     const rapidjson::Value* list = FindMember(request, "documents");
     if (!list) {
         for (const char* name : {"contract.pdf", "annex.pdf"}) {
@@ -57,7 +58,8 @@ bool ReadDocuments(const rapidjson::Value& request, DevSession& session, const S
         document.content = "Document " + number + " of session " + session.sessionId;
         if (!ReadOptionalText(element, "documentId", document.documentId, error)) return false;
         document.downloadUrl = urls.Document(session.sessionId, document.documentId);
-        if (!ReadOptionalText(element, "name", document.name, error) || !ReadOptionalText(element, "downloadUrl", document.downloadUrl, error) ||
+        if (!ReadOptionalText(element, "name", document.name, error) ||
+            !ReadOptionalText(element, "downloadUrl", document.downloadUrl, error) ||
             !ReadOptionalText(element, "content", document.content, error) ||
             !ReadOptionalText(element, "unsignedHash", document.unsignedHash, error))
             return false;
@@ -69,7 +71,8 @@ bool ReadDocuments(const rapidjson::Value& request, DevSession& session, const S
 }  // namespace
 
 std::optional<DevSession> SessionFromRequest(const rapidjson::Value& request, const DevPki& pki,
-                                             const SessionUrls& urls, std::string& error) {
+                                             const SessionUrls& urls, std::string& error)
+{
     if (!request.IsObject()) {
         error = "the request must be a JSON object";
         return std::nullopt;
@@ -81,9 +84,12 @@ std::optional<DevSession> SessionFromRequest(const rapidjson::Value& request, co
     session.message = "Please sign the documents of this session.";
     session.hashAlgorithm = kSha256Oid;
     std::string certificate = "rsa";
-    if (!ReadOptionalText(request, "mode", session.mode, error) || !ReadOptionalText(request, "sessionId", session.sessionId, error) ||
-        !ReadOptionalText(request, "version", session.version, error) || !ReadOptionalText(request, "SPName", session.spName, error) ||
-        !ReadOptionalText(request, "message", session.message, error) || !ReadOptionalText(request, "certificate", certificate, error) ||
+    if (!ReadOptionalText(request, "mode", session.mode, error) ||
+        !ReadOptionalText(request, "sessionId", session.sessionId, error) ||
+        !ReadOptionalText(request, "version", session.version, error) ||
+        !ReadOptionalText(request, "SPName", session.spName, error) ||
+        !ReadOptionalText(request, "message", session.message, error) ||
+        !ReadOptionalText(request, "certificate", certificate, error) ||
         !ReadOptionalText(request, "hashAlgorithm", session.hashAlgorithm, error) ||
         !ReadOptionalText(request, "finalCode", session.finalCode, error))
         return std::nullopt;
@@ -127,13 +133,17 @@ std::optional<DevSession> SessionFromRequest(const rapidjson::Value& request, co
     return session;
 }
 
-std::string LaunchLinkFor(const SessionUrls& urls, const DevSession& session) {
+std::string LaunchLinkFor(const SessionUrls& urls, const DevSession& session)
+{
     rapidjson::StringBuffer buffer;
     JsonWriter w(buffer);
     w.StartObject();
-    w.Key("sessionUrl"); WriteString(w, urls.Session(session.sessionId));
-    w.Key("sessionId"); WriteString(w, session.sessionId);
-    w.Key("mode"); WriteString(w, session.mode);
+    w.Key("sessionUrl");
+    WriteString(w, urls.Session(session.sessionId));
+    w.Key("sessionId");
+    WriteString(w, session.sessionId);
+    w.Key("mode");
+    WriteString(w, session.mode);
     w.EndObject();
     std::string json(buffer.GetString(), buffer.GetSize());
     // "%" is escaped as well, so that the reader's unescaping of every %XX

@@ -2,13 +2,15 @@
 
 namespace nerolin::devservice {
 
-bool SessionStore::Add(DevSession session) {
+bool SessionStore::Add(DevSession session)
+{
     std::lock_guard lock(mutex_);
     std::string id = session.sessionId;
     return sessions_.emplace(std::move(id), std::move(session)).second;
 }
 
-bool SessionStore::With(const std::string& sessionId, const std::function<void(DevSession&)>& action) {
+bool SessionStore::With(const std::string& sessionId, const std::function<void(DevSession&)>& action)
+{
     std::lock_guard lock(mutex_);
     auto it = sessions_.find(sessionId);
     if (it == sessions_.end()) return false;
@@ -16,12 +18,14 @@ bool SessionStore::With(const std::string& sessionId, const std::function<void(D
     return true;
 }
 
-bool SessionStore::Wait(std::chrono::milliseconds duration) {
+bool SessionStore::Wait(std::chrono::milliseconds duration)
+{
     std::unique_lock lock(mutex_);
     return !stopped_.wait_for(lock, duration, [this] { return stopping_; });
 }
 
-void SessionStore::Stop() {
+void SessionStore::Stop()
+{
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;

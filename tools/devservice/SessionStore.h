@@ -29,8 +29,8 @@ struct SessionDocument {
     std::string documentId;
     std::string name;
     std::string downloadUrl;
-    std::string content;        // what the hash is made of
-    std::string unsignedHash;   // Base64, empty until the hashes exist
+    std::string content;       // what the hash is made of
+    std::string unsignedHash;  // Base64, empty until the hashes exist
     // Filled when signatures arrive.
     std::string signedHash;
     std::optional<bool> signatureValid;
@@ -53,10 +53,10 @@ struct DevSession {
     std::string version = "1";
     std::string spName;
     std::string message;
-    std::string filtersJson;       // raw JSON value of "filters", empty for none
-    std::string hashAlgorithm;     // OID text, may be empty
-    std::string certificateName;   // PKI name of the configured (SIGN) certificate, if any
-    std::string certificatePem;    // configured certificate (SIGN mode), CR LF PEM
+    std::string filtersJson;      // raw JSON value of "filters", empty for none
+    std::string hashAlgorithm;    // OID text, may be empty
+    std::string certificateName;  // PKI name of the configured (SIGN) certificate, if any
+    std::string certificatePem;   // configured certificate (SIGN mode), CR LF PEM
     bool withStateUrl = true;
     int pendingPolls = 0;          // 202 answers still to give; negative: until released
     std::string finalCode = "OK";  // code of the result message on success
@@ -70,7 +70,7 @@ struct DevSession {
     std::string postedCertificate;  // the certificate message's text
     std::string lastResultCode;     // the last result message the service sent
     std::string lastResultMessage;
-    std::string conclusion;         // a sentence on how the session ended
+    std::string conclusion;  // a sentence on how the session ended
     std::vector<RecordedRequest> requests;
     std::vector<std::string> violations;  // protocol breaches seen in requests
 };

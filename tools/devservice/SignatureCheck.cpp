@@ -8,7 +8,8 @@
 
 namespace nerolin::devservice {
 
-const EVP_MD* DigestForOid(std::string_view oid) {
+const EVP_MD* DigestForOid(std::string_view oid)
+{
     if (oid == "1.3.14.3.2.26") return EVP_sha1();
     if (oid == "2.16.840.1.101.3.4.2.1") return EVP_sha256();
     if (oid == "2.16.840.1.101.3.4.2.2") return EVP_sha384();
@@ -16,7 +17,8 @@ const EVP_MD* DigestForOid(std::string_view oid) {
     return nullptr;
 }
 
-std::optional<Bytes> DigestBytes(std::string_view oid, std::string_view data) {
+std::optional<Bytes> DigestBytes(std::string_view oid, std::string_view data)
+{
     const EVP_MD* md = DigestForOid(oid);
     if (!md) return std::nullopt;
     Bytes digest(static_cast<std::size_t>(EVP_MD_get_size(md)));
@@ -26,10 +28,11 @@ std::optional<Bytes> DigestBytes(std::string_view oid, std::string_view data) {
     return digest;
 }
 
-Bytes Sha256DigestInfo(std::string_view data) {
+Bytes Sha256DigestInfo(std::string_view data)
+{
     // DigestInfo ::= SEQUENCE { AlgorithmIdentifier sha256 NULL, OCTET STRING (32) }
-    static const unsigned char kPrefix[] = {0x30, 0x31, 0x30, 0x0d, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01, 0x65,
-                                            0x03, 0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20};
+    static const unsigned char kPrefix[] = {0x30, 0x31, 0x30, 0x0d, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
+                                            0x65, 0x03, 0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20};
     Bytes info(std::begin(kPrefix), std::end(kPrefix));
     Bytes digest = *DigestBytes("2.16.840.1.101.3.4.2.1", data);
     info.insert(info.end(), digest.begin(), digest.end());
@@ -39,7 +42,8 @@ Bytes Sha256DigestInfo(std::string_view data) {
 namespace {
 
 // r || s, each half as long as the curve order, to the DER form OpenSSL verifies.
-std::optional<Bytes> EcdsaRawToDer(EVP_PKEY* key, const Bytes& raw) {
+std::optional<Bytes> EcdsaRawToDer(EVP_PKEY* key, const Bytes& raw)
+{
     int orderBits = EVP_PKEY_get_bits(key);
     std::size_t half = static_cast<std::size_t>((orderBits + 7) / 8);
     if (half == 0 || raw.size() != 2 * half) return std::nullopt;
@@ -61,8 +65,9 @@ std::optional<Bytes> EcdsaRawToDer(EVP_PKEY* key, const Bytes& raw) {
 
 }  // namespace
 
-SignatureVerdict VerifyHashSignature(EVP_PKEY* publicKey, std::string_view hashAlgorithmOid,
-                                     const Bytes& hash, const Bytes& signature) {
+SignatureVerdict VerifyHashSignature(EVP_PKEY* publicKey, std::string_view hashAlgorithmOid, const Bytes& hash,
+                                     const Bytes& signature)
+{
     if (!publicKey) return {false, "no public key"};
     const EVP_MD* md = nullptr;
     if (!hashAlgorithmOid.empty()) {
@@ -83,8 +88,7 @@ SignatureVerdict VerifyHashSignature(EVP_PKEY* publicKey, std::string_view hashA
             return {false, "cannot set PKCS#1 v1.5 padding"};
         // With a digest set, OpenSSL expects the DigestInfo inside the
         // padding; without one it compares the bare bytes.
-        if (md && EVP_PKEY_CTX_set_signature_md(context.get(), md) != 1)
-            return {false, "cannot set the digest"};
+        if (md && EVP_PKEY_CTX_set_signature_md(context.get(), md) != 1) return {false, "cannot set the digest"};
         break;
     case EVP_PKEY_EC: {
         auto der = EcdsaRawToDer(publicKey, signature);
@@ -92,8 +96,7 @@ SignatureVerdict VerifyHashSignature(EVP_PKEY* publicKey, std::string_view hashA
         toVerify = std::move(*der);
         break;
     }
-    default:
-        return {false, "unsupported key type"};
+    default: return {false, "unsupported key type"};
     }
     int result = EVP_PKEY_verify(context.get(), toVerify.data(), toVerify.size(), hash.data(), hash.size());
     if (result == 1) return {true, {}};

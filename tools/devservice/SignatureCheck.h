@@ -33,7 +33,7 @@ struct SignatureVerdict {
 
 // hash is what the service sent (decoded); signature what the agent posted
 // (decoded). hashAlgorithmOid may be empty.
-SignatureVerdict VerifyHashSignature(EVP_PKEY* publicKey, std::string_view hashAlgorithmOid,
-                                     const Bytes& hash, const Bytes& signature);
+SignatureVerdict VerifyHashSignature(EVP_PKEY* publicKey, std::string_view hashAlgorithmOid, const Bytes& hash,
+                                     const Bytes& signature);
 
 }  // namespace nerolin::devservice

@@ -6,7 +6,8 @@
 namespace nerolin::devservice {
 
 std::unique_ptr<httplib::SSLServer> MakeTlsServer(const std::string& chainFile, const std::string& keyFile,
-                                                  std::string& error) {
+                                                  std::string& error)
+{
     auto server = std::make_unique<httplib::SSLServer>([&](SSL_CTX& context) {
         SSL_CTX_set_min_proto_version(&context, TLS1_2_VERSION);
         if (SSL_CTX_use_certificate_chain_file(&context, chainFile.c_str()) != 1) {
@@ -31,7 +32,8 @@ std::unique_ptr<httplib::SSLServer> MakeTlsServer(const std::string& chainFile, 
     return server;
 }
 
-int BindLoopback(httplib::Server& server, int port) {
+int BindLoopback(httplib::Server& server, int port)
+{
     if (port == 0) return server.bind_to_any_port("127.0.0.1");
     return server.bind_to_port("127.0.0.1", port) ? port : -1;
 }

@@ -5,7 +5,8 @@
 namespace nerolin::devservice {
 
 Answer WhitelistHost::Serve(const std::string& target, const std::optional<std::string>& server,
-                            const std::optional<std::string>& nocache) {
+                            const std::optional<std::string>& nocache)
+{
     std::lock_guard lock(mutex_);
     requests_.push_back({target, server, nocache});
     if (body_) return {status_, contentType_, *body_};
@@ -17,7 +18,8 @@ Answer WhitelistHost::Serve(const std::string& target, const std::optional<std::
     return {status_, contentType_, std::string(buffer.GetString(), buffer.GetSize())};
 }
 
-bool WhitelistHost::Configure(const rapidjson::Value& request, std::string& error) {
+bool WhitelistHost::Configure(const rapidjson::Value& request, std::string& error)
+{
     if (!request.IsObject()) {
         error = "the request must be a JSON object";
         return false;
@@ -55,18 +57,26 @@ bool WhitelistHost::Configure(const rapidjson::Value& request, std::string& erro
     return true;
 }
 
-std::string WhitelistHost::RequestsJson() {
+std::string WhitelistHost::RequestsJson()
+{
     std::lock_guard lock(mutex_);
     rapidjson::StringBuffer buffer;
     JsonWriter w(buffer);
     w.StartArray();
     for (const auto& request : requests_) {
         w.StartObject();
-        w.Key("target"); WriteString(w, request.target);
+        w.Key("target");
+        WriteString(w, request.target);
         w.Key("server");
-        if (request.server) WriteString(w, *request.server); else w.Null();
+        if (request.server)
+            WriteString(w, *request.server);
+        else
+            w.Null();
         w.Key("nocache");
-        if (request.nocache) WriteString(w, *request.nocache); else w.Null();
+        if (request.nocache)
+            WriteString(w, *request.nocache);
+        else
+            w.Null();
         w.EndObject();
     }
     w.EndArray();

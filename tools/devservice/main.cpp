@@ -26,7 +26,8 @@ namespace {
 
 std::mutex logMutex;
 
-void Log(const std::string& line) {
+void Log(const std::string& line)
+{
     std::lock_guard lock(logMutex);
     std::time_t now = std::time(nullptr);
     char stamp[16];
@@ -34,7 +35,8 @@ void Log(const std::string& line) {
     std::cout << stamp << ' ' << line << std::endl;
 }
 
-void LogRequests(httplib::Server& server, const char* name) {
+void LogRequests(httplib::Server& server, const char* name)
+{
     server.set_logger([name](const httplib::Request& request, const httplib::Response& response) {
         Log(std::string(name) + ' ' + request.method + ' ' + request.target + ' ' + std::to_string(response.status) +
             ' ' + std::to_string(response.body.size()) + 'B');
@@ -42,13 +44,15 @@ void LogRequests(httplib::Server& server, const char* name) {
 }
 
 // The file that SSL_CERT_FILE must name for the service's certificate to be trusted.
-std::string TrustFile(const Options& options, const DevPki& pki, const DevPki::TlsFiles& service) {
+std::string TrustFile(const Options& options, const DevPki& pki, const DevPki::TlsFiles& service)
+{
     if (!options.trustFile.empty()) return options.trustFile;
     if (options.serviceCertificate == "service-localhost") return pki.Path("service/service-ca.pem");
     return service.chain;  // a self-signed certificate trusts itself
 }
 
-int Run(const Options& options) {
+int Run(const Options& options)
+{
     DevPki pki(options.pkiDirectory);
     auto whitelistFiles = pki.TlsIdentity("whitelist", options.whitelistCertificate);
     auto serviceFiles = pki.TlsIdentity("service", options.serviceCertificate);
@@ -137,7 +141,8 @@ int Run(const Options& options) {
 }  // namespace
 }  // namespace nerolin::devservice
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     // Every thread inherits this mask, so the signals wait for sigwait in Run.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);

@@ -13,7 +13,6 @@
 #include <ctime>
 #include <string>
 
-
 #include "common/CertificateText.h"
 #include "common/OpenSslOwners.h"
 #include "filter/CertificateFilter.h"
@@ -100,8 +99,7 @@ int RunCerts(const Arguments& arguments)
         std::printf("Valid to:   %s\n", TimeText(x509 ? X509_get0_notAfter(x509.get()) : nullptr).c_str());
         std::printf("Token:      %s\n", tokens.c_str());
         std::printf("Module:     %s\n", modules.c_str());
-        std::printf("Passes:     %s\n",
-                    Verdict(ExplainFilter(checkValidity, filter, der.data(), der.size())).c_str());
+        std::printf("Passes:     %s\n", Verdict(ExplainFilter(checkValidity, filter, der.data(), der.size())).c_str());
     }
     return kListed;
 }

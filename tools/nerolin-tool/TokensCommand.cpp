@@ -122,7 +122,8 @@ void ListToken(CK_FUNCTION_LIST* functions, CK_SLOT_ID slot, const CK_TOKEN_INFO
                 answer = "not visible before a login (use --pin-stdin)";
             else
                 answer = "none";
-            if (other && answer.rfind("by ", 0) != 0) answer += "; a public key with CKA_ID " + HexEncode(*other) + " matches";
+            if (other && answer.rfind("by ", 0) != 0)
+                answer += "; a public key with CKA_ID " + HexEncode(*other) + " matches";
         }
         std::printf("    Private key: %s\n", answer.c_str());
     }
@@ -152,7 +153,8 @@ int ListModule(const std::string& moduleName, const SecretString* pin)
     for (const CK_SLOT_ID slot : slots) {
         CK_SLOT_INFO info{};
         functions->C_GetSlotInfo(slot, &info);
-        std::printf("\nSlot %lu: %s\n", static_cast<unsigned long>(slot), Trimmed(FixedText(info.slotDescription)).c_str());
+        std::printf("\nSlot %lu: %s\n", static_cast<unsigned long>(slot),
+                    Trimmed(FixedText(info.slotDescription)).c_str());
         CK_TOKEN_INFO token{};
         if (!(info.flags & CKF_TOKEN_PRESENT)) {
             std::printf("  No token\n");

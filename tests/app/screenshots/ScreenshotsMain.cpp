@@ -10,17 +10,17 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QLabel>
-#include <QPushButton>
 #include <QDir>
+#include <QLabel>
 #include <QMetaObject>
+#include <QPushButton>
 
 #include "app/CAboutDlg.h"
 #include "app/CyendoPINDlg.h"
 #include "app/CyendoProxyDlg.h"
 #include "app/CyendoQRCodeDlg.h"
-#include "app/CyendoServerTrustDlg.h"
 #include "app/CyendoSelectCertificateDlg.h"
+#include "app/CyendoServerTrustDlg.h"
 #include "app/QtPrompts.h"
 #include "platform/Settings.h"
 #include "tests/app/DialogDriver.h"
@@ -86,7 +86,9 @@ int Take(const QString& directory, const char* language)
         failures += !shot;
     }
     {  // the layout without documents
-        SessionWindow run(service, R"({"mode":"SELECT_CERTIFICATE","SPName":"Example Bank Ltd.","message":"Choose the certificate for your account."})");
+        SessionWindow run(
+            service,
+            R"({"mode":"SELECT_CERTIFICATE","SPName":"Example Bank Ltd.","message":"Choose the certificate for your account."})");
         run.WaitUntilLoaded();
         failures += !Save(&run.Window(), directory + "/main-select-certificate" + suffix);
     }

@@ -87,8 +87,7 @@ CK_RV OpenSession(CK_SLOT_ID slot, CK_FLAGS flags, CK_VOID_PTR application, CK_N
     if (const char* pin = std::getenv("NEROLIN_SHIM_NO_LOGIN"); result == CKR_OK && pin) {
         // The login state belongs to the whole application, so it outlives
         // this session; "already logged in" is the expected answer later.
-        real->C_Login(*session, CKU_USER, reinterpret_cast<CK_UTF8CHAR_PTR>(const_cast<char*>(pin)),
-                      std::strlen(pin));
+        real->C_Login(*session, CKU_USER, reinterpret_cast<CK_UTF8CHAR_PTR>(const_cast<char*>(pin)), std::strlen(pin));
     }
     return result;
 }
