@@ -9,7 +9,7 @@
 #include "providers/SigningProviderPKCS11.h"
 #include "providers/SigningProviderTvrKSP.h"
 #include "providers/SmartCardName.h"
-#include "tests/pkcs11/Pkcs11Fixture.h"
+#include "tests/providers/pkcs11/Pkcs11Fixture.h"
 
 namespace nerolin::test {
 namespace {

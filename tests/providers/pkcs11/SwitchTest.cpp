@@ -11,7 +11,7 @@
 
 #include "providers/NssRuntime.h"
 #include "providers/SigningProviderTvr.h"
-#include "tests/pkcs11/Pkcs11Fixture.h"
+#include "tests/providers/pkcs11/Pkcs11Fixture.h"
 
 namespace nerolin::test {
 namespace {

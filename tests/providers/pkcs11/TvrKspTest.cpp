@@ -4,7 +4,7 @@
 
 #include "providers/SigningProviderTvrKSP.h"
 #include "providers/TvrKspMultiString.h"
-#include "tests/pkcs11/Pkcs11Fixture.h"
+#include "tests/providers/pkcs11/Pkcs11Fixture.h"
 
 namespace nerolin::test {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "common/CertificateText.h"
 #include "providers/SigningProviderPKCS11.h"
-#include "tests/pkcs11/Pkcs11Fixture.h"
+#include "tests/providers/pkcs11/Pkcs11Fixture.h"
 
 namespace nerolin::test {
 namespace {

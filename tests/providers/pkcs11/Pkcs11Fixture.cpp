@@ -1,4 +1,4 @@
-#include "tests/pkcs11/Pkcs11Fixture.h"
+#include "tests/providers/pkcs11/Pkcs11Fixture.h"
 
 #include <dlfcn.h>
 #include <stdlib.h>

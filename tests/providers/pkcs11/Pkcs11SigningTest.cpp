@@ -11,7 +11,7 @@
 #include "providers/HashAlgorithm.h"
 #include "providers/Pkcs11.h"
 #include "providers/SigningProviderPKCS11.h"
-#include "tests/pkcs11/Pkcs11Fixture.h"
+#include "tests/providers/pkcs11/Pkcs11Fixture.h"
 
 namespace nerolin::test {
 namespace {
