@@ -61,7 +61,7 @@ TEST_F(Pkcs11CallsTest, EverySearchThatBeganIsEndedHoweverItStops)
         const std::string trace = StartTrace();
         ScopedEnv bend(c.variable, c.value);
         EventCapture capture;
-        prompts->QueuePin("1234");
+        prompts_->QueuePin("1234");
         const Bytes hash = TestHash(32);
         std::string signature;
         EXPECT_EQ(provider.SignHash(kSha256, hash.data(), 32, signature), c.result);
@@ -90,7 +90,7 @@ TEST_F(Pkcs11CallsTest, FunctionMissingFromTheListAnswersNotSupported)
         SigningProviderPKCS11 provider(NEROLIN_P11_SHIM);
         provider.Initialize();
         ASSERT_EQ(provider.FindCertificate(CertificateText("rsa")), SigningResult::Success);
-        prompts->QueuePin("1234");
+        prompts_->QueuePin("1234");
         std::string signature;
         ASSERT_EQ(provider.SignHash(kSha256, hash.data(), 32, signature), SigningResult::Success);
         EXPECT_TRUE(VerifySignature("rsa", EVP_sha256(), hash, signature));
@@ -102,7 +102,7 @@ TEST_F(Pkcs11CallsTest, FunctionMissingFromTheListAnswersNotSupported)
         ASSERT_EQ(provider.FindCertificate(CertificateText("rsa")), SigningResult::Success);
         const std::string trace = StartTrace();
         EventCapture capture;
-        prompts->QueuePin("1234");
+        prompts_->QueuePin("1234");
         std::string signature = "untouched";
         EXPECT_EQ(provider.SignHash(kSha256, hash.data(), 32, signature), SigningResult::Failed);
         EXPECT_EQ(signature, "untouched");
@@ -122,7 +122,7 @@ TEST_F(Pkcs11CallsTest, SlotCountBeyondTheBoundIsRefusedAsMemoryThatCannotBeHad)
     EventCapture capture;
     EXPECT_EQ(provider.FindCertificate(CertificateText("rsa")), SigningResult::Failed);
     EXPECT_EQ(capture.Entries(), (std::vector<Entry>{{EntryType::Error, "malloc error: 8 (0x00000008)"}}));
-    EXPECT_EQ(prompts->Messages(), std::vector<std::string>{"Not enough memory"});
+    EXPECT_EQ(prompts_->Messages(), std::vector<std::string>{"Not enough memory"});
 }
 
 }  // namespace
