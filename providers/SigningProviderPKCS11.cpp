@@ -64,7 +64,7 @@ SigningResult SigningProviderPKCS11::Remember(const Bytes& der, unsigned long sl
 {
     X509Ptr certificate = ParseDer(der);
     if (!certificate) return SigningResult::Failed;
-    keyType = CertificateKeyType(certificate.get());
+    keyType_ = CertificateKeyType(certificate.get());
     slot_ = slot;
     keyId_ = id;
     return SigningResult::Success;
@@ -175,7 +175,7 @@ SigningResult SigningProviderPKCS11::SignHash(const std::string& hashAlgorithm, 
 
     CK_MECHANISM mechanism{0, nullptr, 0};
     std::span<const std::uint8_t> prefix;
-    switch (keyType) {
+    switch (keyType_) {
     case KeyType::RSA:
         mechanism.mechanism = CKM_RSA_PKCS;
         if (!hashAlgorithm.empty()) {
