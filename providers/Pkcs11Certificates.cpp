@@ -1,6 +1,5 @@
 #include "providers/Pkcs11Certificates.h"
 
-#include <algorithm>
 #include <cstdint>
 
 #include <openssl/err.h>
@@ -9,6 +8,8 @@
 #include "common/OpenSslOwners.h"
 #include "eventlog/EventLog.h"
 #include "filter/CertificateMatching.h"
+#include "providers/Pkcs11Module.h"
+#include "providers/Pkcs11ObjectSearch.h"
 #include "providers/Pkcs11Session.h"
 
 namespace nerolin {
@@ -38,91 +39,37 @@ SigningResult AddCertificate(Bytes der, bool checkValidity, const CertificateFil
     return SigningResult::Success;
 }
 
-SigningResult CollectSlotCertificates(CK_FUNCTION_LIST* functions, CK_SESSION_HANDLE session, CK_SLOT_ID slot,
-                                      bool checkValidity, const CertificateFilter& filter,
-                                      std::vector<TokenCertificate>& certificates)
+SigningResult CollectSlotCertificates(const Pkcs11Session& session, CK_SLOT_ID slot, bool checkValidity,
+                                      const CertificateFilter& filter, std::vector<TokenCertificate>& certificates)
 {
     CK_OBJECT_CLASS certificateClass = CKO_CERTIFICATE;
     CK_ATTRIBUTE search{CKA_CLASS, &certificateClass, sizeof certificateClass};
-    const CK_RV initialized = functions->C_FindObjectsInit(session, &search, 1);
-    if (initialized != CKR_OK) {
-        WriteReturnValueEntry(EntryType::Error, "C_FindObjectsInit", initialized);
-        return SigningResult::Failed;
+    Pkcs11ObjectSearch objects(session, {&search, 1});
+    while (const std::optional<CK_OBJECT_HANDLE> object = objects.Next()) {
+        AttributeRead read =
+            session.ReadAttributes(*object, {CKA_VALUE, CKA_ID}, kMaximumAttributeLength,
+                                   {{"C_GetAttributeValue1"}, {"C_GetAttributeValue2"}, TooLong::AsOutOfMemory});
+        if (!read.ok()) return SigningResult::Failed;
+        const SigningResult added = AddCertificate(std::move(read.values[0]), checkValidity, filter, slot,
+                                                   std::move(read.values[1]), certificates);
+        if (added != SigningResult::Success) return added;
     }
-
-    SigningResult result = SigningResult::Success;
-    for (;;) {
-        CK_OBJECT_HANDLE object = CK_INVALID_HANDLE;
-        CK_ULONG found = 0;
-        const CK_RV next = functions->C_FindObjects(session, &object, 1, &found);
-        if (next != CKR_OK) {
-            WriteReturnValueEntry(EntryType::Error, "C_FindObjects", next);
-            result = SigningResult::Failed;
-            break;
-        }
-        if (found == 0) break;
-
-        CK_ATTRIBUTE attributes[2] = {{CKA_VALUE, nullptr, 0}, {CKA_ID, nullptr, 0}};
-        const CK_RV sized = functions->C_GetAttributeValue(session, object, attributes, 2);
-        if (sized != CKR_OK) {
-            WriteReturnValueEntry(EntryType::Error, "C_GetAttributeValue1", sized);
-            result = SigningResult::Failed;
-            break;
-        }
-        if (attributes[0].ulValueLen > kMaximumAttributeLength || attributes[1].ulValueLen > kMaximumAttributeLength) {
-            ReportSystemError("malloc", 8, false, "Not enough memory");
-            result = SigningResult::Failed;
-            break;
-        }
-        Bytes value(attributes[0].ulValueLen);
-        Bytes id(attributes[1].ulValueLen);
-        attributes[0].pValue = value.data();
-        attributes[1].pValue = id.data();
-        const CK_RV read = functions->C_GetAttributeValue(session, object, attributes, 2);
-        if (read != CKR_OK) {
-            WriteReturnValueEntry(EntryType::Error, "C_GetAttributeValue2", read);
-            result = SigningResult::Failed;
-            break;
-        }
-        value.resize(attributes[0].ulValueLen);
-        id.resize(attributes[1].ulValueLen);
-        result = AddCertificate(std::move(value), checkValidity, filter, slot, std::move(id), certificates);
-        if (result != SigningResult::Success) break;
-    }
-
-    const CK_RV finished = functions->C_FindObjectsFinal(session);
-    if (finished != CKR_OK) WriteReturnValueEntry(EntryType::Warning, "C_FindObjectsFinal", finished);
-    return result;
+    return objects.failed() ? SigningResult::Failed : SigningResult::Success;
 }
 
 }  // namespace
 
-SigningResult CollectCertificates(CK_FUNCTION_LIST* functions, bool checkValidity, const CertificateFilter& filter,
+SigningResult CollectCertificates(const Pkcs11Module& module, bool checkValidity, const CertificateFilter& filter,
                                   std::vector<TokenCertificate>& certificates)
 {
-    CK_ULONG count = 0;
-    const CK_RV counted = functions->C_GetSlotList(CK_TRUE, nullptr, &count);
-    if (counted != CKR_OK) {
-        WriteReturnValueEntry(EntryType::Error, "C_GetSlotList1", counted);
+    std::vector<CK_SLOT_ID> slots;
+    if (module.SlotList(true, {{"C_GetSlotList1"}, {"C_GetSlotList2"}, TooLong::AsOutOfMemory}, slots) != CKR_OK)
         return SigningResult::Failed;
-    }
-    std::vector<CK_SLOT_ID> slots(count);
-    const CK_RV listed = functions->C_GetSlotList(CK_TRUE, slots.data(), &count);
-    if (listed != CKR_OK) {
-        WriteReturnValueEntry(EntryType::Error, "C_GetSlotList2", listed);
-        return SigningResult::Failed;
-    }
-    slots.resize(std::min<std::size_t>(count, slots.size()));
 
     for (const CK_SLOT_ID slot : slots) {
-        Pkcs11Session session(functions, slot);
-        const CK_RV opened = session.Open();
-        if (opened != CKR_OK) {
-            WriteReturnValueEntry(EntryType::Warning, "C_OpenSession", opened);
-            continue;
-        }
-        const SigningResult result =
-            CollectSlotCertificates(functions, session.handle(), slot, checkValidity, filter, certificates);
+        Pkcs11Session session(module, slot);
+        if (session.Open({"C_OpenSession", EntryType::Warning}) != CKR_OK) continue;
+        const SigningResult result = CollectSlotCertificates(session, slot, checkValidity, filter, certificates);
         if (result != SigningResult::Success) return result;
     }
     return SigningResult::Success;

@@ -14,6 +14,8 @@
 
 namespace nerolin {
 
+class Pkcs11Module;
+
 struct TokenCertificate {
     Bytes der;
     CK_SLOT_ID slot = 0;
@@ -24,7 +26,7 @@ struct TokenCertificate {
 // object that passes the filter. Failed at the first token whose
 // certificates cannot be read; a slot whose session does not open is
 // skipped with a warning. Every failure writes its entry.
-SigningResult CollectCertificates(CK_FUNCTION_LIST* functions, bool checkValidity, const CertificateFilter& filter,
+SigningResult CollectCertificates(const Pkcs11Module& module, bool checkValidity, const CertificateFilter& filter,
                                   std::vector<TokenCertificate>& certificates);
 
 // The first entry whose DER equals der byte for byte; nullptr when none does.

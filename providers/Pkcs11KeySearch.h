@@ -13,12 +13,14 @@
 
 namespace nerolin {
 
+class Pkcs11Session;
+
 // The last private-key object with CKA_ID = id; nullopt when none matched
 // or the search failed (the failure is logged).
-std::optional<CK_OBJECT_HANDLE> FindPrivateKey(CK_FUNCTION_LIST* functions, CK_SESSION_HANDLE session, const Bytes& id);
+std::optional<CK_OBJECT_HANDLE> FindPrivateKey(const Pkcs11Session& session, const Bytes& id);
 
 // The CKA_ID of the first public-key object (RSA or EC) whose key equals
 // the certificate's public key; nullopt when there is none.
-std::optional<Bytes> FindKeyIdByPublicKey(CK_FUNCTION_LIST* functions, CK_SESSION_HANDLE session, X509* certificate);
+std::optional<Bytes> FindKeyIdByPublicKey(const Pkcs11Session& session, X509* certificate);
 
 }  // namespace nerolin

@@ -4,6 +4,8 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <algorithm>
+
 namespace nerolin {
 
 void Pkcs11Module::Load(const std::string& module)
@@ -34,24 +36,21 @@ void Pkcs11Module::Load(const std::string& module)
     CK_FUNCTION_LIST* functions = nullptr;
     const CK_RV listed = getFunctionList(&functions);
     if (listed != CKR_OK || !functions) {
-        WriteReturnValueEntry(EntryType::Error, "C_GetFunctionList", listed);
+        WriteCallFailure({"C_GetFunctionList"}, listed);
         return;
     }
     functions_ = functions;
 
-    const CK_RV initialized = functions_->C_Initialize(nullptr);
-    if (initialized == CKR_OK || initialized == CKR_CRYPTOKI_ALREADY_INITIALIZED) {
-        initialized_ = true;
-        finalizeOnUnload_ = initialized == CKR_OK;
-    } else {
-        WriteReturnValueEntry(EntryType::Error, "C_Initialize", initialized);
-    }
+    const CK_RV initialized = Call(functions_, &CK_FUNCTION_LIST::C_Initialize,
+                                   {"C_Initialize", EntryType::Error, CKR_CRYPTOKI_ALREADY_INITIALIZED}, nullptr);
+    initialized_ = initialized == CKR_OK || initialized == CKR_CRYPTOKI_ALREADY_INITIALIZED;
+    finalizeOnUnload_ = initialized == CKR_OK;
 }
 
 void Pkcs11Module::Unload()
 {
     if (initialized_) {
-        if (finalizeOnUnload_) functions_->C_Finalize(nullptr);
+        if (finalizeOnUnload_) Call(functions_, &CK_FUNCTION_LIST::C_Finalize, kUnlogged, nullptr);
         initialized_ = false;
         finalizeOnUnload_ = false;
     }
@@ -60,6 +59,33 @@ void Pkcs11Module::Unload()
         if (dlclose(handle_) == 0) handle_ = nullptr;
     }
     path_.clear();
+}
+
+CK_RV Pkcs11Module::SlotList(bool tokenPresent, const TwoCallChecks& checks, std::vector<CK_SLOT_ID>& slots) const
+{
+    slots.clear();
+    const CK_BBOOL present = tokenPresent ? CK_TRUE : CK_FALSE;
+    CK_ULONG count = 0;
+    const CK_RV counted = Call(functions(), &CK_FUNCTION_LIST::C_GetSlotList, checks.first, present, nullptr, &count);
+    if (counted != CKR_OK) return counted;
+    if (count > kMaximumSlots) return RefuseLength(checks);
+    std::vector<CK_SLOT_ID> list(count);
+    const CK_RV listed =
+        Call(functions(), &CK_FUNCTION_LIST::C_GetSlotList, checks.second, present, list.data(), &count);
+    if (listed != CKR_OK) return listed;
+    list.resize(std::min<std::size_t>(count, list.size()));
+    slots = std::move(list);
+    return CKR_OK;
+}
+
+CK_RV Pkcs11Module::SlotInfo(CK_SLOT_ID slot, const CallCheck& check, CK_SLOT_INFO& info) const
+{
+    return Call(functions(), &CK_FUNCTION_LIST::C_GetSlotInfo, check, slot, &info);
+}
+
+CK_RV Pkcs11Module::TokenInfo(CK_SLOT_ID slot, const CallCheck& check, CK_TOKEN_INFO& info) const
+{
+    return Call(functions(), &CK_FUNCTION_LIST::C_GetTokenInfo, check, slot, &info);
 }
 
 }  // namespace nerolin

@@ -1,10 +1,12 @@
 #pragma once
 
 // A PKCS#11 module loaded with dlopen and used only through the function
-// list its C_GetFunctionList returns. Load writes the entries of every
-// failure; the owner unloads it with Unload or by destruction.
+// list its C_GetFunctionList returns, with the module-wide calls (slots and
+// tokens). Load writes the entries of every failure; the owner unloads it
+// with Unload or by destruction.
 
 #include <string>
+#include <vector>
 
 #include "providers/Pkcs11.h"
 
@@ -12,6 +14,10 @@ namespace nerolin {
 
 class Pkcs11Module {
 public:
+    // More slots than any machine has readers and virtual slots; a module
+    // that announces more is refused before the list is allocated.
+    static constexpr CK_ULONG kMaximumSlots = 1024;
+
     Pkcs11Module() = default;
     ~Pkcs11Module() { Unload(); }
     Pkcs11Module(const Pkcs11Module&) = delete;
@@ -32,6 +38,11 @@ public:
     CK_FUNCTION_LIST* functions() const { return initialized_ ? functions_ : nullptr; }
     // The full path of the loaded file; empty when nothing is loaded.
     const std::string& path() const { return path_; }
+
+    // C_GetSlotList twice (count, then list): the slots with a token, or all.
+    CK_RV SlotList(bool tokenPresent, const TwoCallChecks& checks, std::vector<CK_SLOT_ID>& slots) const;
+    CK_RV SlotInfo(CK_SLOT_ID slot, const CallCheck& check, CK_SLOT_INFO& info) const;
+    CK_RV TokenInfo(CK_SLOT_ID slot, const CallCheck& check, CK_TOKEN_INFO& info) const;
 
 private:
     void* handle_ = nullptr;

@@ -1,29 +1,75 @@
 #pragma once
 
-// One read-only session on a slot, and what is read through it. The owner
+// One read-only session on a slot, and the calls made in it. The owner
 // closes the session, and logs the user out first when this object logged
-// in, on every path.
+// in, on every path. Each call takes the check its caller's entries ask for
+// (see Pkcs11.h).
 
-#include <cstdint>
-#include <string>
+#include <initializer_list>
+#include <string_view>
+#include <vector>
 
 #include "common/Text.h"
 #include "providers/Pkcs11.h"
+#include "providers/SigningResult.h"
 
 namespace nerolin {
 
+class Pkcs11Module;
+
+// The values of a two-call attribute read, one per attribute asked for.
+struct AttributeRead {
+    CK_RV result = CKR_OK;  // the failing call's answer, or the refusal of a length
+    std::vector<Bytes> values;
+    bool ok() const { return result == CKR_OK; }
+};
+
 class Pkcs11Session {
 public:
-    Pkcs11Session(CK_FUNCTION_LIST* functions, CK_SLOT_ID slot) : functions_(functions), slot_(slot) {}
+    // module must be initialized and outlive the session.
+    Pkcs11Session(const Pkcs11Module& module, CK_SLOT_ID slot);
     ~Pkcs11Session();
     Pkcs11Session(const Pkcs11Session&) = delete;
     Pkcs11Session& operator=(const Pkcs11Session&) = delete;
 
-    // C_OpenSession(slot, CKF_SERIAL_SESSION); the module's answer.
-    CK_RV Open();
-    // C_Login with the given user type. A CKR_OK login of CKU_USER is undone
-    // by C_Logout before the session closes.
-    CK_RV Login(CK_USER_TYPE userType, const std::string_view pin);
+    // C_OpenSession(slot, CKF_SERIAL_SESSION).
+    CK_RV Open(const CallCheck& check);
+
+    // C_Login. For CKU_USER, CKR_USER_ALREADY_LOGGED_IN is answered CKR_OK:
+    // the login belongs to the whole application, and another session (or
+    // NSS, over the same module) made it. Only a login that this object made
+    // is undone by C_Logout before the session closes.
+    CK_RV Login(CK_USER_TYPE userType, std::string_view pin, const CallCheck& check);
+
+    // True when the token is logged in for the whole application already,
+    // by another user of the same module in this process.
+    bool UserLoggedIn() const;
+
+    // C_GetAttributeValue twice, for all the attributes at once: their
+    // lengths, then their values. A length beyond maximumLength (or the
+    // "unavailable" mark, which comes with CKR_OK only from a broken module)
+    // is refused as checks.tooLong says.
+    AttributeRead ReadAttributes(CK_OBJECT_HANDLE object, std::initializer_list<CK_ATTRIBUTE_TYPE> types,
+                                 CK_ULONG maximumLength, const TwoCallChecks& checks) const;
+
+    // One call for an attribute of fixed size (CK_ULONG, CK_BBOOL); value
+    // keeps what it held when the module refuses.
+    template <typename Value>
+    CK_RV ReadValue(CK_OBJECT_HANDLE object, CK_ATTRIBUTE_TYPE type, const CallCheck& check, Value& value) const
+    {
+        Value read = value;
+        CK_ATTRIBUTE attribute{type, &read, sizeof read};
+        const CK_RV result =
+            Call(functions_, &CK_FUNCTION_LIST::C_GetAttributeValue, check, handle_, object, &attribute, CK_ULONG{1});
+        if (result == CKR_OK) value = read;
+        return result;
+    }
+
+    CK_RV SignInit(CK_MECHANISM& mechanism, CK_OBJECT_HANDLE key, const CallCheck& check);
+
+    // C_Sign twice: the signature's length, then the signature. A length
+    // beyond maximumLength is refused as checks.tooLong says.
+    CK_RV Sign(const Bytes& data, CK_ULONG maximumLength, const TwoCallChecks& checks, Bytes& signature);
 
     CK_SESSION_HANDLE handle() const { return handle_; }
     CK_FUNCTION_LIST* functions() const { return functions_; }
@@ -36,28 +82,8 @@ private:
     bool loggedIn_ = false;
 };
 
-// The two-call read of one attribute: its size, then its value.
-struct AttributeRead {
-    CK_RV sizeResult = CKR_OK;   // the first call's answer
-    CK_RV valueResult = CKR_OK;  // the second call's answer (CKR_OK when not reached)
-    Bytes value;
-    bool ok() const { return sizeResult == CKR_OK && valueResult == CKR_OK; }
-};
-AttributeRead ReadAttribute(CK_FUNCTION_LIST* functions, CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
-                            CK_ATTRIBUTE_TYPE type);
-
-// A CK_ULONG attribute (CKA_KEY_TYPE, CKA_CLASS) or a CK_BBOOL one; false
-// when the module refuses it.
-bool ReadUlongAttribute(CK_FUNCTION_LIST* functions, CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
-                        CK_ATTRIBUTE_TYPE type, CK_ULONG& value);
-bool ReadBoolAttribute(CK_FUNCTION_LIST* functions, CK_SESSION_HANDLE session, CK_OBJECT_HANDLE object,
-                       CK_ATTRIBUTE_TYPE type, bool& value);
-
-// "Blank padded" PKCS#11 texts (labels, descriptions) as they are, all bytes.
-template <std::size_t N>
-std::string FixedText(const unsigned char (&text)[N])
-{
-    return std::string(reinterpret_cast<const char*>(text), N);
-}
+// What a refused login means to the signer: the two PIN answers that the
+// user is told about; every other answer is Failed.
+SigningResult LoginResult(CK_RV value);
 
 }  // namespace nerolin

@@ -90,14 +90,14 @@ public:
                                    std::string& signedHash);
 
     // The kind of the remembered certificate's key; Unknown until one is known.
-    KeyType GetKeyType() const { return keyType; }
+    KeyType GetKeyType() const { return keyType_; }
 
 protected:
     SigningProvider() = default;
     SigningProvider(const SigningProvider&) = delete;
     SigningProvider& operator=(const SigningProvider&) = delete;
 
-    KeyType keyType = KeyType::Unknown;
+    KeyType keyType_ = KeyType::Unknown;
 };
 
 }  // namespace nerolin

@@ -57,13 +57,13 @@ void SigningProviderNSS::DetectKeyType()
     const unsigned char* cursor = der.data();
     X509Ptr x509(der.empty() ? nullptr : d2i_X509(nullptr, &cursor, static_cast<long>(der.size())));
     if (!x509) {
-        keyType = KeyType::Unknown;
+        keyType_ = KeyType::Unknown;
         return;
     }
     WriteEventEntry(EntryType::Information, "Issuer DN of signing certificate: " +
                                                 CertNameString(x509.get(), CertNameType::Rdn, kCertNameIssuerFlag));
-    keyType = KeyTypeFromAlgorithmOid(AlgorithmOid(x509.get()));
-    WriteEventEntry(EntryType::Information, KeyTypeEntry(keyType));
+    keyType_ = KeyTypeFromAlgorithmOid(AlgorithmOid(x509.get()));
+    WriteEventEntry(EntryType::Information, KeyTypeEntry(keyType_));
 }
 
 SigningResult SigningProviderNSS::FindCertificate(const std::string& certificate)
@@ -121,7 +121,7 @@ SigningResult SigningProviderNSS::SignHash(const std::string& hashAlgorithm, con
     WriteEventEntry(EntryType::Information, "SignHash started with NSS signing provider");
     if (!key_) return keyFailure_ == SigningResult::Success ? SigningResult::Failed : keyFailure_;
     Bytes signature;
-    const SigningResult result = SignWithKey(key_->get(), keyType, hashAlgorithm, hash, length, pins_, signature);
+    const SigningResult result = SignWithKey(key_->get(), keyType_, hashAlgorithm, hash, length, pins_, signature);
     if (result == SigningResult::Success) signedHash = Base64Encode(signature, Base64Format::Base64);
     return result;
 }

@@ -16,6 +16,12 @@
 namespace nerolin {
 namespace {
 
+// No signature of a key that a token holds comes near this.
+constexpr CK_ULONG kMaximumSignatureLength = 1u << 16;
+// A label is a name to show; the bound keeps a broken module from choosing
+// what is allocated.
+constexpr CK_ULONG kMaximumLabelLength = 4096;
+
 X509Ptr ParseDer(const Bytes& der)
 {
     const unsigned char* cursor = der.data();
@@ -32,13 +38,6 @@ KeyType CertificateKeyType(X509* certificate)
     const int length = OBJ_obj2txt(oid, sizeof oid, algorithm, 1);
     if (length <= 0 || static_cast<std::size_t>(length) >= sizeof oid) return KeyType::Unknown;
     return KeyTypeFromAlgorithmOid(oid);
-}
-
-SigningResult LoginResult(CK_RV value)
-{
-    if (value == CKR_PIN_INCORRECT) return SigningResult::PinIncorrect;
-    if (value == CKR_PIN_LOCKED) return SigningResult::PinLocked;
-    return SigningResult::Failed;
 }
 
 }  // namespace
@@ -65,7 +64,7 @@ SigningResult SigningProviderPKCS11::Remember(const Bytes& der, unsigned long sl
 {
     X509Ptr certificate = ParseDer(der);
     if (!certificate) return SigningResult::Failed;
-    keyType = CertificateKeyType(certificate.get());
+    keyType_ = CertificateKeyType(certificate.get());
     slot_ = slot;
     keyId_ = id;
     return SigningResult::Success;
@@ -73,11 +72,10 @@ SigningResult SigningProviderPKCS11::Remember(const Bytes& der, unsigned long sl
 
 SigningResult SigningProviderPKCS11::FindCertificate(const std::string& certificate)
 {
-    CK_FUNCTION_LIST* functions = module_->functions();
-    if (!functions) return SigningResult::Failed;
+    if (!module_->initialized()) return SigningResult::Failed;
 
     std::vector<TokenCertificate> certificates;
-    const SigningResult collected = CollectCertificates(functions, false, CertificateFilter{}, certificates);
+    const SigningResult collected = CollectCertificates(*module_, false, CertificateFilter{}, certificates);
     if (collected != SigningResult::Success) return collected;
 
     const Bytes der = Base64Decode(certificate, Base64Format::Base64Header);
@@ -101,13 +99,12 @@ SigningResult SigningProviderPKCS11::FindCertificate(const std::string& certific
 SigningResult SigningProviderPKCS11::SelectCertificate(bool checkValidity, const CertificateFilter& filter,
                                                        std::string& certificate)
 {
-    CK_FUNCTION_LIST* functions = module_->functions();
-    if (!functions) return SigningResult::Failed;
+    if (!module_->initialized()) return SigningResult::Failed;
 
     // A token that cannot be read still leaves the others' certificates to
     // choose from.
     std::vector<TokenCertificate> certificates;
-    CollectCertificates(functions, checkValidity, filter, certificates);
+    CollectCertificates(*module_, checkValidity, filter, certificates);
 
     std::vector<Bytes> offered;
     offered.reserve(certificates.size());
@@ -136,23 +133,22 @@ SigningResult SigningProviderPKCS11::SignHashes(const std::string&, std::vector<
     return SigningResult::Unsupported;
 }
 
-std::optional<unsigned long> SigningProviderPKCS11::SigningKey(Pkcs11Session& session)
+std::optional<unsigned long> SigningProviderPKCS11::SigningKey(const Pkcs11Session& session)
 {
-    CK_FUNCTION_LIST* functions = session.functions();
-    if (auto key = FindPrivateKey(functions, session.handle(), keyId_)) {
+    if (auto key = FindPrivateKey(session, keyId_)) {
         WriteEventEntry(EntryType::Information, "private key found with id: " + HexEncode(keyId_));
         return key;
     }
     WriteEventEntry(EntryType::Warning, "private key not found with id: " + HexEncode(keyId_));
 
     X509Ptr certificate = ParseDer(Base64Decode(certificateText_, Base64Format::Base64Header));
-    std::optional<Bytes> id = FindKeyIdByPublicKey(functions, session.handle(), certificate.get());
+    std::optional<Bytes> id = FindKeyIdByPublicKey(session, certificate.get());
     if (!id || id->empty()) {
         WriteEventEntry(EntryType::Error, "public key not found for certificate");
         return std::nullopt;
     }
     keyId_ = std::move(*id);
-    if (auto key = FindPrivateKey(functions, session.handle(), keyId_)) {
+    if (auto key = FindPrivateKey(session, keyId_)) {
         WriteEventEntry(EntryType::Information, "private key found with id: " + HexEncode(keyId_));
         return key;
     }
@@ -160,26 +156,13 @@ std::optional<unsigned long> SigningProviderPKCS11::SigningKey(Pkcs11Session& se
     return std::nullopt;
 }
 
-bool SigningProviderPKCS11::AskContextPin(Pkcs11Session& session, unsigned long key)
+bool SigningProviderPKCS11::AskContextPin(const Pkcs11Session& session, unsigned long key)
 {
-    std::string label;
-    CK_ATTRIBUTE attribute{CKA_LABEL, nullptr, 0};
-    CK_FUNCTION_LIST* functions = session.functions();
-    const CK_RV sized = functions->C_GetAttributeValue(session.handle(), key, &attribute, 1);
-    if (sized != CKR_OK || attribute.ulValueLen > 4096) {
-        WriteReturnValueEntry(EntryType::Error, "PRIVATE KEY - C_GetAttributeValue1",
-                              sized != CKR_OK ? sized : CKR_ATTRIBUTE_VALUE_INVALID);
-    } else {
-        label.resize(attribute.ulValueLen);
-        attribute.pValue = label.data();
-        const CK_RV read = functions->C_GetAttributeValue(session.handle(), key, &attribute, 1);
-        if (read != CKR_OK) {
-            WriteReturnValueEntry(EntryType::Error, "PRIVATE KEY - C_GetAttributeValue2", read);
-            label.clear();
-        } else {
-            label.resize(attribute.ulValueLen);
-        }
-    }
+    // Read (and its failures written) even when the PIN is kept already.
+    const AttributeRead read =
+        session.ReadAttributes(key, {CKA_LABEL}, kMaximumLabelLength,
+                               {{"PRIVATE KEY - C_GetAttributeValue1"}, {"PRIVATE KEY - C_GetAttributeValue2"}});
+    const std::string label = read.ok() ? std::string(read.values[0].begin(), read.values[0].end()) : std::string();
     if (contextPin_) return true;
     contextPin_ = Prompts().AskPin(label);
     return contextPin_.has_value();
@@ -192,7 +175,7 @@ SigningResult SigningProviderPKCS11::SignHash(const std::string& hashAlgorithm, 
 
     CK_MECHANISM mechanism{0, nullptr, 0};
     std::span<const std::uint8_t> prefix;
-    switch (keyType) {
+    switch (keyType_) {
     case KeyType::RSA:
         mechanism.mechanism = CKM_RSA_PKCS;
         if (!hashAlgorithm.empty()) {
@@ -205,80 +188,49 @@ SigningResult SigningProviderPKCS11::SignHash(const std::string& hashAlgorithm, 
     case KeyType::EC: mechanism.mechanism = CKM_ECDSA; break;
     default: return SigningResult::Failed;
     }
-    CK_FUNCTION_LIST* functions = module_->functions();
-    if (!functions || length < 0 || (length > 0 && !hash)) return SigningResult::Failed;
+    if (!module_->initialized() || length < 0 || (length > 0 && !hash)) return SigningResult::Failed;
 
     CK_TOKEN_INFO token{};
-    if (functions->C_GetTokenInfo(slot_, &token) != CKR_OK) return SigningResult::Failed;
+    if (module_->TokenInfo(slot_, kUnlogged, token) != CKR_OK) return SigningResult::Failed;
 
-    Pkcs11Session session(functions, slot_);
-    const CK_RV opened = session.Open();
-    if (opened != CKR_OK) {
-        WriteReturnValueEntry(EntryType::Warning, "C_OpenSession", opened);
-        return SigningResult::Failed;
-    }
+    Pkcs11Session session(*module_, slot_);
+    if (session.Open({"C_OpenSession", EntryType::Warning}) != CKR_OK) return SigningResult::Failed;
 
     // Tokens with a protected authentication path (a PIN pad) are asked the
     // same way: the PIN dialog is the only way this program logs in.
     // NSS may hold the very same module in this process and have logged the
     // token in already; the login belongs to the whole application, so this
     // session can use it without asking the user again.
-    CK_SESSION_INFO state{};
-    const bool loggedInElsewhere = functions->C_GetSessionInfo(session.handle(), &state) == CKR_OK &&
-                                   (state.state == CKS_RO_USER_FUNCTIONS || state.state == CKS_RW_USER_FUNCTIONS);
-    if ((token.flags & CKF_LOGIN_REQUIRED) && !loggedInElsewhere) {
+    if ((token.flags & CKF_LOGIN_REQUIRED) && !session.UserLoggedIn()) {
         if (!userPin_) {
             userPin_ = Prompts().AskPin(FixedText(token.label));
             if (!userPin_) return SigningResult::Canceled;
         }
-        const CK_RV login = session.Login(CKU_USER, userPin_->view());
-        if (login != CKR_OK && login != CKR_USER_ALREADY_LOGGED_IN) {
-            WriteReturnValueEntry(EntryType::Error, "C_Login(CKU_USER)", login);
-            return LoginResult(login);
-        }
+        const CK_RV login = session.Login(CKU_USER, userPin_->view(), {"C_Login(CKU_USER)"});
+        if (login != CKR_OK) return LoginResult(login);
     }
 
     const std::optional<unsigned long> key = SigningKey(session);
     if (!key) return SigningResult::Failed;
 
-    bool alwaysAuthenticate = false;
-    if (!ReadBoolAttribute(functions, session.handle(), *key, CKA_ALWAYS_AUTHENTICATE, alwaysAuthenticate))
-        alwaysAuthenticate = false;
+    // A failing read counts as false.
+    CK_BBOOL alwaysAuthenticate = CK_FALSE;
+    session.ReadValue(*key, CKA_ALWAYS_AUTHENTICATE, kUnlogged, alwaysAuthenticate);
     if (alwaysAuthenticate && !AskContextPin(session, *key)) return SigningResult::Canceled;
 
-    const CK_RV initialized = functions->C_SignInit(session.handle(), &mechanism, *key);
-    if (initialized != CKR_OK) {
-        WriteReturnValueEntry(EntryType::Error, "C_SignInit", initialized);
-        return SigningResult::Failed;
-    }
+    if (session.SignInit(mechanism, *key, {"C_SignInit"}) != CKR_OK) return SigningResult::Failed;
     if (alwaysAuthenticate) {
-        const CK_RV login = session.Login(CKU_CONTEXT_SPECIFIC, contextPin_->view());
-        if (login != CKR_OK) {
-            WriteReturnValueEntry(EntryType::Error, "C_Login(CKU_CONTEXT_SPECIFIC)", login);
-            return LoginResult(login);
-        }
+        const CK_RV login = session.Login(CKU_CONTEXT_SPECIFIC, contextPin_->view(), {"C_Login(CKU_CONTEXT_SPECIFIC)"});
+        if (login != CKR_OK) return LoginResult(login);
     }
 
     Bytes data(prefix.begin(), prefix.end());
     data.insert(data.end(), hash, hash + length);
 
-    CK_ULONG size = 0;
-    const CK_RV sized = functions->C_Sign(session.handle(), data.data(), data.size(), nullptr, &size);
-    if (sized != CKR_OK) {
-        WriteReturnValueEntry(EntryType::Error, "C_Sign1", sized);
+    Bytes signature;
+    if (session.Sign(data, kMaximumSignatureLength, {{"C_Sign1"}, {"C_Sign2"}, TooLong::AsOutOfMemory}, signature) !=
+        CKR_OK)
         return SigningResult::Failed;
-    }
-    if (size > (1u << 16)) {
-        ReportSystemError("malloc", 8, false, "Not enough memory");
-        return SigningResult::Failed;
-    }
-    Bytes signature(size);
-    const CK_RV signedResult = functions->C_Sign(session.handle(), data.data(), data.size(), signature.data(), &size);
-    if (signedResult != CKR_OK) {
-        WriteReturnValueEntry(EntryType::Error, "C_Sign2", signedResult);
-        return SigningResult::Failed;
-    }
-    signature.resize(size);
     signedHash = Base64Encode(signature, Base64Format::Base64);
     return SigningResult::Success;
 }

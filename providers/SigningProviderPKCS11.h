@@ -48,9 +48,9 @@ private:
     SigningResult Remember(const Bytes& der, unsigned long slot, const Bytes& id);
     // The key to sign with in an open session, with the fallback to the
     // public-key match; nullopt after writing why.
-    std::optional<unsigned long> SigningKey(Pkcs11Session& session);
+    std::optional<unsigned long> SigningKey(const Pkcs11Session& session);
     // Asks the context-specific PIN of a CKA_ALWAYS_AUTHENTICATE key.
-    bool AskContextPin(Pkcs11Session& session, unsigned long key);
+    bool AskContextPin(const Pkcs11Session& session, unsigned long key);
 
     std::string moduleName_;
     std::unique_ptr<Pkcs11Module> module_;

@@ -27,7 +27,7 @@ void SigningProviderTvr::Finalize() { nss_->Finalize(); }
 SigningResult SigningProviderTvr::FindCertificate(const std::string& certificate)
 {
     const SigningResult result = nss_->FindCertificate(certificate);
-    keyType = nss_->GetKeyType();
+    keyType_ = nss_->GetKeyType();
     return result;
 }
 
@@ -35,7 +35,7 @@ SigningResult SigningProviderTvr::SelectCertificate(bool checkValidity, const Ce
                                                     std::string& certificate)
 {
     const SigningResult result = nss_->SelectCertificate(checkValidity, filter, certificate);
-    keyType = nss_->GetKeyType();
+    keyType_ = nss_->GetKeyType();
     return result;
 }
 

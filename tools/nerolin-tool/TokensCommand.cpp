@@ -25,6 +25,7 @@
 #include "providers/CardDatabase.h"
 #include "providers/Pkcs11KeySearch.h"
 #include "providers/Pkcs11Module.h"
+#include "providers/Pkcs11ObjectSearch.h"
 #include "providers/Pkcs11Session.h"
 #include "providers/SmartCardName.h"
 #include "tools/nerolin-tool/Subcommand.h"
@@ -35,6 +36,10 @@ namespace {
 constexpr int kListed = 0;
 constexpr int kUnusable = 1;
 constexpr int kError = 2;
+
+// What the tool reads of one certificate object: the largest certificates
+// fit many times.
+constexpr CK_ULONG kMaximumAttributeLength = 1u << 20;
 
 int Usage()
 {
@@ -67,56 +72,54 @@ std::string TokenFlags(CK_FLAGS flags)
     return text.empty() ? "none" : text;
 }
 
-std::vector<CK_OBJECT_HANDLE> Certificates(CK_FUNCTION_LIST* functions, CK_SESSION_HANDLE session)
+// The certificate objects, all found before any is looked at: the key
+// searches below need the session's one find operation.
+std::vector<CK_OBJECT_HANDLE> Certificates(const Pkcs11Session& session)
 {
     std::vector<CK_OBJECT_HANDLE> objects;
     CK_OBJECT_CLASS certificateClass = CKO_CERTIFICATE;
     CK_ATTRIBUTE search{CKA_CLASS, &certificateClass, sizeof certificateClass};
-    if (functions->C_FindObjectsInit(session, &search, 1) != CKR_OK) return objects;
-    for (;;) {
-        CK_OBJECT_HANDLE object = CK_INVALID_HANDLE;
-        CK_ULONG found = 0;
-        if (functions->C_FindObjects(session, &object, 1, &found) != CKR_OK || found == 0) break;
-        objects.push_back(object);
-    }
-    functions->C_FindObjectsFinal(session);
+    Pkcs11ObjectSearch found(session, {&search, 1}, kUnloggedSearch);
+    while (const std::optional<CK_OBJECT_HANDLE> object = found.Next()) objects.push_back(*object);
     return objects;
 }
 
-void ListToken(CK_FUNCTION_LIST* functions, CK_SLOT_ID slot, const CK_TOKEN_INFO& token, const SecretString* pin)
+void ListToken(const Pkcs11Module& module, CK_SLOT_ID slot, const CK_TOKEN_INFO& token, const SecretString* pin)
 {
-    Pkcs11Session session(functions, slot);
-    const CK_RV opened = session.Open();
+    Pkcs11Session session(module, slot);
+    const CK_RV opened = session.Open(kUnlogged);
     if (opened != CKR_OK) {
         std::printf("  %s\n", ReturnValueText("C_OpenSession", opened).c_str());
         return;
     }
     bool loggedIn = false;
     if (pin && (token.flags & CKF_LOGIN_REQUIRED)) {
-        const CK_RV login = session.Login(CKU_USER, pin->view());
-        loggedIn = login == CKR_OK || login == CKR_USER_ALREADY_LOGGED_IN;
+        const CK_RV login = session.Login(CKU_USER, pin->view(), kUnlogged);
+        loggedIn = login == CKR_OK;
         if (!loggedIn) std::printf("  %s\n", ReturnValueText("C_Login(CKU_USER)", login).c_str());
     }
     const bool keysHidden = (token.flags & CKF_LOGIN_REQUIRED) && !loggedIn;
 
-    const std::vector<CK_OBJECT_HANDLE> objects = Certificates(functions, session.handle());
+    const std::vector<CK_OBJECT_HANDLE> objects = Certificates(session);
     std::printf("  Certificates: %zu\n", objects.size());
     for (const CK_OBJECT_HANDLE object : objects) {
-        const AttributeRead value = ReadAttribute(functions, session.handle(), object, CKA_VALUE);
-        const AttributeRead id = ReadAttribute(functions, session.handle(), object, CKA_ID);
-        const unsigned char* cursor = value.value.data();
-        X509Ptr certificate(value.ok() ? d2i_X509(nullptr, &cursor, static_cast<long>(value.value.size())) : nullptr);
+        const AttributeRead value =
+            session.ReadAttributes(object, {CKA_VALUE}, kMaximumAttributeLength, kUnloggedTwoCalls);
+        const AttributeRead id = session.ReadAttributes(object, {CKA_ID}, kMaximumAttributeLength, kUnloggedTwoCalls);
+        const unsigned char* cursor = value.ok() ? value.values[0].data() : nullptr;
+        X509Ptr certificate(value.ok() ? d2i_X509(nullptr, &cursor, static_cast<long>(value.values[0].size()))
+                                       : nullptr);
         std::printf("  - Subject:     %s\n",
                     certificate ? CertNameString(certificate.get(), CertNameType::Rdn, 0).c_str() : "(unreadable)");
         if (certificate) std::printf("    SHA-1:       %s\n", CertThumbprint(certificate.get()).c_str());
-        std::printf("    CKA_ID:      %s\n", id.ok() ? HexEncode(id.value).c_str() : "(unreadable)");
+        std::printf("    CKA_ID:      %s\n", id.ok() ? HexEncode(id.values[0]).c_str() : "(unreadable)");
 
         std::string answer;
-        if (id.ok() && FindPrivateKey(functions, session.handle(), id.value)) {
+        if (id.ok() && FindPrivateKey(session, id.values[0])) {
             answer = "by identifier";
         } else {
-            const auto other = FindKeyIdByPublicKey(functions, session.handle(), certificate.get());
-            if (other && FindPrivateKey(functions, session.handle(), *other))
+            const auto other = FindKeyIdByPublicKey(session, certificate.get());
+            if (other && FindPrivateKey(session, *other))
                 answer = "by public key (CKA_ID " + HexEncode(*other) + ")";
             else if (keysHidden)
                 answer = "not visible before a login (use --pin-stdin)";
@@ -133,26 +136,22 @@ int ListModule(const std::string& moduleName, const SecretString* pin)
 {
     Pkcs11Module module;
     module.Load(moduleName);
-    CK_FUNCTION_LIST* functions = module.functions();
-    if (!functions) {
+    if (!module.initialized()) {
         std::fprintf(stderr, "nerolin-tool: %s cannot be used as a PKCS#11 module (see the event log)\n",
                      moduleName.c_str());
         return kUnusable;
     }
     std::printf("Module: %s\n", module.path().empty() ? moduleName.c_str() : module.path().c_str());
-    CK_ULONG count = 0;
-    CK_RV listed = functions->C_GetSlotList(CK_FALSE, nullptr, &count);
-    std::vector<CK_SLOT_ID> slots(count);
-    if (listed == CKR_OK) listed = functions->C_GetSlotList(CK_FALSE, slots.data(), &count);
+    std::vector<CK_SLOT_ID> slots;
+    const CK_RV listed = module.SlotList(false, {kUnlogged, kUnlogged, TooLong::AsOutOfMemory}, slots);
     if (listed != CKR_OK) {
         std::fprintf(stderr, "nerolin-tool: %s\n", ReturnValueText("C_GetSlotList", listed).c_str());
         return kUnusable;
     }
-    slots.resize(std::min<std::size_t>(count, slots.size()));
     std::printf("Slots: %zu\n", slots.size());
     for (const CK_SLOT_ID slot : slots) {
         CK_SLOT_INFO info{};
-        functions->C_GetSlotInfo(slot, &info);
+        module.SlotInfo(slot, kUnlogged, info);
         std::printf("\nSlot %lu: %s\n", static_cast<unsigned long>(slot),
                     Trimmed(FixedText(info.slotDescription)).c_str());
         CK_TOKEN_INFO token{};
@@ -160,14 +159,14 @@ int ListModule(const std::string& moduleName, const SecretString* pin)
             std::printf("  No token\n");
             continue;
         }
-        const CK_RV read = functions->C_GetTokenInfo(slot, &token);
+        const CK_RV read = module.TokenInfo(slot, kUnlogged, token);
         if (read != CKR_OK) {
             std::printf("  %s\n", ReturnValueText("C_GetTokenInfo", read).c_str());
             continue;
         }
         std::printf("  Token:       \"%s\"\n", Trimmed(FixedText(token.label)).c_str());
         std::printf("  Flags:       %s\n", TokenFlags(token.flags).c_str());
-        ListToken(functions, slot, token, pin);
+        ListToken(module, slot, token, pin);
     }
     return kListed;
 }

@@ -9,7 +9,7 @@
 #include "providers/SigningProviderPKCS11.h"
 #include "providers/SigningProviderTvrKSP.h"
 #include "providers/SmartCardName.h"
-#include "tests/pkcs11/Pkcs11Fixture.h"
+#include "tests/providers/pkcs11/Pkcs11Fixture.h"
 
 namespace nerolin::test {
 namespace {
@@ -93,7 +93,7 @@ TEST_F(AlternativeChoiceTest, GenericSmartCardProviderWithoutPcscFindsNoCardName
 
 TEST_F(AlternativeChoiceTest, PathRuleUsesTheInstalledFileOnlyWhenItExists)
 {
-    const std::string installed = dir.path() + "/libIDPrimePKCS11.so";
+    const std::string installed = dir_.path() + "/libIDPrimePKCS11.so";
     EXPECT_EQ(PathRuleModule(installed), "libIDPrimePKCS11.so");
     std::ofstream(installed) << "";
     EXPECT_EQ(PathRuleModule(installed), installed);

@@ -1,4 +1,4 @@
-#include "tests/nss/NssTestSupport.h"
+#include "tests/providers/nss/NssTestSupport.h"
 
 #include <cstdlib>
 #include <filesystem>

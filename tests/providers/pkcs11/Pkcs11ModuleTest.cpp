@@ -4,7 +4,7 @@
 
 #include "common/CertificateText.h"
 #include "providers/SigningProviderPKCS11.h"
-#include "tests/pkcs11/Pkcs11Fixture.h"
+#include "tests/providers/pkcs11/Pkcs11Fixture.h"
 
 namespace nerolin::test {
 namespace {
@@ -23,13 +23,13 @@ TEST_F(Pkcs11ModuleTest, MissingLibraryReportsTheLoaderFailureAndFindsNothing)
     EXPECT_EQ(provider.FindCertificate(CertificateText("rsa")), SigningResult::Failed);
     provider.Finalize();
 
-    const std::vector<Entry> entries = events->Entries();
+    const std::vector<Entry> entries = events_->Entries();
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].type, EntryType::Error);
     EXPECT_EQ(entries[0].text.rfind("dlopen error: ", 0), 0u) << entries[0].text;
     // The user sees the loader's own words, which name the missing file.
-    ASSERT_EQ(prompts->Messages().size(), 1u);
-    EXPECT_NE(prompts->Messages()[0].find("libnerolin-no-such-module.so"), std::string::npos);
+    ASSERT_EQ(prompts_->Messages().size(), 1u);
+    EXPECT_NE(prompts_->Messages()[0].find("libnerolin-no-such-module.so"), std::string::npos);
 }
 
 TEST_F(Pkcs11ModuleTest, LibraryWithoutFunctionListIsNotUsed)
@@ -39,12 +39,12 @@ TEST_F(Pkcs11ModuleTest, LibraryWithoutFunctionListIsNotUsed)
     EXPECT_EQ(provider.FindCertificate(CertificateText("rsa")), SigningResult::Failed);
     provider.Finalize();
 
-    EXPECT_EQ(events->Entries(),
+    EXPECT_EQ(events_->Entries(),
               (std::vector<Entry>{
                   {EntryType::Information, std::string("PKCS#11 module filename: ") + NEROLIN_NOT_A_MODULE},
                   {EntryType::Error, "'C_GetFunctionList' function not found in module"},
               }));
-    EXPECT_TRUE(prompts->Messages().empty());
+    EXPECT_TRUE(prompts_->Messages().empty());
 }
 
 TEST_F(Pkcs11ModuleTest, BareNameResolvesThroughLibrarySearchAndFindsCertificate)
@@ -58,7 +58,7 @@ TEST_F(Pkcs11ModuleTest, BareNameResolvesThroughLibrarySearchAndFindsCertificate
 
     // SoftHSM lists its objects in an order of its own; its free slot holds
     // a token that is not initialized, whose session does not open.
-    std::vector<Entry> entries = events->Entries();
+    std::vector<Entry> entries = events_->Entries();
     std::sort(entries.begin() + 1, entries.begin() + 3, [](const Entry& a, const Entry& b) { return a.text < b.text; });
     std::vector<std::string> added{"Certificate added to PKCS#11 certificate store: " + Thumbprint("rsa"),
                                    "Certificate added to PKCS#11 certificate store: " + Thumbprint("ec")};
@@ -81,7 +81,7 @@ TEST_F(Pkcs11ModuleTest, CertificateAbsentFromTokensOrUndecodableFails)
     SigningProviderPKCS11 provider(NEROLIN_SOFTHSM_MODULE);
     provider.Initialize();
     EXPECT_EQ(provider.FindCertificate(CertificateText("qc-esign")), SigningResult::Failed);
-    EXPECT_TRUE(events->Has(EntryType::Error, "Certificate not found in PKCS#11 certificate store"));
+    EXPECT_TRUE(events_->Has(EntryType::Error, "Certificate not found in PKCS#11 certificate store"));
     EXPECT_EQ(provider.FindCertificate("not a certificate"), SigningResult::Failed);
     // Found once, the provider still reports what it found later.
     EXPECT_EQ(provider.FindCertificate(CertificateText("rsa")), SigningResult::Success);
@@ -106,7 +106,7 @@ TEST_F(Pkcs11ModuleTest, AlreadyInitializedModuleIsUsedAndLeftInitialized)
     // uses it: it is not finalized from under them.
     const std::vector<std::string> calls = ReadLines(trace);
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "C_Finalize"), 0);
-    EXPECT_FALSE(events->Has(EntryType::Error, "C_Initialize return value: 0x00000191"));
+    EXPECT_FALSE(events_->Has(EntryType::Error, "C_Initialize return value: 0x00000191"));
     FinalizeSoftHsm();
 }
 
@@ -131,7 +131,7 @@ TEST_F(Pkcs11ModuleTest, SelectCertificateOffersOnlyWhatPassesTheFilter)
 
     // With the validity check the expired certificate is not offered.
     // The token's own order decides the list; the choice comes back as text.
-    prompts->QueueCertificateChoice(1);
+    prompts_->QueueCertificateChoice(1);
     std::string chosen;
     ASSERT_EQ(provider.SelectCertificate(true, CertificateFilter{}, chosen), SigningResult::Success);
     ASSERT_TRUE(chosen == CertificateText("ec") || chosen == CertificateText("rsa"));
@@ -140,13 +140,13 @@ TEST_F(Pkcs11ModuleTest, SelectCertificateOffersOnlyWhatPassesTheFilter)
     // Finding a named certificate checks no validity: the expired one is there.
     EXPECT_EQ(provider.FindCertificate(CertificateText("expired")), SigningResult::Success);
 
-    prompts->QueueCertificateChoice(std::nullopt);
+    prompts_->QueueCertificateChoice(std::nullopt);
     std::string none;
     EXPECT_EQ(provider.SelectCertificate(false, CertificateFilter{}, none), SigningResult::Canceled);
     EXPECT_TRUE(none.empty());
 
     std::vector<std::string> offered;
-    for (const RecordedPrompt& prompt : prompts->Recorded())
+    for (const RecordedPrompt& prompt : prompts_->Recorded())
         if (prompt.kind == "certificate") offered.push_back(prompt.text);
     EXPECT_EQ(offered, (std::vector<std::string>{"2", "3"}));
     provider.Finalize();

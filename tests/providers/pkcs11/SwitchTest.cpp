@@ -11,7 +11,7 @@
 
 #include "providers/NssRuntime.h"
 #include "providers/SigningProviderTvr.h"
-#include "tests/pkcs11/Pkcs11Fixture.h"
+#include "tests/providers/pkcs11/Pkcs11Fixture.h"
 
 namespace nerolin::test {
 namespace {
@@ -61,7 +61,7 @@ protected:
     std::size_t PinPrompts() const
     {
         std::size_t count = 0;
-        for (const RecordedPrompt& prompt : prompts->Recorded()) count += prompt.kind == "pin";
+        for (const RecordedPrompt& prompt : prompts_->Recorded()) count += prompt.kind == "pin";
         return count;
     }
 };
@@ -69,7 +69,7 @@ protected:
 TEST_F(SwitchTest, BatchSignsThroughTheAlternative)
 {
     const bool pkcs11 = kModuleName != "Tavorel Key Storage Provider";
-    prompts->QueuePin(TestToken::kPin);
+    prompts_->QueuePin(TestToken::kPin);
     SigningProviderTvr composite;
     const std::vector<HashEntry> entries = Sign(composite, "rsa", 3);
     for (std::size_t i = 0; i < entries.size(); ++i)
@@ -77,19 +77,19 @@ TEST_F(SwitchTest, BatchSignsThroughTheAlternative)
             VerifySignature("rsa", EVP_sha256(), TestHash(32, static_cast<std::uint8_t>(i + 1)), entries[i].signedHash))
             << i;
 
-    EXPECT_TRUE(events->Has(EntryType::Information, "Provider name: " + kModuleName));
+    EXPECT_TRUE(events_->Has(EntryType::Information, "Provider name: " + kModuleName));
     EXPECT_TRUE(
-        events->Has(EntryType::Information, "Certificate found with the alternative signing provider; using NonNSS"));
+        events_->Has(EntryType::Information, "Certificate found with the alternative signing provider; using NonNSS"));
     if (pkcs11) {
-        EXPECT_TRUE(events->Has(EntryType::Information, "Trying to use PKCS#11 module: libbit4ipki_ds.so"));
+        EXPECT_TRUE(events_->Has(EntryType::Information, "Trying to use PKCS#11 module: libbit4ipki_ds.so"));
         // The link leads to the library NSS loaded already: the entry names
         // the file that was really loaded.
         EXPECT_TRUE(
-            events->Has(EntryType::Information, std::string("PKCS#11 module filename: ") + NEROLIN_SOFTHSM_MODULE));
-        EXPECT_TRUE(events->Has(EntryType::Information, "SignHash finished successfully"));
+            events_->Has(EntryType::Information, std::string("PKCS#11 module filename: ") + NEROLIN_SOFTHSM_MODULE));
+        EXPECT_TRUE(events_->Has(EntryType::Information, "SignHash finished successfully"));
     } else {
-        EXPECT_TRUE(events->Has(EntryType::Information, "Trying to use libTvrKSP.so"));
-        EXPECT_TRUE(events->Has(EntryType::Information, "SignHashes finished successfully"));
+        EXPECT_TRUE(events_->Has(EntryType::Information, "Trying to use libTvrKSP.so"));
+        EXPECT_TRUE(events_->Has(EntryType::Information, "SignHashes finished successfully"));
     }
     // NSS asks for the token's PIN when it looks for the key; the PKCS#11
     // module, loaded once in the process, shares that login.
@@ -101,12 +101,12 @@ TEST_F(SwitchTest, SingleHashStaysWithNssAfterAnAlternativeWasUsed)
     // The module NSS loaded was shared with the alternative, which left it
     // initialized: NSS still reaches the token's keys.
     {
-        prompts->QueuePin(TestToken::kPin);
+        prompts_->QueuePin(TestToken::kPin);
         SigningProviderTvr composite;
         Sign(composite, "ec", 2);
     }
     EventCapture single;
-    prompts->QueuePin(TestToken::kPin);
+    prompts_->QueuePin(TestToken::kPin);
     SigningProviderTvr composite;
     const std::vector<HashEntry> entries = Sign(composite, "ec", 1);
     EXPECT_TRUE(VerifySignature("ec", nullptr, TestHash(32, 1), entries[0].signedHash));

@@ -4,7 +4,7 @@
 
 #include "providers/SigningProviderTvrKSP.h"
 #include "providers/TvrKspMultiString.h"
-#include "tests/pkcs11/Pkcs11Fixture.h"
+#include "tests/providers/pkcs11/Pkcs11Fixture.h"
 
 namespace nerolin::test {
 namespace {
@@ -49,7 +49,7 @@ TEST(TvrKspMultiStringTest, LaysOutTextsWithZeroBytesAndReadsThemBack)
 
 TEST_F(TvrKspTest, SignsTheWholeBatchInOneCall)
 {
-    const std::string record = dir.path() + "/record.txt";
+    const std::string record = dir_.path() + "/record.txt";
     ScopedEnv recording("NEROLIN_TVRKSP_RECORD", record);
     auto provider = Loaded();
     std::vector<HashEntry> entries = Entries({1, 2, 3});
@@ -67,9 +67,9 @@ TEST_F(TvrKspTest, SignsTheWholeBatchInOneCall)
     std::string unused;
     EXPECT_EQ(provider->SignHash(kSha256, TestHash(32).data(), 32, unused), SigningResult::Unsupported);
     EXPECT_EQ(provider->SelectCertificate(false, CertificateFilter{}, unused), SigningResult::Failed);
-    EXPECT_EQ(events->Texts(), (std::vector<std::string>{"Load TvrKSP library succeeded",
-                                                         "SignHashes started with TvrKSP signing provider",
-                                                         "SignHash started with TvrKSP signing provider"}));
+    EXPECT_EQ(events_->Texts(), (std::vector<std::string>{"Load TvrKSP library succeeded",
+                                                          "SignHashes started with TvrKSP signing provider",
+                                                          "SignHash started with TvrKSP signing provider"}));
     provider->Finalize();
 }
 
@@ -118,7 +118,7 @@ TEST_F(TvrKspTest, LibraryMissingOrIncompleteIsNotUsed)
     SigningProviderTvrKSP missing("libnerolin-no-such-library.so");
     missing.Initialize();
     EXPECT_EQ(missing.FindCertificate(CertificateText("rsa")), SigningResult::Failed);
-    std::vector<Entry> entries = events->Entries();
+    std::vector<Entry> entries = events_->Entries();
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0], (Entry{EntryType::Error, "Load TvrKSP library failed"}));
     EXPECT_EQ(entries[1].text.rfind("dlopen error: ", 0), 0u) << entries[1].text;
@@ -137,7 +137,7 @@ TEST_F(TvrKspTest, LibraryMissingOrIncompleteIsNotUsed)
                                         {EntryType::Information, "SignHashes started with TvrKSP signing provider"},
                                     }));
     // Neither failure is put in front of the user: signing falls back to NSS.
-    EXPECT_TRUE(prompts->Messages().empty());
+    EXPECT_TRUE(prompts_->Messages().empty());
 }
 
 TEST_F(TvrKspTest, FinalizedProviderNeverCallsIntoTheUnloadedLibrary)

@@ -9,7 +9,7 @@
 
 #include "providers/SigningProviderNSS.h"
 #include "providers/SigningProviderTvr.h"
-#include "tests/nss/NssTestSupport.h"
+#include "tests/providers/nss/NssTestSupport.h"
 
 namespace nerolin::test {
 namespace {

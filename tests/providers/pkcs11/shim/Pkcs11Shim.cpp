@@ -6,9 +6,16 @@
 //   NEROLIN_SHIM_TRACE                 file that gets one line per recorded call
 //   NEROLIN_SHIM_ALREADY_INITIALIZED=1 C_Initialize answers CKR_CRYPTOKI_ALREADY_INITIALIZED
 //   NEROLIN_SHIM_FAIL=NAME             the call NAME (C_GetSlotList, C_FindObjectsInit,
-//                                      C_SignInit, C_Sign) answers CKR_FUNCTION_FAILED
+//                                      C_FindObjects, C_SignInit, C_Sign) answers
+//                                      CKR_FUNCTION_FAILED; C_FindObjectsFinal does
+//                                      too, after ending the real search
 //   NEROLIN_SHIM_NO_LOGIN=PIN          the token reports no CKF_LOGIN_REQUIRED; the
 //                                      shim logs the real token in with PIN itself
+//   NEROLIN_SHIM_ENDLESS_SEARCH=1      C_FindObjects never says "no more": after the
+//                                      last object it answers that object again
+//   NEROLIN_SHIM_SLOT_COUNT=N          C_GetSlotList announces N slots
+//   NEROLIN_SHIM_MISSING=NAME          read when the list is handed out: the entry of
+//                                      C_GetSessionInfo or C_Sign is left empty
 
 #include <dlfcn.h>
 
@@ -49,13 +56,41 @@ bool Fails(const char* call)
 CK_RV GetSlotList(CK_BBOOL present, CK_SLOT_ID_PTR list, CK_ULONG_PTR count)
 {
     if (Fails("C_GetSlotList")) return CKR_FUNCTION_FAILED;
+    if (const char* announced = std::getenv("NEROLIN_SHIM_SLOT_COUNT"); announced && !list) {
+        *count = std::strtoul(announced, nullptr, 10);
+        return CKR_OK;
+    }
     return real->C_GetSlotList(present, list, count);
 }
 
 CK_RV FindObjectsInit(CK_SESSION_HANDLE session, CK_ATTRIBUTE_PTR search, CK_ULONG count)
 {
+    Trace("C_FindObjectsInit");
     if (Fails("C_FindObjectsInit")) return CKR_FUNCTION_FAILED;
     return real->C_FindObjectsInit(session, search, count);
+}
+
+CK_RV FindObjects(CK_SESSION_HANDLE session, CK_OBJECT_HANDLE_PTR objects, CK_ULONG maximum, CK_ULONG_PTR count)
+{
+    static CK_OBJECT_HANDLE last = CK_INVALID_HANDLE;
+    Trace("C_FindObjects");
+    if (Fails("C_FindObjects")) return CKR_FUNCTION_FAILED;
+    const CK_RV result = real->C_FindObjects(session, objects, maximum, count);
+    if (result != CKR_OK) return result;
+    if (*count > 0) {
+        last = objects[*count - 1];
+    } else if (Flag("NEROLIN_SHIM_ENDLESS_SEARCH") && last != CK_INVALID_HANDLE && maximum > 0) {
+        objects[0] = last;
+        *count = 1;
+    }
+    return result;
+}
+
+CK_RV FindObjectsFinal(CK_SESSION_HANDLE session)
+{
+    Trace("C_FindObjectsFinal");
+    const CK_RV result = real->C_FindObjectsFinal(session);
+    return Fails("C_FindObjectsFinal") ? CKR_FUNCTION_FAILED : result;
 }
 
 CK_RV Initialize(CK_VOID_PTR arguments)
@@ -138,6 +173,8 @@ bool Bind()
     shim.C_Finalize = Finalize;
     shim.C_GetSlotList = GetSlotList;
     shim.C_FindObjectsInit = FindObjectsInit;
+    shim.C_FindObjects = FindObjects;
+    shim.C_FindObjectsFinal = FindObjectsFinal;
     shim.C_GetTokenInfo = GetTokenInfo;
     shim.C_OpenSession = OpenSession;
     shim.C_CloseSession = CloseSession;
@@ -154,6 +191,10 @@ extern "C" __attribute__((visibility("default"))) CK_RV C_GetFunctionList(CK_FUN
 {
     if (!list) return CKR_ARGUMENTS_BAD;
     if (!Bind()) return CKR_GENERAL_ERROR;
+    const char* missing = std::getenv("NEROLIN_SHIM_MISSING");
+    const auto leftOut = [missing](const char* name) { return missing && std::strcmp(missing, name) == 0; };
+    shim.C_GetSessionInfo = leftOut("C_GetSessionInfo") ? nullptr : real->C_GetSessionInfo;
+    shim.C_Sign = leftOut("C_Sign") ? nullptr : Sign;
     *list = &shim;
     return CKR_OK;
 }

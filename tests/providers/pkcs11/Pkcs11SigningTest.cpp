@@ -11,7 +11,7 @@
 #include "providers/HashAlgorithm.h"
 #include "providers/Pkcs11.h"
 #include "providers/SigningProviderPKCS11.h"
-#include "tests/pkcs11/Pkcs11Fixture.h"
+#include "tests/providers/pkcs11/Pkcs11Fixture.h"
 
 namespace nerolin::test {
 namespace {
@@ -35,7 +35,7 @@ protected:
     std::vector<std::string> PinTargets() const
     {
         std::vector<std::string> targets;
-        for (const RecordedPrompt& prompt : prompts->Recorded())
+        for (const RecordedPrompt& prompt : prompts_->Recorded())
             if (prompt.kind == "pin") targets.push_back(prompt.text);
         return targets;
     }
@@ -107,7 +107,7 @@ TEST_F(Pkcs11SigningTest, RsaSignsEachAlgorithmWithItsDigestInfo)
         {"2.16.840.1.101.3.4.2.3", EVP_sha512(), 64, 83},
         {"", nullptr, 40, 40},  // the bytes as they are
     };
-    prompts->QueuePin("1234");
+    prompts_->QueuePin("1234");
     for (const Case& c : cases) {
         const Bytes hash = TestHash(c.length);
         std::string signature;
@@ -134,15 +134,15 @@ TEST_F(Pkcs11SigningTest, RsaSignsEachAlgorithmWithItsDigestInfo)
     // SoftHSM's free slot, met while collecting certificates.
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "C_OpenSession"),
               std::count(calls.begin(), calls.end(), "C_CloseSession") + 1);
-    EXPECT_TRUE(events->Has(EntryType::Information, "SignHash started with PKCS#11 signing provider"));
-    EXPECT_TRUE(events->Has(EntryType::Information, "private key found with id: 01"));
+    EXPECT_TRUE(events_->Has(EntryType::Information, "SignHash started with PKCS#11 signing provider"));
+    EXPECT_TRUE(events_->Has(EntryType::Information, "private key found with id: 01"));
 }
 
 TEST_F(Pkcs11SigningTest, EcSignsTheHashAsGivenAsRThenS)
 {
     MakeToken();
     auto provider = Provider("ec");
-    prompts->QueuePin("1234");
+    prompts_->QueuePin("1234");
     for (const std::string& oid : {kSha256, std::string("2.16.840.1.101.3.4.2.3")}) {
         // The algorithm is not looked at: the module signs the bytes handed in.
         const Bytes hash = TestHash(32, 9);
@@ -152,7 +152,7 @@ TEST_F(Pkcs11SigningTest, EcSignsTheHashAsGivenAsRThenS)
         EXPECT_TRUE(VerifySignature("ec", nullptr, hash, signature));
     }
     EXPECT_EQ(provider->SignHashes(kSha256, *std::make_unique<std::vector<HashEntry>>()), SigningResult::Unsupported);
-    EXPECT_TRUE(events->Has(EntryType::Information, "SignHashes started with PKCS#11 signing provider"));
+    EXPECT_TRUE(events_->Has(EntryType::Information, "SignHashes started with PKCS#11 signing provider"));
 }
 
 TEST_F(Pkcs11SigningTest, UnusableAlgorithmOrKeyFailsBeforeAnyModuleCall)
@@ -182,7 +182,7 @@ TEST_F(Pkcs11SigningTest, FailingModuleCallsAreLoggedAndEveryPathLogsOutAndClose
 {
     MakeToken();
     auto provider = Provider("rsa");
-    prompts->QueuePin("1234");
+    prompts_->QueuePin("1234");
     const std::string trace = StartTrace();
     const Bytes hash = TestHash(32);
     const std::pair<const char*, const char*> cases[] = {
@@ -195,7 +195,7 @@ TEST_F(Pkcs11SigningTest, FailingModuleCallsAreLoggedAndEveryPathLogsOutAndClose
         std::string signature = "untouched";
         EXPECT_EQ(provider->SignHash(kSha256, hash.data(), 32, signature), SigningResult::Failed) << call;
         EXPECT_EQ(signature, "untouched");
-        EXPECT_TRUE(events->Has(EntryType::Error, entry)) << call;
+        EXPECT_TRUE(events_->Has(EntryType::Error, entry)) << call;
     }
     const std::vector<std::string> calls = ReadLines(trace);
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "C_Login 1"), 3);
@@ -220,15 +220,15 @@ TEST_F(Pkcs11SigningTest, WrongPinIsKeptUntilEndSigning)
     const Bytes hash = TestHash(32);
     std::string signature;
 
-    prompts->QueuePin("9999");
+    prompts_->QueuePin("9999");
     EXPECT_EQ(provider->SignHash(kSha256, hash.data(), 32, signature), SigningResult::PinIncorrect);
-    EXPECT_TRUE(events->Has(EntryType::Error, "C_Login(CKU_USER) return value: 0x000000A0"));
+    EXPECT_TRUE(events_->Has(EntryType::Error, "C_Login(CKU_USER) return value: 0x000000A0"));
     // The refused PIN is still the session's PIN: no second question.
     EXPECT_EQ(provider->SignHash(kSha256, hash.data(), 32, signature), SigningResult::PinIncorrect);
     EXPECT_EQ(PinTargets().size(), 1u);
 
     provider->EndSigning();
-    prompts->QueuePin("1234");
+    prompts_->QueuePin("1234");
     EXPECT_EQ(provider->SignHash(kSha256, hash.data(), 32, signature), SigningResult::Success);
     EXPECT_EQ(PinTargets().size(), 2u);
 }
@@ -243,15 +243,15 @@ TEST_F(Pkcs11SigningTest, TokenThatLocksAfterWrongPinsGivesPinLocked)
     // Each signing session tries one wrong PIN, until the token locks.
     SigningResult result = SigningResult::PinIncorrect;
     for (int session = 0; session < 5 && result == SigningResult::PinIncorrect; ++session) {
-        prompts->QueuePin("0000");
+        prompts_->QueuePin("0000");
         result = provider->SignHash(kSha256, hash.data(), 32, signature);
         provider->EndSigning();
     }
     EXPECT_EQ(result, SigningResult::PinLocked);
     // Locked now: even the right PIN is refused.
-    prompts->QueuePin("1234");
+    prompts_->QueuePin("1234");
     EXPECT_EQ(provider->SignHash(kSha256, hash.data(), 32, signature), SigningResult::PinLocked);
-    EXPECT_TRUE(events->Has(EntryType::Error, "C_Login(CKU_USER) return value: 0x000000A4"));
+    EXPECT_TRUE(events_->Has(EntryType::Error, "C_Login(CKU_USER) return value: 0x000000A4"));
     provider->Finalize();
 }
 
@@ -262,7 +262,7 @@ TEST_F(Pkcs11SigningTest, CanceledPinSendsNothingToTheModule)
     const std::string trace = StartTrace();
     const Bytes hash = TestHash(32);
     std::string signature;
-    prompts->QueuePin(std::nullopt);
+    prompts_->QueuePin(std::nullopt);
     EXPECT_EQ(provider->SignHash(kSha256, hash.data(), 32, signature), SigningResult::Canceled);
     for (const std::string& call : ReadLines(trace)) EXPECT_EQ(call.rfind("C_Login", 0), std::string::npos) << call;
     EXPECT_EQ(ReadLines(trace), (std::vector<std::string>{"C_OpenSession", "C_CloseSession"}));
@@ -296,11 +296,11 @@ TEST_F(Pkcs11SigningTest, KeyWithOtherIdIsFoundByItsPublicKey)
     const Bytes hash = TestHash(32);
     std::string first;
     std::string second;
-    prompts->QueuePin("1234");
+    prompts_->QueuePin("1234");
     ASSERT_EQ(provider->SignHash(kSha256, hash.data(), 32, first), SigningResult::Success);
     EXPECT_TRUE(VerifySignature("rsa", EVP_sha256(), hash, first));
-    EXPECT_TRUE(events->Has(EntryType::Warning, "private key not found with id: 01"));
-    EXPECT_TRUE(events->Has(EntryType::Information, "private key found with id: 11"));
+    EXPECT_TRUE(events_->Has(EntryType::Warning, "private key not found with id: 01"));
+    EXPECT_TRUE(events_->Has(EntryType::Information, "private key found with id: 11"));
 
     // The better identifier is kept for the next hashes.
     EventCapture later;
@@ -321,10 +321,10 @@ TEST_F(Pkcs11SigningTest, BareEcPointMatchesTheCertificate)
     auto provider = Provider("ec");
     const Bytes hash = TestHash(32);
     std::string signature;
-    prompts->QueuePin("1234");
+    prompts_->QueuePin("1234");
     ASSERT_EQ(provider->SignHash(kSha256, hash.data(), 32, signature), SigningResult::Success);
     EXPECT_TRUE(VerifySignature("ec", nullptr, hash, signature));
-    EXPECT_TRUE(events->Has(EntryType::Information, "private key found with id: 22"));
+    EXPECT_TRUE(events_->Has(EntryType::Information, "private key found with id: 22"));
 }
 
 TEST_F(Pkcs11SigningTest, NoMatchingPublicKeyFails)
@@ -336,9 +336,9 @@ TEST_F(Pkcs11SigningTest, NoMatchingPublicKeyFails)
     auto provider = Provider("ec");
     const Bytes hash = TestHash(32);
     std::string signature;
-    prompts->QueuePin("1234");
+    prompts_->QueuePin("1234");
     EXPECT_EQ(provider->SignHash(kSha256, hash.data(), 32, signature), SigningResult::Failed);
-    EXPECT_TRUE(events->Has(EntryType::Error, "public key not found for certificate"));
+    EXPECT_TRUE(events_->Has(EntryType::Error, "public key not found for certificate"));
 }
 
 TEST_F(Pkcs11SigningTest, AlwaysAuthenticateKeyAsksItsOwnPinOnce)
@@ -351,8 +351,8 @@ TEST_F(Pkcs11SigningTest, AlwaysAuthenticateKeyAsksItsOwnPinOnce)
 
     auto provider = Provider("qc-esign");
     const std::string trace = StartTrace();
-    prompts->QueuePin("1234");
-    prompts->QueuePin("1234");
+    prompts_->QueuePin("1234");
+    prompts_->QueuePin("1234");
     for (std::uint8_t seed : {1, 2}) {
         const Bytes hash = TestHash(32, seed);
         std::string signature;

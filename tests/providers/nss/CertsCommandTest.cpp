@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/nss/NssTestSupport.h"
+#include "tests/providers/nss/NssTestSupport.h"
 
 namespace nerolin::test {
 namespace {

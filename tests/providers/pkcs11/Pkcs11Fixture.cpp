@@ -1,4 +1,4 @@
-#include "tests/pkcs11/Pkcs11Fixture.h"
+#include "tests/providers/pkcs11/Pkcs11Fixture.h"
 
 #include <dlfcn.h>
 #include <stdlib.h>
@@ -107,20 +107,20 @@ ScopedEnv::~ScopedEnv()
 
 void Pkcs11Test::SetUp()
 {
-    ASSERT_FALSE(dir.path().empty());
-    prompts = std::make_shared<ScriptedPrompts>();
-    SetUserPrompts(prompts);
-    events = std::make_unique<EventCapture>();
+    ASSERT_FALSE(dir_.path().empty());
+    prompts_ = std::make_shared<ScriptedPrompts>();
+    SetUserPrompts(prompts_);
+    events_ = std::make_unique<EventCapture>();
 }
 
-void Pkcs11Test::TearDown() { env.clear(); }
+void Pkcs11Test::TearDown() { env_.clear(); }
 
 TestToken Pkcs11Test::MakeToken(const std::string& options)
 {
-    std::optional<TestToken> token = MakeTestToken(dir.path() + "/token", options);
+    std::optional<TestToken> token = MakeTestToken(dir_.path() + "/token", options);
     EXPECT_TRUE(token.has_value());
     if (!token) return {};
-    env.push_back(std::make_unique<ScopedEnv>("SOFTHSM2_CONF", token->softhsmConf));
+    env_.push_back(std::make_unique<ScopedEnv>("SOFTHSM2_CONF", token->softhsmConf));
     return *token;
 }
 
@@ -133,9 +133,9 @@ std::string Pkcs11Test::CertificateText(const std::string& name)
 
 std::string Pkcs11Test::StartTrace()
 {
-    const std::string path = dir.path() + "/trace.txt";
+    const std::string path = dir_.path() + "/trace.txt";
     std::filesystem::remove(path);
-    env.push_back(std::make_unique<ScopedEnv>("NEROLIN_SHIM_TRACE", path));
+    env_.push_back(std::make_unique<ScopedEnv>("NEROLIN_SHIM_TRACE", path));
     return path;
 }
 

@@ -13,7 +13,7 @@
 
 #include "eventlog/EventLog.h"
 #include "eventlog/EventLogReporter.h"
-#include "tests/pkcs11/Pkcs11Fixture.h"
+#include "tests/providers/pkcs11/Pkcs11Fixture.h"
 
 int main(int argc, char** argv)
 {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "providers/SigningProviderTvr.h"
-#include "tests/nss/NssTestSupport.h"
+#include "tests/providers/nss/NssTestSupport.h"
 
 namespace nerolin::test {
 namespace {

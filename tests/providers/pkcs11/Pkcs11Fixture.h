@@ -82,10 +82,10 @@ protected:
     // A trace file for the forwarding module, set in NEROLIN_SHIM_TRACE.
     std::string StartTrace();
 
-    TempDir dir;
-    std::shared_ptr<ScriptedPrompts> prompts;
-    std::unique_ptr<EventCapture> events;
-    std::vector<std::unique_ptr<ScopedEnv>> env;
+    TempDir dir_;
+    std::shared_ptr<ScriptedPrompts> prompts_;
+    std::unique_ptr<EventCapture> events_;
+    std::vector<std::unique_ptr<ScopedEnv>> env_;
 };
 
 // Verifies a Base64 signature of hash by the certificate's key: RSA PKCS#1
