@@ -32,6 +32,7 @@
 
 #include "common/Text.h"
 #include "providers/SmartCardName.h"
+#include "tests/support/MemorySettingsStore.h"
 
 namespace nerolin::test {
 namespace {
@@ -246,19 +247,17 @@ TEST(VirtualReaderTest, ReadsTheCardsAtrAndNamesItFromTheMachineDatabase)
     ASSERT_FALSE(temp.path.empty());
     const fs::path run = temp.path / "run";
     const fs::path conf = temp.path / "reader.conf.d";
-    const fs::path machine = temp.path / "machine";
     fs::create_directories(run);
     fs::create_directories(conf);
-    fs::create_directories(machine / "Tavorel");
 
     const unsigned short port = FreePortPair();
     ASSERT_NE(port, 0);
     std::ofstream(conf / "vpcd") << "FRIENDLYNAME \"Virtual PCD\"\nDEVICENAME /dev/null:" << port << "\nLIBPATH "
                                  << kVpcdDriver << "\nCHANNELID " << port << "\n";
     const std::string atrHex = HexEncode(kAtr);
-    std::ofstream(machine / "Tavorel" / "Nerolin.conf")
-        << "[SmartCards]\nCard1=\"" << atrHex << " " << std::string(atrHex.size(), 'F') << " Nerolin Virtual Card\"\n";
-    setenv("XDG_CONFIG_DIRS", machine.c_str(), 1);
+    auto settings = InstallMemorySettingsStore();
+    settings->Set(Scope::Machine, "SmartCards", "Card1",
+                  atrHex + " " + std::string(atrHex.size(), 'F') + " Nerolin Virtual Card");
     for (const char* name : {"HOME", "XDG_CONFIG_HOME"}) setenv(name, temp.path.c_str(), 1);
     setenv("PCSCLITE_CSOCK_NAME", (run / "pcscd" / "pcscd.comm").c_str(), 1);
 
