@@ -47,8 +47,7 @@ void MemorySettingsStore::Set(Scope scope, const std::string& group, const std::
 {
     std::lock_guard lock(mutex_);
     auto& values = scope == Scope::User ? user_ : machine_;
-    auto [entry, added] = values.try_emplace(KeyOf(group, name), Entry{name, value});
-    if (!added) entry->second.value = std::move(value);
+    values.insert_or_assign(KeyOf(group, name), std::move(value));
 }
 
 std::optional<SettingValue> MemorySettingsStore::Get(Scope scope, const std::string& group,
@@ -58,7 +57,7 @@ std::optional<SettingValue> MemorySettingsStore::Get(Scope scope, const std::str
     const auto& values = scope == Scope::User ? user_ : machine_;
     auto found = values.find(KeyOf(group, name));
     if (found == values.end()) return std::nullopt;
-    return found->second.value;
+    return found->second;
 }
 
 void MemorySettingsStore::Clear()

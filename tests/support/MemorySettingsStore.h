@@ -28,15 +28,11 @@ public:
 
 private:
     using Key = std::pair<std::string, std::string>;  // group, name in lower case
-    struct Entry {
-        std::string name;  // as first written
-        SettingValue value;
-    };
     static Key KeyOf(const std::string& group, const std::string& name);
 
     mutable std::mutex mutex_;
-    std::map<Key, Entry> user_;
-    std::map<Key, Entry> machine_;
+    std::map<Key, SettingValue> user_;
+    std::map<Key, SettingValue> machine_;
 };
 
 // Installs a fresh store (replacing any other) and returns it.
