@@ -131,20 +131,38 @@ private:
     int status_ = 0;
 };
 
-// A port nobody listens on now; vpcd listens on it and the next one.
+// Binds a TCP socket to port (0: any free one) of every address; -1 when
+// the port is taken.
+int BoundSocket(unsigned short port)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+    if (fd >= 0) close(fd);
+    return -1;
+}
+
+// A port that is free now together with the next one: vpcd listens on both,
+// one per reader. The second must be checked too; a port of the ephemeral
+// range is often followed by one that another connection holds.
 unsigned short FreePortPair()
 {
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const int first = BoundSocket(0);
+        if (first < 0) continue;
         sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        close(fd);
+        getsockname(first, reinterpret_cast<sockaddr*>(&address), &length);
         const unsigned short port = ntohs(address.sin_port);
-        if (port > 1024 && port < 65535) return port;
+        const int second = port > 1024 && port < 65535 ? BoundSocket(port + 1) : -1;
+        close(first);
+        if (second >= 0) {
+            close(second);
+            return port;
+        }
     }
     return 0;
 }
