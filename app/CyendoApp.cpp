@@ -17,7 +17,7 @@
 #include "common/UserPrompts.h"
 #include "eventlog/EventLog.h"
 #include "platform/DesktopEntry.h"
-#include "platform/SessionChannel.h"
+#include "platform/qt/SessionChannel.h"
 #include "platform/Settings.h"
 #include "session/LaunchRequest.h"
 #include "session/SigningSession.h"

@@ -1,7 +1,7 @@
-// Base64 in the line layout of the platform this system was first written
-// for: 64 characters per line, CR LF after every line including the last,
+// Base64 in Windows' line layout, which texts exchanged with the service
+// follow: 64 characters per line, CR LF after every line including the last,
 // optionally inside a PEM frame for the label CERTIFICATE. The decoder
-// accepts what that platform accepts and refuses the rest.
+// accepts what Windows' decoder accepts and refuses the rest.
 #include "common/Text.h"
 
 #include <array>

@@ -31,7 +31,9 @@ std::string WideToUtf8(std::u16string_view wide);
 // the same bytes.
 std::string TrimUtf8(const std::string& utf8);
 
-// The two Base64 layouts of the platform this system was first written for.
+// Windows' two Base64 layouts (CRYPT_STRING_BASE64HEADER and
+// CRYPT_STRING_BASE64), which certificates, hashes and signatures exchanged
+// with the service follow.
 enum class Base64Format {
     Base64Header = 0,  // PEM frame "-----BEGIN CERTIFICATE-----" ... "-----END CERTIFICATE-----"
     Base64 = 1,        // bare Base64 lines

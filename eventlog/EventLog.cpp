@@ -1,13 +1,12 @@
 #include "eventlog/EventLog.h"
 
-#include <syslog.h>
-
 #include <atomic>
 #include <cstdio>
 #include <ctime>
 
 #include "common/UserPrompts.h"
 #include "eventlog/EventLogReporter.h"
+#include "platform/Syslog.h"
 
 namespace nerolin {
 
@@ -15,25 +14,14 @@ namespace {
 
 std::atomic<bool> syslogCopies{true};
 
-int SyslogPriority(EntryType type)
+SyslogPriority PriorityOf(EntryType type)
 {
     switch (type) {
-    case EntryType::Error: return LOG_ERR;
-    case EntryType::Warning: return LOG_WARNING;
-    case EntryType::Information: return LOG_INFO;
+    case EntryType::Error: return SyslogPriority::Error;
+    case EntryType::Warning: return SyslogPriority::Warning;
+    case EntryType::Information: return SyslogPriority::Information;
     }
-    return LOG_NOTICE;
-}
-
-void WriteToSyslog(EntryType type, const std::string& text)
-{
-    if (!syslogCopies.load(std::memory_order_relaxed)) return;
-    static const bool opened = [] {
-        openlog(kEventSourceName, LOG_PID, LOG_USER);
-        return true;
-    }();
-    (void)opened;
-    syslog(SyslogPriority(type), "%s", text.c_str());
+    return SyslogPriority::Notice;
 }
 
 }  // namespace
@@ -97,7 +85,7 @@ void WriteEventEntry(EntryType type, const std::string& text)
 {
     CEventLogReporter::Instance().Write(type, text);
     // The journal gets every entry, also when the store could not be opened.
-    WriteToSyslog(type, text);
+    if (syslogCopies.load(std::memory_order_relaxed)) WriteSyslog(kEventSourceName, PriorityOf(type), text);
 }
 
 void ReportSystemError(const std::string& name, std::uint32_t code, bool quiet, const std::string& libraryText)

@@ -18,7 +18,8 @@ namespace nerolin {
 inline constexpr const char* kEventSourceName = "Nerolin";
 
 // $XDG_STATE_HOME/Tavorel/Nerolin/eventlog.sqlite, with ~/.local/state when
-// XDG_STATE_HOME is unset, empty or not an absolute path.
+// XDG_STATE_HOME is unset, empty or not an absolute path (the home folder
+// as platform/XdgDirectories.h finds it).
 std::string DefaultEventStorePath();
 
 // Whether entries also go to syslog (they do unless switched off). Load

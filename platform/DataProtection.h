@@ -16,10 +16,9 @@
 #include <string>
 
 #include "common/Text.h"
+#include "platform/Scope.h"
 
 namespace nerolin {
-
-enum class Scope { User, Machine };
 
 // The protected blob; nullopt when no key is available or encryption fails.
 std::optional<Bytes> Protect(Scope scope, const Bytes& clear);

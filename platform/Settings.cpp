@@ -1,30 +1,16 @@
 #include "platform/Settings.h"
 
-#include <unistd.h>
-
+#include <charconv>
 #include <cstring>
-
-#include <QSettings>
-#include <QStringList>
 
 #include <openssl/crypto.h>
 
-#include "platform/XdgDirectories.h"
+#include "platform/DataProtection.h"
 
 namespace nerolin {
 namespace {
 
 constexpr std::size_t kMaximumAppcastUrl = 4095;
-
-QString ToQt(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-std::string FromQt(const QString& text)
-{
-    QByteArray utf8 = text.toUtf8();
-    return std::string(utf8.constData(), static_cast<std::size_t>(utf8.size()));
-}
-
-bool FileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 // Wipes a byte vector that held a secret.
 struct WipedBytes {
@@ -32,116 +18,97 @@ struct WipedBytes {
     ~WipedBytes() { OPENSSL_cleanse(bytes.data(), bytes.size()); }
 };
 
+std::string_view TrimBlanks(std::string_view text)
+{
+    constexpr std::string_view kBlanks = " \t\n\v\f\r";
+    const std::size_t begin = text.find_first_not_of(kBlanks);
+    if (begin == std::string_view::npos) return {};
+    return text.substr(begin, text.find_last_not_of(kBlanks) - begin + 1);
+}
+
 }  // namespace
 
-std::string UserSettingsPath() { return ConfigHome() + "/Tavorel/Nerolin.conf"; }
-std::string MachineSettingsPath() { return FirstConfigDirectory() + "/Tavorel/Nerolin.conf"; }
-
-SettingsKey::SettingsKey(Scope scope, std::string path, bool writable)
-    : scope_(scope),
-      path_(std::move(path)),
-      settings_(std::make_unique<QSettings>(ToQt(path_), QSettings::IniFormat))
+SettingsKey::SettingsKey(std::shared_ptr<SettingsStore> store, std::unique_ptr<SettingsFile> file)
+    : store_(std::move(store)),
+      file_(std::move(file))
 {
-    // The machine file lives in a folder the user cannot write to; without
-    // this, saving would need a temporary file next to it.
-    if (scope_ == Scope::Machine && writable) settings_->setAtomicSyncRequired(false);
 }
 
 SettingsKey::SettingsKey(SettingsKey&&) noexcept = default;
 SettingsKey& SettingsKey::operator=(SettingsKey&&) noexcept = default;
 SettingsKey::~SettingsKey() = default;
 
+std::optional<SettingsKey> SettingsKey::Open(Scope scope, SettingsAccess access)
+{
+    std::shared_ptr<SettingsStore> store = InstalledSettingsStore();
+    if (!store) return std::nullopt;
+    std::unique_ptr<SettingsFile> file = store->Open(scope, access);
+    if (!file) return std::nullopt;
+    return SettingsKey(std::move(store), std::move(file));
+}
+
 SettingsKey SettingsKey::OpenUser()
 {
-    std::string path = UserSettingsPath();
-    MakeDirectories(path.substr(0, path.rfind('/')), 0700);
-    return SettingsKey(Scope::User, path, true);
+    if (std::optional<SettingsKey> key = Open(Scope::User, SettingsAccess::Write)) return std::move(*key);
+    return SettingsKey(nullptr, nullptr);
 }
 
-std::optional<SettingsKey> SettingsKey::OpenMachine()
-{
-    std::string path = MachineSettingsPath();
-    if (!FileExists(path)) return std::nullopt;
-    return SettingsKey(Scope::Machine, path, false);
-}
+std::optional<SettingsKey> SettingsKey::OpenMachine() { return Open(Scope::Machine, SettingsAccess::Read); }
 
-std::optional<SettingsKey> SettingsKey::OpenMachineForWriting()
-{
-    std::string path = MachineSettingsPath();
-    if (access(path.c_str(), R_OK | W_OK) != 0) return std::nullopt;
-    return SettingsKey(Scope::Machine, path, true);
-}
-
-std::string SettingsKey::StoredName(const std::string& name, const std::string& group) const
-{
-    QString wanted = ToQt(name);
-    settings_->beginGroup(ToQt(group));
-    const QStringList keys = settings_->childKeys();
-    settings_->endGroup();
-    QString found = wanted;
-    if (!keys.contains(wanted)) {
-        for (const QString& key : keys) {
-            if (key.compare(wanted, Qt::CaseInsensitive) == 0) {
-                found = key;
-                break;
-            }
-        }
-    }
-    return group.empty() ? FromQt(found) : group + "/" + FromQt(found);
-}
+std::optional<SettingsKey> SettingsKey::OpenMachineForWriting() { return Open(Scope::Machine, SettingsAccess::Write); }
 
 std::optional<std::string> SettingsKey::ReadText(const std::string& name, const std::string& group) const
 {
-    QVariant value = settings_->value(ToQt(StoredName(name, group)));
-    switch (value.typeId()) {
-    case QMetaType::QString: return FromQt(value.toString());
-    case QMetaType::QStringList:
-        // An unquoted comma makes the INI reader split the text; put it back.
-        return FromQt(value.toStringList().join(QLatin1Char(',')));
-    default: return std::nullopt;
-    }
+    if (!file_) return std::nullopt;
+    std::optional<SettingValue> value = file_->Read(group, name);
+    if (!value || !std::holds_alternative<std::string>(*value)) return std::nullopt;
+    return std::get<std::string>(std::move(*value));
 }
 
 std::optional<std::uint32_t> SettingsKey::ReadNumber(const std::string& name, const std::string& group) const
 {
-    QVariant value = settings_->value(ToQt(StoredName(name, group)));
-    if (value.typeId() != QMetaType::QString) return std::nullopt;
-    bool ok = false;
-    qlonglong number = value.toString().trimmed().toLongLong(&ok, 10);
-    // The 32-bit range, written signed or unsigned.
-    if (!ok || number < -2147483648LL || number > 4294967295LL) return std::nullopt;
-    return static_cast<std::uint32_t>(number);
+    std::optional<std::string> text = ReadText(name, group);
+    return text ? ParseSettingNumber(*text) : std::nullopt;
 }
 
 std::optional<Bytes> SettingsKey::ReadBinary(const std::string& name, const std::string& group) const
 {
-    QVariant value = settings_->value(ToQt(StoredName(name, group)));
-    if (value.typeId() != QMetaType::QByteArray) return std::nullopt;
-    QByteArray data = value.toByteArray();
-    return Bytes(data.begin(), data.end());
+    if (!file_) return std::nullopt;
+    std::optional<SettingValue> value = file_->Read(group, name);
+    if (!value || !std::holds_alternative<Bytes>(*value)) return std::nullopt;
+    return std::get<Bytes>(std::move(*value));
 }
 
 void SettingsKey::WriteText(const std::string& name, const std::string& text, const std::string& group)
 {
-    settings_->setValue(ToQt(StoredName(name, group)), ToQt(text));
+    if (file_) file_->Write(group, name, text);
 }
 
 void SettingsKey::WriteNumber(const std::string& name, std::uint32_t value, const std::string& group)
 {
-    // As text, so this process's cached copy has the same type as a re-read file.
-    settings_->setValue(ToQt(StoredName(name, group)), QString::number(value));
+    // As text, the form a number has in the file; it reads back the same.
+    WriteText(name, std::to_string(value), group);
 }
 
 void SettingsKey::WriteBinary(const std::string& name, const Bytes& data, const std::string& group)
 {
-    settings_->setValue(ToQt(StoredName(name, group)),
-                        QByteArray(reinterpret_cast<const char*>(data.data()), static_cast<qsizetype>(data.size())));
+    if (file_) file_->Write(group, name, data);
 }
 
-bool SettingsKey::Sync()
+bool SettingsKey::Sync() { return file_ && file_->Sync(); }
+
+std::optional<std::uint32_t> ParseSettingNumber(std::string_view text)
 {
-    settings_->sync();
-    return settings_->status() == QSettings::NoError;
+    text = TrimBlanks(text);
+    const bool negative = !text.empty() && text.front() == '-';
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
+    std::uint64_t magnitude = 0;
+    const char* end = text.data() + text.size();
+    auto [stop, error] = std::from_chars(text.data(), end, magnitude, 10);
+    if (text.empty() || error != std::errc() || stop != end) return std::nullopt;
+    // The 32-bit range, written signed or unsigned.
+    if (negative ? magnitude > 2147483648ULL : magnitude > 4294967295ULL) return std::nullopt;
+    return static_cast<std::uint32_t>(negative ? 0 - magnitude : magnitude);
 }
 
 int ReadUserSetting(const std::string& name, int defaultValue)
@@ -226,6 +193,26 @@ void WriteProxyPassword(SettingsKey& key, bool machineWide, const SecretString& 
     clear.bytes.push_back(0);
     if (auto blob = Protect(machineWide ? Scope::Machine : Scope::User, clear.bytes))
         key.WriteBinary(setting::kProxyPassword, *blob);
+}
+
+std::optional<std::string> ReadCertificateDatabase()
+{
+    if (auto value = SettingsKey::OpenUser().ReadText(setting::kCertificateDatabase)) return value;
+    if (auto machine = SettingsKey::OpenMachine()) return machine->ReadText(setting::kCertificateDatabase);
+    return std::nullopt;
+}
+
+std::vector<std::string> ReadMachineCardEntries()
+{
+    std::vector<std::string> entries;
+    const std::optional<SettingsKey> machine = SettingsKey::OpenMachine();
+    if (!machine) return entries;
+    for (int number = 1;; ++number) {
+        std::optional<std::string> text = machine->ReadText("Card" + std::to_string(number), setting::kSmartCardGroup);
+        if (!text) break;
+        entries.push_back(std::move(*text));
+    }
+    return entries;
 }
 
 }  // namespace nerolin

@@ -1,28 +1,28 @@
 #pragma once
 
-// Everything Nerolin keeps between runs, in two INI files:
-//   user:    $XDG_CONFIG_HOME/Tavorel/Nerolin.conf (default ~/.config), created
-//            by the first write;
-//   machine: Tavorel/Nerolin.conf under the first entry of $XDG_CONFIG_DIRS
-//            (default /etc/xdg); never created, written only when it exists
-//            and is writable, and set up by an administrator.
-// Numbers are integers, texts are texts, the passwords are byte arrays.
-// Value names are matched regardless of case, as the stored names were on
-// the platform this system was first written for. Nothing is cached: every
-// call reads the file anew, so another process's change is seen at the
-// next read. Every read failure gives the default; write failures are
-// ignored; nothing here shows a message or writes an event entry.
+// Everything Nerolin keeps between runs, in two scopes: the user's values,
+// and the machine-wide values an administrator sets up (never created by
+// Nerolin, written only when they exist and the user may write them).
+// Values go through the installed settings store (platform/SettingsStore.h;
+// docs/settings.md describes the files). Numbers are integers, texts are
+// texts, the passwords are byte arrays. Value names are matched regardless
+// of case, as Windows' registry value names are, which the names below
+// follow. Nothing is cached: every call reads anew, so another process's
+// change is seen at the next read. Every read failure gives the default;
+// write failures are ignored; nothing here shows a message or writes an
+// event entry.
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "common/SecretString.h"
 #include "common/Text.h"
-#include "platform/DataProtection.h"
-
-class QSettings;
+#include "platform/Scope.h"
+#include "platform/SettingsStore.h"
 
 namespace nerolin {
 
@@ -40,12 +40,12 @@ inline constexpr char kLastCheckTime[] = "LastCheckTime";
 inline constexpr char kAppcastUrl[] = "AppcastURL";
 inline constexpr char kProxyUrl[] = "ProxyURL";
 inline constexpr char kProxyUsername[] = "ProxyUsername";
+inline constexpr char kCertificateDatabase[] = "CertificateDatabase";
 // Bytes: the protected proxy password.
 inline constexpr char kProxyPassword[] = "ProxyPassword";
+// The machine file's group of extra card database entries, Card1, Card2, ...
+inline constexpr char kSmartCardGroup[] = "SmartCards";
 }  // namespace setting
-
-std::string UserSettingsPath();
-std::string MachineSettingsPath();
 
 // One open settings file: the counterpart of an open registry key. An empty
 // group name addresses the file's top level.
@@ -62,9 +62,6 @@ public:
     SettingsKey& operator=(SettingsKey&&) noexcept;
     ~SettingsKey();
 
-    Scope scope() const { return scope_; }
-    const std::string& path() const { return path_; }
-
     // nullopt when absent or of another type (a byte array is no text, a
     // text that is not a decimal 32-bit number is no number).
     std::optional<std::string> ReadText(const std::string& name, const std::string& group = {}) const;
@@ -75,17 +72,23 @@ public:
     void WriteNumber(const std::string& name, std::uint32_t value, const std::string& group = {});
     void WriteBinary(const std::string& name, const Bytes& data, const std::string& group = {});
 
-    // Writes pending changes to the file; false when that failed.
+    // Writes pending changes to the file; false when that failed (or no
+    // store is installed).
     bool Sync();
 
 private:
-    SettingsKey(Scope scope, std::string path, bool writable);
-    std::string StoredName(const std::string& name, const std::string& group) const;
+    SettingsKey(std::shared_ptr<SettingsStore> store, std::unique_ptr<SettingsFile> file);
+    static std::optional<SettingsKey> Open(Scope scope, SettingsAccess access);
 
-    Scope scope_;
-    std::string path_;
-    std::unique_ptr<QSettings> settings_;
+    // Declared before file_, so the file is closed while its store lives.
+    std::shared_ptr<SettingsStore> store_;
+    std::unique_ptr<SettingsFile> file_;  // null without a store: nothing to read, writes dropped
 };
+
+// A stored number as ReadNumber takes it: decimal digits with an optional
+// sign, blanks around them allowed, in the 32-bit range written signed or
+// unsigned (so "-1" and "4294967295" are the same value).
+std::optional<std::uint32_t> ParseSettingNumber(std::string_view text);
 
 // A per-user number; defaultValue when absent or unreadable.
 int ReadUserSetting(const std::string& name, int defaultValue);
@@ -112,5 +115,13 @@ bool ReadProxyPassword(const SettingsKey& key, bool machineWide, SecretString& p
 // Protects and stores the password; an empty one is stored as zero bytes.
 // Nothing is written when protection fails.
 void WriteProxyPassword(SettingsKey& key, bool machineWide, const SecretString& password);
+
+// The user's "CertificateDatabase" when present (even empty), else the
+// machine's; nullopt when neither file has one.
+std::optional<std::string> ReadCertificateDatabase();
+
+// The machine file's card database entries: the texts Card1, Card2, ... of
+// the group [SmartCards], up to the first missing number.
+std::vector<std::string> ReadMachineCardEntries();
 
 }  // namespace nerolin

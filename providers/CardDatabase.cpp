@@ -17,8 +17,6 @@ constexpr const char* kShippedCards[] = {
     "FFFFFFFFFFFFFFFFFFFFFF0000FFFFFFFFFFFFFF IDPrime MD T=0",
 };
 
-constexpr char kCardGroup[] = "SmartCards";
-
 std::optional<Bytes> ParseHex(std::string_view text)
 {
     if (text.empty() || text.size() % 2 != 0) return std::nullopt;
@@ -69,13 +67,9 @@ std::vector<CardType> CardDatabase()
         CardType card;
         if (ParseCardType(text, card)) database.push_back(std::move(card));
     }
-    if (const std::optional<SettingsKey> machine = SettingsKey::OpenMachine()) {
-        for (int number = 1;; ++number) {
-            const std::optional<std::string> text = machine->ReadText("Card" + std::to_string(number), kCardGroup);
-            if (!text) break;
-            CardType card;
-            if (ParseCardType(*text, card)) database.push_back(std::move(card));
-        }
+    for (const std::string& text : ReadMachineCardEntries()) {
+        CardType card;
+        if (ParseCardType(text, card)) database.push_back(std::move(card));
     }
     return database;
 }

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "common/NssOwners.h"
 #include "common/Text.h"
+#include "providers/NssOwners.h"
 #include "providers/NssPinCallback.h"
 
 namespace nerolin {

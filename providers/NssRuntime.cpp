@@ -1,6 +1,5 @@
 #include "providers/NssRuntime.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -9,9 +8,10 @@
 #include <nss.h>
 #include <pk11pub.h>
 
-#include "common/NssOwners.h"
-#include "providers/CertificateDatabaseSetting.h"
+#include "platform/Settings.h"
+#include "platform/XdgDirectories.h"
 #include "providers/NssErrors.h"
+#include "providers/NssOwners.h"
 #include "providers/NssPinCallback.h"
 
 namespace nerolin {
@@ -83,9 +83,8 @@ std::optional<bool> gOpened;
 
 std::string CertificateDatabase()
 {
-    if (auto stored = StoredCertificateDatabase(); stored && !stored->empty()) return *stored;
-    const char* home = std::getenv("HOME");
-    return std::string("sql:") + (home ? home : "") + "/.pki/nssdb";
+    if (auto stored = ReadCertificateDatabase(); stored && !stored->empty()) return *stored;
+    return "sql:" + HomeDirectory() + "/.pki/nssdb";
 }
 
 bool InitializeNss(const std::string& database)

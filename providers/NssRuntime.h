@@ -9,7 +9,8 @@
 namespace nerolin {
 
 // The database the setting "CertificateDatabase" names, by default
-// sql:$HOME/.pki/nssdb (the one the user's browser shares).
+// sql:<home>/.pki/nssdb (the one the user's browser shares), the home folder
+// being $HOME, else the password database's entry.
 std::string CertificateDatabase();
 
 // Opens CertificateDatabase() once per process, creating the folder and an

@@ -12,7 +12,7 @@
 
 #include <memory>
 
-#include "common/NssOwners.h"
+#include "providers/NssOwners.h"
 #include "providers/NssPinCallback.h"
 #include "providers/SigningResult.h"
 

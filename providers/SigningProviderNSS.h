@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "common/NssOwners.h"
+#include "providers/NssOwners.h"
 #include "providers/NssPinCallback.h"
 #include "providers/NssSigningKey.h"
 #include "providers/SigningProvider.h"

@@ -37,19 +37,22 @@ void TextOfServerMessage(const ServerMessage& msg, std::string& text, MessageIco
 bool SessionResultText(int error, const ServerMessage& msg, std::string& text, MessageIcon& icon)
 {
     icon = MessageIcon::Exclamation;
-    switch (error) {
-    case 0:
-    case 8: TextOfServerMessage(msg, text, icon); return true;
-    case 1: text = LoadString(strings::kBadUrl); return true;
-    case 2: text = LoadString(strings::kInvalidServiceType); return true;
-    case 3: text = LoadString(strings::kInvalidServer); return true;
-    case 4:
-    case 5: text = LoadString(strings::kConnectionError); return true;
-    case 6: text = LoadString(strings::kInvalidStatusCode); return true;
-    case 7: text = LoadString(strings::kBadResponse); return true;
-    case 9: text = LoadString(strings::kQrCodeFailed); return true;
-    default: return false;
+    // Any integer may arrive here; one that names no SessionError passes the
+    // switch and shows nothing. No default label, so the compiler names an
+    // error added to SessionError without a text here.
+    switch (static_cast<SessionError>(error)) {
+    case SessionError::Ok:
+    case SessionError::ServiceError: TextOfServerMessage(msg, text, icon); return true;
+    case SessionError::BadUrl: text = LoadString(strings::kBadUrl); return true;
+    case SessionError::InvalidServiceType: text = LoadString(strings::kInvalidServiceType); return true;
+    case SessionError::ServerNotAllowed: text = LoadString(strings::kInvalidServer); return true;
+    case SessionError::WhitelistConnectionError:
+    case SessionError::ConnectionError: text = LoadString(strings::kConnectionError); return true;
+    case SessionError::InvalidStatusCode: text = LoadString(strings::kInvalidStatusCode); return true;
+    case SessionError::BadResponse: text = LoadString(strings::kBadResponse); return true;
+    case SessionError::QRCodeError: text = LoadString(strings::kQrCodeFailed); return true;
     }
+    return false;
 }
 
 void ShowSessionResult(int error, const ServerMessage& msg)

@@ -1,8 +1,8 @@
 #pragma once
 
-// Percent escaping with the character rules of the platform this system was
-// first written for, so that links read and written here match those of
-// its other implementations (docs/url-escaping.md lists the rules). The
+// Percent escaping with Windows' character rules (those of its shell's
+// UrlEscape and UrlUnescape), which links must match byte for byte
+// (docs/url-escaping.md lists the rules). The
 // rules work on UTF-16 code units: a unit of 0x80..0xFF becomes one %XX of
 // that unit, and units of 0x100 and above are never escaped.
 

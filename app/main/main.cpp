@@ -9,6 +9,7 @@
 #include "app/QtPrompts.h"
 #include "common/ConsolePrompts.h"
 #include "common/UserPrompts.h"
+#include "platform/qt/QSettingsStore.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ int main(int argc, char** argv)
     }
     QCoreApplication::setOrganizationName(QStringLiteral("Tavorel"));
     QCoreApplication::setApplicationName(QStringLiteral("Nerolin"));
+    nerolin::InstallQSettingsStore();
 
     nerolin::CyendoApp app(hasDisplay);
     return app.InitInstance(nerolin::CommandLineArguments(argc, argv));

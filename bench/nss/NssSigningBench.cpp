@@ -25,10 +25,10 @@
 #include <benchmark/benchmark.h>
 #include <pk11pub.h>
 
-#include "common/NssOwners.h"
 #include "common/UserPrompts.h"
 #include "eventlog/EventLog.h"
 #include "providers/HashAlgorithm.h"
+#include "providers/NssOwners.h"
 #include "providers/NssRuntime.h"
 #include "providers/SigningProviderTvr.h"
 #include "tests/support/NssDatabase.h"

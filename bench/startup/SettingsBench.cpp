@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "platform/qt/QSettingsStore.h"
 #include "platform/Settings.h"
 
 namespace {
@@ -18,6 +19,7 @@ struct BenchHome {
     {
         std::string pattern = (std::filesystem::temp_directory_path() / "nerolin-bench-XXXXXX").string();
         root = mkdtemp(pattern.data());
+        nerolin::InstallQSettingsStore();
         setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
         setenv("XDG_CONFIG_DIRS", (root / "etc").c_str(), 1);
         setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);

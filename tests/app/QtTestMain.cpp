@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 
+#include "platform/qt/QSettingsStore.h"
+
 int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -30,6 +32,7 @@ int main(int argc, char** argv)
     setenv("XDG_STATE_HOME", (base + "/state").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", home, 1);
     QApplication app(argc, argv);
+    nerolin::InstallQSettingsStore();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

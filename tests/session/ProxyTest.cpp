@@ -142,7 +142,7 @@ TEST(Proxy, ExchangeGoesThroughTheStoredProxyWithItsCredentials)
     EXPECT_EQ(HttpPostJson(service.Url("/s"), whitelist, "{}", status, body), SessionError::ConnectionError);
     EXPECT_EQ(service.Requests().size(), 1u);
 
-    std::filesystem::remove(UserSettingsPath());
+    TestSettings().Clear();
 }
 
 }  // namespace

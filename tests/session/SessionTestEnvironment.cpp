@@ -16,6 +16,7 @@ namespace {
 
 std::string home;
 std::shared_ptr<ScriptedPrompts> prompts;
+std::shared_ptr<MemorySettingsStore> settings;
 
 std::string EventStorePath() { return home + "/eventlog.sqlite"; }
 
@@ -45,6 +46,7 @@ public:
             unsetenv(variable);
         }
         RegisterEventSource(EventStorePath());
+        settings = InstallMemorySettingsStore();
         prompts = std::make_shared<ScriptedPrompts>();
         SetUserPrompts(prompts);
         // Short waits keep the stall cases fast; the agent's own are 30 s and 60 s.
@@ -68,6 +70,8 @@ const auto* const environment = ::testing::AddGlobalTestEnvironment(new SessionT
 const std::string& TestHome() { return home; }
 
 ScriptedPrompts& TestPrompts() { return *prompts; }
+
+MemorySettingsStore& TestSettings() { return *settings; }
 
 EntryWatch::EntryWatch() : seen_(StoredOldestFirst().size()) {}
 

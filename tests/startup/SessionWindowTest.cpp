@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/SessionChannel.h"
+#include "platform/qt/SessionChannel.h"
 #include "tests/startup/ChildProcess.h"
 #include "tests/startup/TempHome.h"
 

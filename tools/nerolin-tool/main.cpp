@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 
+#include "platform/qt/QSettingsStore.h"
 #include "tools/nerolin-tool/Subcommand.h"
 
 namespace nerolin::tool {
@@ -39,6 +40,7 @@ Registration::Registration(const char* name, const char* usage, Handler handler)
 int main(int argc, char** argv)
 {
     using namespace nerolin::tool;
+    nerolin::InstallQSettingsStore();
     if (argc < 2) return Usage(stderr);
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) return Usage(stdout);
     auto found = Subcommands().find(argv[1]);

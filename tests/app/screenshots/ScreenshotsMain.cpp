@@ -22,6 +22,7 @@
 #include "app/CyendoSelectCertificateDlg.h"
 #include "app/CyendoServerTrustDlg.h"
 #include "app/QtPrompts.h"
+#include "platform/qt/QSettingsStore.h"
 #include "platform/Settings.h"
 #include "tests/app/DialogDriver.h"
 #include "tests/app/SessionWindow.h"
@@ -165,6 +166,7 @@ int main(int argc, char** argv)
     setenv("XDG_STATE_HOME", (base + "/state").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", home, 1);
     QApplication app(argc, argv);
+    nerolin::InstallQSettingsStore();
     const QString directory = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     QDir().mkpath(directory);
     int failures = 0;

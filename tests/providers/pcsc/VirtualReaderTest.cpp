@@ -32,6 +32,7 @@
 
 #include "common/Text.h"
 #include "providers/SmartCardName.h"
+#include "tests/support/MemorySettingsStore.h"
 
 namespace nerolin::test {
 namespace {
@@ -130,20 +131,38 @@ private:
     int status_ = 0;
 };
 
-// A port nobody listens on now; vpcd listens on it and the next one.
+// Binds a TCP socket to port (0: any free one) of every address; -1 when
+// the port is taken.
+int BoundSocket(unsigned short port)
+{
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+    if (fd >= 0) close(fd);
+    return -1;
+}
+
+// A port that is free now together with the next one: vpcd listens on both,
+// one per reader. The second must be checked too; a port of the ephemeral
+// range is often followed by one that another connection holds.
 unsigned short FreePortPair()
 {
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const int first = BoundSocket(0);
+        if (first < 0) continue;
         sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        close(fd);
+        getsockname(first, reinterpret_cast<sockaddr*>(&address), &length);
         const unsigned short port = ntohs(address.sin_port);
-        if (port > 1024 && port < 65535) return port;
+        const int second = port > 1024 && port < 65535 ? BoundSocket(port + 1) : -1;
+        close(first);
+        if (second >= 0) {
+            close(second);
+            return port;
+        }
     }
     return 0;
 }
@@ -246,19 +265,17 @@ TEST(VirtualReaderTest, ReadsTheCardsAtrAndNamesItFromTheMachineDatabase)
     ASSERT_FALSE(temp.path.empty());
     const fs::path run = temp.path / "run";
     const fs::path conf = temp.path / "reader.conf.d";
-    const fs::path machine = temp.path / "machine";
     fs::create_directories(run);
     fs::create_directories(conf);
-    fs::create_directories(machine / "Tavorel");
 
     const unsigned short port = FreePortPair();
     ASSERT_NE(port, 0);
     std::ofstream(conf / "vpcd") << "FRIENDLYNAME \"Virtual PCD\"\nDEVICENAME /dev/null:" << port << "\nLIBPATH "
                                  << kVpcdDriver << "\nCHANNELID " << port << "\n";
     const std::string atrHex = HexEncode(kAtr);
-    std::ofstream(machine / "Tavorel" / "Nerolin.conf")
-        << "[SmartCards]\nCard1=\"" << atrHex << " " << std::string(atrHex.size(), 'F') << " Nerolin Virtual Card\"\n";
-    setenv("XDG_CONFIG_DIRS", machine.c_str(), 1);
+    auto settings = InstallMemorySettingsStore();
+    settings->Set(Scope::Machine, "SmartCards", "Card1",
+                  atrHex + " " + std::string(atrHex.size(), 'F') + " Nerolin Virtual Card");
     for (const char* name : {"HOME", "XDG_CONFIG_HOME"}) setenv(name, temp.path.c_str(), 1);
     setenv("PCSCLITE_CSOCK_NAME", (run / "pcscd" / "pcscd.comm").c_str(), 1);
 

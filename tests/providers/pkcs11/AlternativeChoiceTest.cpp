@@ -4,12 +4,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/SettingsStore.h"
 #include "providers/AlternativeProviderChoice.h"
 #include "providers/CardDatabase.h"
 #include "providers/SigningProviderPKCS11.h"
 #include "providers/SigningProviderTvrKSP.h"
 #include "providers/SmartCardName.h"
 #include "tests/providers/pkcs11/Pkcs11Fixture.h"
+#include "tests/support/MemorySettingsStore.h"
 
 namespace nerolin::test {
 namespace {
@@ -121,16 +123,16 @@ TEST(CardDatabaseTest, MatchesAtrUnderMaskAndRunsSeveralNamesTogether)
 
 TEST(CardDatabaseTest, MachineSettingsAddCardsAfterTheShippedOnes)
 {
-    // Main points XDG_CONFIG_DIRS at a folder of its own.
-    const std::filesystem::path folder = std::filesystem::path(std::getenv("XDG_CONFIG_DIRS")) / "Tavorel";
-    std::filesystem::create_directories(folder);
-    {
-        std::ofstream file(folder / "Nerolin.conf");
-        file << "[SmartCards]\nCard1=\"3B0102 FFFFFF Test Card One\"\nCard2=\"not a card\"\n"
-                "Card3=\"3B0102 FFFF00 Test  Card Three\"\nCard5=\"3B0102 FFFFFF Unreached\"\n";
-    }
+    auto settings = InstallMemorySettingsStore();
+    const std::pair<const char*, const char*> entries[] = {
+        {"Card1", "3B0102 FFFFFF Test Card One"},
+        {"Card2", "not a card"},
+        {"Card3", "3B0102 FFFF00 Test  Card Three"},
+        {"Card5", "3B0102 FFFFFF Unreached"},
+    };
+    for (const auto& [name, text] : entries) settings->Set(Scope::Machine, "SmartCards", name, std::string(text));
     const std::vector<CardType> database = CardDatabase();
-    std::filesystem::remove(folder / "Nerolin.conf");
+    InstallSettingsStore(nullptr);
 
     std::vector<std::string> names;
     for (const CardType& card : database) names.push_back(card.name);

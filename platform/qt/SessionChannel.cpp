@@ -1,8 +1,8 @@
-#include "platform/SessionChannel.h"
+#include "platform/qt/SessionChannel.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -10,6 +10,7 @@
 #include <openssl/sha.h>
 
 #include "common/Text.h"
+#include "platform/FileLock.h"
 #include "platform/XdgDirectories.h"
 
 namespace nerolin {
@@ -19,7 +20,7 @@ constexpr char kRaiseRequest[] = "raise\n";
 constexpr char kRaiseAnswer[] = "raised\n";
 constexpr int kConnectMilliseconds = 2000;
 constexpr int kAnswerMilliseconds = 5000;
-constexpr int kLockAttempts = 500;  // 10 ms each
+constexpr std::chrono::milliseconds kClaimLockWait{5000};
 
 std::string ChannelDirectory()
 {
@@ -30,33 +31,6 @@ std::string ChannelDirectory()
     MakeDirectories(fallback, 0700);
     return fallback;
 }
-
-// Serialises "is anyone listening? then I listen" between processes of the
-// same session, so two that start together cannot both become owners.
-class ClaimLock {
-public:
-    explicit ClaimLock(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
-    {
-        for (int attempt = 0; fd_ >= 0 && attempt < kLockAttempts; ++attempt) {
-            if (flock(fd_, LOCK_EX | LOCK_NB) == 0) {
-                locked_ = true;
-                return;
-            }
-            usleep(10000);
-        }
-    }
-    ~ClaimLock()
-    {
-        if (fd_ >= 0) close(fd_);  // releases the lock
-    }
-    ClaimLock(const ClaimLock&) = delete;
-    ClaimLock& operator=(const ClaimLock&) = delete;
-    bool locked() const { return locked_; }
-
-private:
-    int fd_;
-    bool locked_ = false;
-};
 
 }  // namespace
 
@@ -101,7 +75,9 @@ SessionChannel::Answer SessionChannel::Ask(const std::string& sessionId)
 SessionChannel::Claim SessionChannel::ClaimSession()
 {
     std::string path = SocketPath(sessionId_);
-    ClaimLock lock(path + ".lock");
+    // Serialises "is anyone listening? then I listen" between processes of
+    // the same session, so two that start together cannot both become owners.
+    FileLock lock(path + ".lock", kClaimLockWait);
     if (!lock.locked()) return Claim::Unavailable;
     if (Ask(sessionId_) != Answer::NoOwner) return Claim::RaisedOwner;
 

@@ -214,5 +214,15 @@ TEST_F(SettingsTest, TheMachineFileIsNeverCreatedAndWrittenInPlace)
     EXPECT_EQ(url, "http://new.example");
 }
 
+TEST_F(SettingsTest, MachineCardEntriesAreReadInOrderUpToTheFirstMissingNumber)
+{
+    EXPECT_TRUE(ReadMachineCardEntries().empty());
+    Machine(
+        "[SmartCards]\nCard1=\"3B0102 FFFFFF Test Card One\"\ncard2=\"3B0102 FFFF00 Test  Card, Two\"\n"
+        "Card4=\"3B0102 FFFFFF Unreached\"\n");
+    EXPECT_EQ(ReadMachineCardEntries(),
+              (std::vector<std::string>{"3B0102 FFFFFF Test Card One", "3B0102 FFFF00 Test  Card, Two"}));
+}
+
 }  // namespace
 }  // namespace nerolin::test
