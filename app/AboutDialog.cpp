@@ -1,4 +1,4 @@
-#include "app/CAboutDlg.h"
+#include "app/AboutDialog.h"
 
 #include <algorithm>
 
@@ -8,11 +8,11 @@
 #include "app/UiText.h"
 #include "BuildConfig.h"
 #include "common/StringIds.h"
-#include "ui_CAboutDlg.h"
+#include "ui_AboutDialog.h"
 
 namespace nerolin {
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::CAboutDlg>())
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::AboutDialog>())
 {
     ui_->setupUi(this);
     setWindowTitle(UiText(strings::kAboutTitle));
@@ -28,6 +28,6 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui
     setMinimumWidth(std::max(width(), 320));
 }
 
-CAboutDlg::~CAboutDlg() = default;
+AboutDialog::~AboutDialog() = default;
 
 }  // namespace nerolin

@@ -1,4 +1,4 @@
-#include "app/CyendoApp.h"
+#include "app/Application.h"
 
 #include <cstdio>
 #include <memory>
@@ -6,9 +6,9 @@
 #include <QApplication>
 #include <QString>
 
-#include "app/CyendoCommandLineInfo.h"
-#include "app/CyendoDlg.h"
-#include "app/CyendoProxyDlg.h"
+#include "app/CommandLine.h"
+#include "app/MainWindow.h"
+#include "app/ProxyDialog.h"
 #include "app/TestModeRun.h"
 #include "app/UpdateCalls.h"
 #include "BuildConfig.h"
@@ -36,9 +36,9 @@ std::vector<std::u16string> CommandLineArguments(int argc, char** argv)
     return arguments;
 }
 
-CyendoApp::CyendoApp(bool hasDisplay) : hasDisplay_(hasDisplay) {}
+Application::Application(bool hasDisplay) : hasDisplay_(hasDisplay) {}
 
-int CyendoApp::InitInstance(const std::vector<std::u16string>& arguments)
+int Application::Run(const std::vector<std::u16string>& arguments)
 {
     // Every run releases the updater at its end, maintenance commands too.
     struct UpdaterRelease {
@@ -47,7 +47,7 @@ int CyendoApp::InitInstance(const std::vector<std::u16string>& arguments)
     RegisterEventSource();
     if (build::kDevelopmentBuild) WriteEventEntry(EntryType::Information, "development build");
 
-    CyendoCommandLineInfo commandLine;
+    CommandLine commandLine;
     commandLine.ParseArguments(arguments);
     if (commandLine.firstParameterIsFlag) return RunFlag(commandLine.firstParameter);
 
@@ -71,7 +71,7 @@ int CyendoApp::InitInstance(const std::vector<std::u16string>& arguments)
     return requestRejected ? 1 : status;
 }
 
-int CyendoApp::RunFlag(const std::u16string& flag)
+int Application::RunFlag(const std::u16string& flag)
 {
     // Compared exactly, case included, in this order.
     if (flag == u"SetProxyLocalMachine") {
@@ -81,7 +81,7 @@ int CyendoApp::RunFlag(const std::u16string& flag)
             std::fprintf(stderr, "Nerolin: no display; the proxy settings cannot be shown\n");
             return 1;
         }
-        CyendoProxyDlg dialog(*key, true);
+        ProxyDialog dialog(*key, true);
         dialog.exec();
         return 0;
     }
@@ -99,7 +99,7 @@ int CyendoApp::RunFlag(const std::u16string& flag)
     return 1;
 }
 
-void CyendoApp::CheckUrlSchemeRegistration()
+void Application::CheckUrlSchemeRegistration()
 {
     RegistrationCheck check = CheckRegistration(ProgramPath());
     for (const std::string& problem : check.problems) WriteEventEntry(EntryType::Error, problem);
@@ -108,10 +108,10 @@ void CyendoApp::CheckUrlSchemeRegistration()
     if (check.entryFound && !check.problems.empty()) ShowError(strings::kRegistrationIncorrect);
 }
 
-int CyendoApp::RunMainWindow(SigningSession& session)
+int Application::RunMainWindow(SigningSession& session)
 {
     const std::string sessionId = session.hasLaunchRequest ? session.sessionId : std::string();
-    std::unique_ptr<CyendoDlg> window;
+    std::unique_ptr<MainWindow> window;
     std::unique_ptr<SessionChannel> channel;
     if (session.hasLaunchRequest) {
         channel = std::make_unique<SessionChannel>(sessionId, [&window] {
@@ -130,7 +130,7 @@ int CyendoApp::RunMainWindow(SigningSession& session)
         return 1;
     }
     ConfigureUpdates();
-    window = std::make_unique<CyendoDlg>(&session);
+    window = std::make_unique<MainWindow>(&session);
     window->exec();
     return 0;
 }

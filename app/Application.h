@@ -1,6 +1,6 @@
 #pragma once
 
-// The application object: every start passes through InitInstance, which
+// The application object: every start passes through Run, which
 // reads the command line and decides between a maintenance command, a test
 // link, a session link and a start without parameter.
 
@@ -11,15 +11,15 @@ namespace nerolin {
 
 class SigningSession;
 
-class CyendoApp {
+class Application {
 public:
     // hasDisplay: a QApplication exists and windows can be shown; otherwise
     // a QCoreApplication and the console prompts.
-    explicit CyendoApp(bool hasDisplay);
+    explicit Application(bool hasDisplay);
 
     // The whole run; returns the process's exit status: 0 when the run did
     // what it was asked, 1 when it ended with an error message.
-    int InitInstance(const std::vector<std::u16string>& arguments);
+    int Run(const std::vector<std::u16string>& arguments);
 
 private:
     int RunFlag(const std::u16string& flag);

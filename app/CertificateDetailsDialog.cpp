@@ -1,16 +1,16 @@
-#include "app/CyendoCertificateDetailsDlg.h"
+#include "app/CertificateDetailsDialog.h"
 
 #include <QPushButton>
 
 #include "app/UiText.h"
 #include "common/StringIds.h"
-#include "ui_CyendoCertificateDetailsDlg.h"
+#include "ui_CertificateDetailsDialog.h"
 
 namespace nerolin {
 
-CyendoCertificateDetailsDlg::CyendoCertificateDetailsDlg(const CertificateSummary& summary, QWidget* parent)
+CertificateDetailsDialog::CertificateDetailsDialog(const CertificateSummary& summary, QWidget* parent)
     : QDialog(parent),
-      ui_(std::make_unique<Ui::CyendoCertificateDetailsDlg>())
+      ui_(std::make_unique<Ui::CertificateDetailsDialog>())
 {
     ui_->setupUi(this);
     setWindowTitle(UiText(strings::kCertificateDetailsTitle));
@@ -33,6 +33,6 @@ CyendoCertificateDetailsDlg::CyendoCertificateDetailsDlg(const CertificateSummar
     adjustSize();
 }
 
-CyendoCertificateDetailsDlg::~CyendoCertificateDetailsDlg() = default;
+CertificateDetailsDialog::~CertificateDetailsDialog() = default;
 
 }  // namespace nerolin

@@ -10,19 +10,19 @@
 #include "app/CertificateSummary.h"
 
 namespace Ui {
-class CyendoCertificateDetailsDlg;
+class CertificateDetailsDialog;
 }
 
 namespace nerolin {
 
-class CyendoCertificateDetailsDlg : public QDialog {
+class CertificateDetailsDialog : public QDialog {
     Q_OBJECT
 public:
-    CyendoCertificateDetailsDlg(const CertificateSummary& summary, QWidget* parent);
-    ~CyendoCertificateDetailsDlg() override;
+    CertificateDetailsDialog(const CertificateSummary& summary, QWidget* parent);
+    ~CertificateDetailsDialog() override;
 
 private:
-    std::unique_ptr<Ui::CyendoCertificateDetailsDlg> ui_;
+    std::unique_ptr<Ui::CertificateDetailsDialog> ui_;
 };
 
 }  // namespace nerolin

@@ -1,8 +1,8 @@
-#include "app/CyendoCommandLineInfo.h"
+#include "app/CommandLine.h"
 
 namespace nerolin {
 
-void CyendoCommandLineInfo::ParseArguments(const std::vector<std::u16string>& arguments)
+void CommandLine::ParseArguments(const std::vector<std::u16string>& arguments)
 {
     std::u16string joined;
     for (const std::u16string& argument : arguments) {
@@ -19,10 +19,10 @@ void CyendoCommandLineInfo::ParseArguments(const std::vector<std::u16string>& ar
             return;
         }
     }
-    for (const std::u16string& argument : arguments) ParseParam(argument);
+    for (const std::u16string& argument : arguments) AddArgument(argument);
 }
 
-void CyendoCommandLineInfo::ParseParam(std::u16string parameter)
+void CommandLine::AddArgument(std::u16string parameter)
 {
     bool flag = !parameter.empty() && (parameter.front() == u'-' || parameter.front() == u'/');
     if (flag) parameter.erase(0, 1);

@@ -8,7 +8,7 @@
 
 namespace nerolin {
 
-class CyendoCommandLineInfo {
+class CommandLine {
 public:
     int parameterIndex = -1;  // incremented for every parameter seen
     bool firstParameterIsFlag = false;
@@ -25,7 +25,7 @@ public:
     void ParseArguments(const std::vector<std::u16string>& arguments);
 
     // One argument; only the first one is kept.
-    void ParseParam(std::u16string parameter);
+    void AddArgument(std::u16string parameter);
 };
 
 }  // namespace nerolin

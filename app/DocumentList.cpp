@@ -1,4 +1,4 @@
-#include "app/CLinkListCtrl.h"
+#include "app/DocumentList.h"
 
 #include <algorithm>
 
@@ -13,7 +13,7 @@ namespace {
 // Draws each cell with the colour and font of its kind.
 class LinkCellDelegate : public QStyledItemDelegate {
 public:
-    explicit LinkCellDelegate(CLinkListCtrl* list) : QStyledItemDelegate(list), list_(list) {}
+    explicit LinkCellDelegate(DocumentList* list) : QStyledItemDelegate(list), list_(list) {}
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
@@ -31,12 +31,12 @@ protected:
     }
 
 private:
-    CLinkListCtrl* list_;
+    DocumentList* list_;
 };
 
 }  // namespace
 
-CLinkListCtrl::CLinkListCtrl(QWidget* parent) : QTreeWidget(parent)
+DocumentList::DocumentList(QWidget* parent) : QTreeWidget(parent)
 {
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -50,12 +50,12 @@ CLinkListCtrl::CLinkListCtrl(QWidget* parent) : QTreeWidget(parent)
     header()->setSectionsMovable(false);
     setItemDelegate(new LinkCellDelegate(this));
 
-    normalFont = font();
-    linkFont = normalFont;
-    linkFont.setUnderline(true);
+    normalFont_ = font();
+    linkFont_ = normalFont_;
+    linkFont_.setUnderline(true);
 }
 
-std::pair<int, int> CLinkListCtrl::LinkAt(const QPoint& viewportPoint) const
+std::pair<int, int> DocumentList::LinkAt(const QPoint& viewportPoint) const
 {
     const QModelIndex index = indexAt(viewportPoint);
     if (!index.isValid() || !IsLinkCell(index.row(), index.column())) {
@@ -63,32 +63,32 @@ std::pair<int, int> CLinkListCtrl::LinkAt(const QPoint& viewportPoint) const
     }
     const QRect cell = visualRect(index);
     const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
-    const int textWidth = QFontMetrics(linkFont).horizontalAdvance(index.data().toString());
+    const int textWidth = QFontMetrics(linkFont_).horizontalAdvance(index.data().toString());
     if (viewportPoint.x() > cell.left() + margin + textWidth) {
         return {-1, -1};
     }
     return {index.row(), index.column()};
 }
 
-void CLinkListCtrl::SizeColumnToContentsAndHeader(int column)
+void DocumentList::SizeColumnToContentsAndHeader(int column)
 {
     setColumnWidth(column, std::max(sizeHintForColumn(column), header()->sectionSizeHint(column)));
 }
 
-void CLinkListCtrl::mouseMoveEvent(QMouseEvent* event)
+void DocumentList::mouseMoveEvent(QMouseEvent* event)
 {
     const bool onLink = LinkAt(event->position().toPoint()).first >= 0;
     viewport()->setCursor(onLink ? Qt::PointingHandCursor : Qt::ArrowCursor);
     QTreeWidget::mouseMoveEvent(event);
 }
 
-void CLinkListCtrl::leaveEvent(QEvent* event)
+void DocumentList::leaveEvent(QEvent* event)
 {
     viewport()->setCursor(Qt::ArrowCursor);
     QTreeWidget::leaveEvent(event);
 }
 
-void CLinkListCtrl::mouseReleaseEvent(QMouseEvent* event)
+void DocumentList::mouseReleaseEvent(QMouseEvent* event)
 {
     QTreeWidget::mouseReleaseEvent(event);
     if (event->button() != Qt::LeftButton) {

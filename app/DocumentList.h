@@ -14,14 +14,14 @@
 
 namespace nerolin {
 
-class CLinkListCtrl : public QTreeWidget {
+class DocumentList : public QTreeWidget {
     Q_OBJECT
 public:
-    explicit CLinkListCtrl(QWidget* parent = nullptr);
+    explicit DocumentList(QWidget* parent = nullptr);
 
-    void AddLinkCell(int row, int column) { linkCells.insert({row, column}); }
-    void RemoveLinkCell(int row, int column) { linkCells.erase({row, column}); }
-    bool IsLinkCell(int row, int column) const { return linkCells.count({row, column}) != 0; }
+    void AddLinkCell(int row, int column) { linkCells_.insert({row, column}); }
+    void RemoveLinkCell(int row, int column) { linkCells_.erase({row, column}); }
+    bool IsLinkCell(int row, int column) const { return linkCells_.count({row, column}) != 0; }
 
     // The link cell whose text lies under a point of the viewport, or
     // (-1, -1): only the text counts, not the empty rest of the cell.
@@ -30,8 +30,8 @@ public:
     // The width of a column's widest cell, or of its header when that is wider.
     void SizeColumnToContentsAndHeader(int column);
 
-    const QFont& LinkFont() const { return linkFont; }
-    QColor CellColor(int row, int column) const { return IsLinkCell(row, column) ? linkColor : textColor; }
+    const QFont& LinkFont() const { return linkFont_; }
+    QColor CellColor(int row, int column) const { return IsLinkCell(row, column) ? linkColor_ : textColor_; }
 
 signals:
     void LinkClicked(const QString& url);
@@ -42,11 +42,11 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
-    QFont normalFont;
-    QFont linkFont;
-    QColor textColor{0, 0, 0};
-    QColor linkColor{0, 0, 255};
-    std::set<std::pair<int, int>> linkCells;  // (row, column), ordered by row then column
+    QFont normalFont_;
+    QFont linkFont_;
+    QColor textColor_{0, 0, 0};
+    QColor linkColor_{0, 0, 255};
+    std::set<std::pair<int, int>> linkCells_;  // (row, column), ordered by row then column
 };
 
 }  // namespace nerolin

@@ -1,4 +1,4 @@
-#include "app/CyendoDlg.h"
+#include "app/MainWindow.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,12 +9,12 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "app/CAboutDlg.h"
-#include "app/CyendoProxyDlg.h"
-#include "app/CyendoQRCodeDlg.h"
+#include "app/AboutDialog.h"
 #include "app/DocumentIcon.h"
 #include "app/DocumentLinks.h"
 #include "app/ProgramIcon.h"
+#include "app/ProxyDialog.h"
+#include "app/QrCodeDialog.h"
 #include "app/QtPrompts.h"
 #include "app/SessionProvider.h"
 #include "app/SigningReporter.h"
@@ -28,13 +28,13 @@
 #include "eventlog/EventLogExport.h"
 #include "platform/Settings.h"
 #include "session/SigningSession.h"
-#include "ui_CyendoDlg.h"
+#include "ui_MainWindow.h"
 
 namespace nerolin {
 
-CyendoDlg::CyendoDlg(SigningSession* session, QWidget* parent, ProviderFactory providerFactory)
+MainWindow::MainWindow(SigningSession* session, QWidget* parent, ProviderFactory providerFactory)
     : QDialog(parent),
-      ui_(std::make_unique<Ui::CyendoDlg>()),
+      ui_(std::make_unique<Ui::MainWindow>()),
       session(session),
       providerFactory_(std::move(providerFactory)),
       linkOpener_([](const QString& url) { QDesktopServices::openUrl(QUrl(url)); })
@@ -59,10 +59,10 @@ CyendoDlg::CyendoDlg(SigningSession* session, QWidget* parent, ProviderFactory p
     ui_->documentList->setIconSize(QSize(16, 16));
     ui_->autoCloseCheckBox->setChecked(ReadUserSetting(setting::kAutomaticallyClose, 1) != 0);
 
-    connect(ui_->signWithMobileButton, &QPushButton::clicked, this, &CyendoDlg::SignWithMobile);
-    connect(ui_->startSignButton, &QPushButton::clicked, this, &CyendoDlg::StartSigning);
-    connect(ui_->cancelButton, &QPushButton::clicked, this, &CyendoDlg::reject);
-    connect(ui_->documentList, &CLinkListCtrl::LinkClicked, this, &CyendoDlg::OpenLink);
+    connect(ui_->signWithMobileButton, &QPushButton::clicked, this, &MainWindow::SignWithMobile);
+    connect(ui_->startSignButton, &QPushButton::clicked, this, &MainWindow::StartSigning);
+    connect(ui_->cancelButton, &QPushButton::clicked, this, &MainWindow::reject);
+    connect(ui_->documentList, &DocumentList::LinkClicked, this, &MainWindow::OpenLink);
 
     if (session->hasLaunchRequest) {
         ui_->sessionIdEdit->setText(ToQString(session->sessionId));
@@ -75,7 +75,7 @@ CyendoDlg::CyendoDlg(SigningSession* session, QWidget* parent, ProviderFactory p
     ui_->startSignButton->setFocus();
 }
 
-CyendoDlg::~CyendoDlg()
+MainWindow::~MainWindow()
 {
     ClearMainWindowCloser(this);
     // Both threads have reported their end before the window can close; what
@@ -89,7 +89,7 @@ CyendoDlg::~CyendoDlg()
     SetPromptOwner(nullptr);
 }
 
-void CyendoDlg::BuildMenu()
+void MainWindow::BuildMenu()
 {
     auto* menu = new QMenu(this);
     menu->setSeparatorsCollapsible(true);
@@ -107,14 +107,14 @@ void CyendoDlg::BuildMenu()
     addItem(strings::kProxySettingsMenuItem, false, [this] { EditUserProxySettings(this); });
     addItem(strings::kSaveEventLogMenuItem, false, [] { SaveEventLog(); });
     addItem(strings::kAboutMenuItem, true, [this] {
-        CAboutDlg about(this);
+        AboutDialog about(this);
         about.exec();
     });
     ui_->menuButton->setText(UiText(strings::kMenuButton));
     ui_->menuButton->setMenu(menu);
 }
 
-void CyendoDlg::ApplySelectCertificateLayout()
+void MainWindow::ApplySelectCertificateLayout()
 {
     // Without documents the list goes away and the window gets lower by the
     // height it took.
@@ -130,7 +130,7 @@ void CyendoDlg::ApplySelectCertificateLayout()
     ui_->startSignButton->setText(UiText(strings::kSelectCertificateButton));
 }
 
-void CyendoDlg::BringToFront()
+void MainWindow::BringToFront()
 {
     if (isMinimized()) {
         showNormal();
@@ -139,7 +139,7 @@ void CyendoDlg::BringToFront()
     activateWindow();
 }
 
-bool CyendoDlg::event(QEvent* event)
+bool MainWindow::event(QEvent* event)
 {
     if (event->type() == WindowMessageEvent::Type()) {
         HandleMessage(*static_cast<WindowMessageEvent*>(event));
@@ -148,7 +148,7 @@ bool CyendoDlg::event(QEvent* event)
     return QDialog::event(event);
 }
 
-void CyendoDlg::showEvent(QShowEvent* event)
+void MainWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (!shownOnce_) {
@@ -157,7 +157,7 @@ void CyendoDlg::showEvent(QShowEvent* event)
     }
 }
 
-void CyendoDlg::HandleMessage(const WindowMessageEvent& message)
+void MainWindow::HandleMessage(const WindowMessageEvent& message)
 {
     switch (message.message) {
     case UM_START_LAUNCH: StartLaunch(); break;
@@ -168,7 +168,7 @@ void CyendoDlg::HandleMessage(const WindowMessageEvent& message)
     }
 }
 
-void CyendoDlg::StartLaunch()
+void MainWindow::StartLaunch()
 {
     loading = true;
     try {
@@ -182,7 +182,7 @@ void CyendoDlg::StartLaunch()
     }
 }
 
-void CyendoDlg::OnLaunchProgress(std::intptr_t wParam, std::intptr_t lParam)
+void MainWindow::OnLaunchProgress(std::intptr_t wParam, std::intptr_t lParam)
 {
     switch (wParam) {
     case kLaunchStepBegins: SetMarquee(true); break;
@@ -196,7 +196,7 @@ void CyendoDlg::OnLaunchProgress(std::intptr_t wParam, std::intptr_t lParam)
     }
 }
 
-void CyendoDlg::ShowConfiguration()
+void MainWindow::ShowConfiguration()
 {
     if (!IsSupportedProtocolVersion(session->version)) {
         Prompts().ShowMessage(LoadString(strings::kUnsupportedProtocolVersion), MessageIcon::Error);
@@ -225,7 +225,7 @@ void CyendoDlg::ShowConfiguration()
     }
 }
 
-void CyendoDlg::AddDocumentRow(int index)
+void MainWindow::AddDocumentRow(int index)
 {
     const DocumentInfo& document = session->documents[static_cast<std::size_t>(index)];
     const QString name = ToQString(document.name);
@@ -250,7 +250,7 @@ void CyendoDlg::AddDocumentRow(int index)
     }
 }
 
-void CyendoDlg::StartSigning()
+void MainWindow::StartSigning()
 {
     if (signingStarted) {
         return;  // one worker per run, however the request came
@@ -277,7 +277,7 @@ void CyendoDlg::StartSigning()
     }
 }
 
-void CyendoDlg::OnWorkerReport(std::intptr_t slot, std::intptr_t argument)
+void MainWindow::OnWorkerReport(std::intptr_t slot, std::intptr_t argument)
 {
     switch (slot) {
     case kReportStartMarquee: SetMarquee(true); break;
@@ -297,7 +297,7 @@ void CyendoDlg::OnWorkerReport(std::intptr_t slot, std::intptr_t argument)
     }
 }
 
-void CyendoDlg::EndOfSession()
+void MainWindow::EndOfSession()
 {
     const bool skipUpdateCheck = ReadUserSetting(setting::kSkipUpdateCheckOnEnd, 0) != 0;
     if (ui_->autoCloseCheckBox->isChecked() && skipUpdateCheck) {
@@ -312,7 +312,7 @@ void CyendoDlg::EndOfSession()
     }
 }
 
-void CyendoDlg::SignWithMobile()
+void MainWindow::SignWithMobile()
 {
     const bool autoClose = ui_->autoCloseCheckBox->isChecked();
     WriteUserSetting(setting::kAutomaticallyClose, autoClose ? 1 : 0);
@@ -328,7 +328,7 @@ void CyendoDlg::SignWithMobile()
     }
 }
 
-void CyendoDlg::CloseForUpdater()
+void MainWindow::CloseForUpdater()
 {
     // The updater may ask while the launch thread or the worker still uses
     // the session: the window then closes as soon as that thread is done.
@@ -351,7 +351,7 @@ void CyendoDlg::CloseForUpdater()
     timer->start();
 }
 
-void CyendoDlg::reject()
+void MainWindow::reject()
 {
     if (loading) {
         return;
@@ -370,14 +370,14 @@ void CyendoDlg::reject()
     QDialog::reject();
 }
 
-void CyendoDlg::SetRange(int maximum)
+void MainWindow::SetRange(int maximum)
 {
     rangeMaximum_ = maximum;
     position_ = std::min(position_, std::max(maximum, 0));
     SetMarquee(marquee_);
 }
 
-void CyendoDlg::SetMarquee(bool on)
+void MainWindow::SetMarquee(bool on)
 {
     marquee_ = on;
     auto* bar = ui_->progressBar;
@@ -395,14 +395,14 @@ void CyendoDlg::SetMarquee(bool on)
     }
 }
 
-void CyendoDlg::OpenLink(const QString& url)
+void MainWindow::OpenLink(const QString& url)
 {
     if (linkOpener_) {
         linkOpener_(url);
     }
 }
 
-void CyendoDlg::SaveScreenshotForTests()
+void MainWindow::SaveScreenshotForTests()
 {
     if constexpr (!build::kDevelopmentBuild) {
         return;
@@ -416,7 +416,7 @@ void CyendoDlg::SaveScreenshotForTests()
 // A development build started with NEROLIN_TEST_REPORT_SHOWN says on standard
 // output when the window is first shown and closes it, so the start-up time
 // can be measured from outside.
-void CyendoDlg::ReportShownForBenchmark()
+void MainWindow::ReportShownForBenchmark()
 {
     if constexpr (!build::kDevelopmentBuild) {
         return;

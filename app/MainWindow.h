@@ -18,7 +18,7 @@
 #include "providers/SigningProvider.h"
 
 namespace Ui {
-class CyendoDlg;
+class MainWindow;
 }
 
 namespace nerolin {
@@ -26,15 +26,15 @@ namespace nerolin {
 class SigningSession;
 class WindowMessageEvent;
 
-class CyendoDlg : public QDialog {
+class MainWindow : public QDialog {
     Q_OBJECT
 public:
     using ProviderFactory = std::function<std::unique_ptr<SigningProvider>()>;
 
     // session is not owned and must outlive the window. Without a factory
     // every signing run gets a fresh composite provider.
-    explicit CyendoDlg(SigningSession* session, QWidget* parent = nullptr, ProviderFactory providerFactory = {});
-    ~CyendoDlg() override;
+    explicit MainWindow(SigningSession* session, QWidget* parent = nullptr, ProviderFactory providerFactory = {});
+    ~MainWindow() override;
 
     // Shows the window on top of the others (a second start with this session).
     void BringToFront();
@@ -77,7 +77,7 @@ private:
     void SaveScreenshotForTests();
     void ReportShownForBenchmark();
 
-    std::unique_ptr<Ui::CyendoDlg> ui_;
+    std::unique_ptr<Ui::MainWindow> ui_;
     SigningSession* session;
     ProviderFactory providerFactory_;
     std::chrono::milliseconds workerPause_{1000};

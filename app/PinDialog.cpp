@@ -1,16 +1,16 @@
-#include "app/CyendoPINDlg.h"
+#include "app/PinDialog.h"
 
 #include <openssl/crypto.h>
 
 #include "app/UiText.h"
 #include "common/StringIds.h"
-#include "ui_CyendoPINDlg.h"
+#include "ui_PinDialog.h"
 
 namespace nerolin {
 
-CyendoPINDlg::CyendoPINDlg(const std::string& target, QWidget* parent)
+PinDialog::PinDialog(const std::string& target, QWidget* parent)
     : QDialog(parent),
-      ui_(std::make_unique<Ui::CyendoPINDlg>())
+      ui_(std::make_unique<Ui::PinDialog>())
 {
     ui_->setupUi(this);
     setWindowTitle(UiText(strings::kPinTitle));
@@ -26,9 +26,9 @@ CyendoPINDlg::CyendoPINDlg(const std::string& target, QWidget* parent)
     adjustSize();
 }
 
-CyendoPINDlg::~CyendoPINDlg() = default;
+PinDialog::~PinDialog() = default;
 
-void CyendoPINDlg::accept()
+void PinDialog::accept()
 {
     // The PIN leaves the widget once, into the wiped buffer; the transient
     // copies are overwritten before they are freed.

@@ -11,16 +11,16 @@
 #include "common/SecretString.h"
 
 namespace Ui {
-class CyendoPINDlg;
+class PinDialog;
 }
 
 namespace nerolin {
 
-class CyendoPINDlg : public QDialog {
+class PinDialog : public QDialog {
     Q_OBJECT
 public:
-    CyendoPINDlg(const std::string& target, QWidget* parent);
-    ~CyendoPINDlg() override;
+    PinDialog(const std::string& target, QWidget* parent);
+    ~PinDialog() override;
 
     // The PIN typed before OK; empty until then.
     const SecretString& Pin() const { return pin_; }
@@ -28,7 +28,7 @@ public:
     void accept() override;
 
 private:
-    std::unique_ptr<Ui::CyendoPINDlg> ui_;
+    std::unique_ptr<Ui::PinDialog> ui_;
     SecretString pin_;
 };
 

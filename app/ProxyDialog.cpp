@@ -1,4 +1,4 @@
-#include "app/CyendoProxyDlg.h"
+#include "app/ProxyDialog.h"
 
 #include <openssl/crypto.h>
 
@@ -6,7 +6,7 @@
 #include "common/SecretString.h"
 #include "common/StringIds.h"
 #include "platform/Settings.h"
-#include "ui_CyendoProxyDlg.h"
+#include "ui_ProxyDialog.h"
 
 namespace nerolin {
 namespace {
@@ -26,11 +26,11 @@ SecretString TakeSecret(QLineEdit& edit)
 
 }  // namespace
 
-CyendoProxyDlg::CyendoProxyDlg(SettingsKey& key, bool machineWide, QWidget* parent)
+ProxyDialog::ProxyDialog(SettingsKey& key, bool machineWide, QWidget* parent)
     : QDialog(parent),
-      ui_(std::make_unique<Ui::CyendoProxyDlg>()),
-      key(key),
-      machineWide(machineWide)
+      ui_(std::make_unique<Ui::ProxyDialog>()),
+      key_(key),
+      machineWide_(machineWide)
 {
     ui_->setupUi(this);
     setWindowTitle(UiText(strings::kProxyTitle));
@@ -58,23 +58,23 @@ CyendoProxyDlg::CyendoProxyDlg(SettingsKey& key, bool machineWide, QWidget* pare
     adjustSize();
 }
 
-CyendoProxyDlg::~CyendoProxyDlg() = default;
+ProxyDialog::~ProxyDialog() = default;
 
-void CyendoProxyDlg::accept()
+void ProxyDialog::accept()
 {
     // An emptied URL is stored as the empty text: in the user's file that
     // means "no proxy", whatever the machine file says.
-    key.WriteText(setting::kProxyUrl, ui_->urlEdit->text().toStdString());
-    key.WriteText(setting::kProxyUsername, ui_->usernameEdit->text().toStdString());
-    WriteProxyPassword(key, machineWide, TakeSecret(*ui_->passwordEdit));
-    key.Sync();
+    key_.WriteText(setting::kProxyUrl, ui_->urlEdit->text().toStdString());
+    key_.WriteText(setting::kProxyUsername, ui_->usernameEdit->text().toStdString());
+    WriteProxyPassword(key_, machineWide_, TakeSecret(*ui_->passwordEdit));
+    key_.Sync();
     QDialog::accept();
 }
 
 void EditUserProxySettings(QWidget* parent)
 {
     SettingsKey key = SettingsKey::OpenUser();
-    CyendoProxyDlg dialog(key, false, parent);
+    ProxyDialog dialog(key, false, parent);
     dialog.exec();
 }
 
@@ -84,7 +84,7 @@ bool EditMachineProxySettings()
     if (!key) {
         return false;
     }
-    CyendoProxyDlg dialog(*key, true);
+    ProxyDialog dialog(*key, true);
     dialog.exec();
     return true;
 }

@@ -11,27 +11,27 @@
 #include <QDialog>
 
 namespace Ui {
-class CyendoProxyDlg;
+class ProxyDialog;
 }
 
 namespace nerolin {
 
 class SettingsKey;
 
-class CyendoProxyDlg : public QDialog {
+class ProxyDialog : public QDialog {
     Q_OBJECT
 public:
     // key stays the caller's and must outlive the dialog; machineWide: it is
     // the machine file, whose password every user of the computer may read.
-    CyendoProxyDlg(SettingsKey& key, bool machineWide, QWidget* parent = nullptr);
-    ~CyendoProxyDlg() override;
+    ProxyDialog(SettingsKey& key, bool machineWide, QWidget* parent = nullptr);
+    ~ProxyDialog() override;
 
     void accept() override;
 
 private:
-    std::unique_ptr<Ui::CyendoProxyDlg> ui_;
-    SettingsKey& key;
-    bool machineWide;
+    std::unique_ptr<Ui::ProxyDialog> ui_;
+    SettingsKey& key_;
+    bool machineWide_;
 };
 
 // Runs the dialog on the user's file; for the main window's menu.

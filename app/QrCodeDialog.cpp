@@ -1,4 +1,4 @@
-#include "app/CyendoQRCodeDlg.h"
+#include "app/QrCodeDialog.h"
 
 #include <system_error>
 
@@ -12,7 +12,7 @@
 #include "common/StringIds.h"
 #include "common/UserPrompts.h"
 #include "session/SigningSession.h"
-#include "ui_CyendoQRCodeDlg.h"
+#include "ui_QrCodeDialog.h"
 
 namespace nerolin {
 namespace {
@@ -52,9 +52,9 @@ std::string StateText(const std::string& state)
     return {};
 }
 
-CyendoQRCodeDlg::CyendoQRCodeDlg(SigningSession* session, QWidget* parent)
+QrCodeDialog::QrCodeDialog(SigningSession* session, QWidget* parent)
     : QDialog(parent),
-      ui_(std::make_unique<Ui::CyendoQRCodeDlg>()),
+      ui_(std::make_unique<Ui::QrCodeDialog>()),
       session(session),
       threadStarter_([](std::function<void()> body) { return std::thread(std::move(body)); })
 {
@@ -69,11 +69,11 @@ CyendoQRCodeDlg::CyendoQRCodeDlg(SigningSession* session, QWidget* parent)
         icon = style()->standardIcon(QStyle::SP_MessageBoxInformation);
     }
     ui_->iconLabel->setPixmap(icon.pixmap(32, 32));
-    connect(ui_->cancelButton, &QPushButton::clicked, this, &CyendoQRCodeDlg::reject);
+    connect(ui_->cancelButton, &QPushButton::clicked, this, &QrCodeDialog::reject);
     ShowQrCode();
 }
 
-CyendoQRCodeDlg::~CyendoQRCodeDlg()
+QrCodeDialog::~QrCodeDialog()
 {
     if (pollThread_.joinable()) {
         // Normally the thread has posted its last message already; if the
@@ -91,7 +91,7 @@ CyendoQRCodeDlg::~CyendoQRCodeDlg()
     }
 }
 
-void CyendoQRCodeDlg::ShowQrCode()
+void QrCodeDialog::ShowQrCode()
 {
     RgbImage code;
     const SessionError result = session->MakeQRCode(code);
@@ -109,7 +109,7 @@ void CyendoQRCodeDlg::ShowQrCode()
     ui_->qrCodeLabel->setPixmap(image);
 }
 
-void CyendoQRCodeDlg::showEvent(QShowEvent* event)
+void QrCodeDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (!started_) {
@@ -118,7 +118,7 @@ void CyendoQRCodeDlg::showEvent(QShowEvent* event)
     }
 }
 
-void CyendoQRCodeDlg::StartPolling()
+void QrCodeDialog::StartPolling()
 {
     try {
         pollThread_ = threadStarter_([this] { QrPollThreadProc(); });
@@ -131,7 +131,7 @@ void CyendoQRCodeDlg::StartPolling()
     }
 }
 
-void CyendoQRCodeDlg::reject()
+void QrCodeDialog::reject()
 {
     // Without a polling thread nothing would ever close the dialog.
     if (!polling_) {
@@ -143,7 +143,7 @@ void CyendoQRCodeDlg::reject()
     stopRequested = true;
 }
 
-bool CyendoQRCodeDlg::event(QEvent* event)
+bool QrCodeDialog::event(QEvent* event)
 {
     if (event->type() != WindowMessageEvent::Type()) {
         return QDialog::event(event);
@@ -165,7 +165,7 @@ bool CyendoQRCodeDlg::event(QEvent* event)
     return true;
 }
 
-void CyendoQRCodeDlg::SetStatus(const std::string& text)
+void QrCodeDialog::SetStatus(const std::string& text)
 {
     {
         std::lock_guard guard(lock);
@@ -174,13 +174,13 @@ void CyendoQRCodeDlg::SetStatus(const std::string& text)
     PostWindowMessage(this, UM_QR_UPDATE, 0, 0);
 }
 
-void CyendoQRCodeDlg::Wait()
+void QrCodeDialog::Wait()
 {
     std::unique_lock guard(waitMutex_);
     waitEnd_.wait_for(guard, pollInterval_, [this] { return abandoned_; });
 }
 
-void CyendoQRCodeDlg::QrPollThreadProc()
+void QrCodeDialog::QrPollThreadProc()
 {
     const auto stopped = [this] {
         std::lock_guard guard(lock);
@@ -213,7 +213,7 @@ void CyendoQRCodeDlg::QrPollThreadProc()
 bool RunMobileSigning(SigningSession& session, QWidget* parent)
 {
     {
-        CyendoQRCodeDlg dialog(&session, parent);
+        QrCodeDialog dialog(&session, parent);
         dialog.exec();
     }
     // The state in which the service still waits for the mobile side to

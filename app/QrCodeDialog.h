@@ -18,7 +18,7 @@
 #include <QPixmap>
 
 namespace Ui {
-class CyendoQRCodeDlg;
+class QrCodeDialog;
 }
 
 namespace nerolin {
@@ -32,15 +32,15 @@ inline constexpr int UM_QR_UPDATE = 1025;
 // The text shown for a state of the session; empty for a state not listed.
 std::string StateText(const std::string& state);
 
-class CyendoQRCodeDlg : public QDialog {
+class QrCodeDialog : public QDialog {
     Q_OBJECT
 public:
     using ThreadStarter = std::function<std::thread(std::function<void()>)>;
 
     // session is not owned; the polling thread uses it alone while the
     // dialog is open.
-    CyendoQRCodeDlg(SigningSession* session, QWidget* parent = nullptr);
-    ~CyendoQRCodeDlg() override;
+    QrCodeDialog(SigningSession* session, QWidget* parent = nullptr);
+    ~QrCodeDialog() override;
 
     // For tests: a shorter wait between polls, and a thread start that fails.
     void SetPollInterval(std::chrono::milliseconds interval) { pollInterval_ = interval; }
@@ -63,7 +63,7 @@ private:
     // The pause between polls; cut short only when the dialog is destroyed.
     void Wait();
 
-    std::unique_ptr<Ui::CyendoQRCodeDlg> ui_;
+    std::unique_ptr<Ui::QrCodeDialog> ui_;
     SigningSession* session;
     QPixmap image;
 

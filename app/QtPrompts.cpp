@@ -5,10 +5,10 @@
 #include <QPointer>
 #include <QPushButton>
 
-#include "app/CyendoPINDlg.h"
-#include "app/CyendoSelectCertificateDlg.h"
-#include "app/CyendoServerTrustDlg.h"
+#include "app/PinDialog.h"
 #include "app/ScriptFilePrompts.h"
+#include "app/SelectCertificateDialog.h"
+#include "app/ServerTrustDialog.h"
 #include "app/UiText.h"
 #include "app/UiThread.h"
 #include "common/StringIds.h"
@@ -58,7 +58,7 @@ void QtPrompts::ShowMessage(const std::string& text, MessageIcon icon)
 std::optional<SecretString> QtPrompts::AskPin(const std::string& target)
 {
     return RunOnUiThread([&]() -> std::optional<SecretString> {
-        CyendoPINDlg dialog(target, promptOwner.data());
+        PinDialog dialog(target, promptOwner.data());
         if (dialog.exec() != QDialog::Accepted) {
             return std::nullopt;
         }
@@ -69,7 +69,7 @@ std::optional<SecretString> QtPrompts::AskPin(const std::string& target)
 std::optional<std::size_t> QtPrompts::ChooseCertificate(const std::vector<Bytes>& certificates)
 {
     return RunOnUiThread([&]() -> std::optional<std::size_t> {
-        CyendoSelectCertificateDlg dialog(certificates, promptOwner.data());
+        SelectCertificateDialog dialog(certificates, promptOwner.data());
         dialog.exec();
         return dialog.Choice();
     });
@@ -78,7 +78,7 @@ std::optional<std::size_t> QtPrompts::ChooseCertificate(const std::vector<Bytes>
 bool QtPrompts::TrustServerCertificate(const Bytes& certificate, const std::string& reason)
 {
     return RunOnUiThread([&] {
-        CyendoServerTrustDlg dialog(certificate, reason, promptOwner.data());
+        ServerTrustDialog dialog(certificate, reason, promptOwner.data());
         return dialog.exec() == QDialog::Accepted;
     });
 }

@@ -67,7 +67,7 @@ void QtUpdaterUi::OfferUpdate(Updater& updater, const AppcastItem& item, const s
 {
     OnUiThread([&updater, item, currentVersion] {
         auto* dialog = new QDialog;
-        dialog->setObjectName(QStringLiteral("CyendoUpdateDlg"));
+        dialog->setObjectName(QStringLiteral("UpdateOfferDialog"));
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         dialog->setWindowModality(Qt::ApplicationModal);
         dialog->setWindowTitle(Text(strings::kUpdateTitle));

@@ -1,12 +1,12 @@
-#include "app/CyendoSelectCertificateDlg.h"
+#include "app/SelectCertificateDialog.h"
 
 #include <QPushButton>
 #include <QTreeWidgetItem>
 
-#include "app/CyendoCertificateDetailsDlg.h"
+#include "app/CertificateDetailsDialog.h"
 #include "app/UiText.h"
 #include "common/StringIds.h"
-#include "ui_CyendoSelectCertificateDlg.h"
+#include "ui_SelectCertificateDialog.h"
 
 namespace nerolin {
 namespace {
@@ -15,9 +15,9 @@ constexpr int kIndexRole = Qt::UserRole;
 
 }  // namespace
 
-CyendoSelectCertificateDlg::CyendoSelectCertificateDlg(const std::vector<Bytes>& certificates, QWidget* parent)
+SelectCertificateDialog::SelectCertificateDialog(const std::vector<Bytes>& certificates, QWidget* parent)
     : QDialog(parent),
-      ui_(std::make_unique<Ui::CyendoSelectCertificateDlg>())
+      ui_(std::make_unique<Ui::SelectCertificateDialog>())
 {
     ui_->setupUi(this);
     setWindowTitle(UiText(strings::kSelectCertificateTitle));
@@ -46,9 +46,9 @@ CyendoSelectCertificateDlg::CyendoSelectCertificateDlg(const std::vector<Bytes>&
         ui_->certificateList->resizeColumnToContents(column);
     }
 
-    connect(ui_->certificateList, &QTreeWidget::itemSelectionChanged, this, &CyendoSelectCertificateDlg::UpdateButtons);
+    connect(ui_->certificateList, &QTreeWidget::itemSelectionChanged, this, &SelectCertificateDialog::UpdateButtons);
     connect(ui_->certificateList, &QTreeWidget::itemDoubleClicked, this, &QDialog::accept);
-    connect(ui_->detailsButton, &QPushButton::clicked, this, &CyendoSelectCertificateDlg::ShowDetails);
+    connect(ui_->detailsButton, &QPushButton::clicked, this, &SelectCertificateDialog::ShowDetails);
     connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -59,9 +59,9 @@ CyendoSelectCertificateDlg::CyendoSelectCertificateDlg(const std::vector<Bytes>&
     ui_->certificateList->setFocus();
 }
 
-CyendoSelectCertificateDlg::~CyendoSelectCertificateDlg() = default;
+SelectCertificateDialog::~SelectCertificateDialog() = default;
 
-std::optional<std::size_t> CyendoSelectCertificateDlg::SelectedIndex() const
+std::optional<std::size_t> SelectCertificateDialog::SelectedIndex() const
 {
     const auto selected = ui_->certificateList->selectedItems();
     if (selected.isEmpty()) {
@@ -70,7 +70,7 @@ std::optional<std::size_t> CyendoSelectCertificateDlg::SelectedIndex() const
     return static_cast<std::size_t>(selected.front()->data(0, kIndexRole).toULongLong());
 }
 
-std::optional<std::size_t> CyendoSelectCertificateDlg::Choice() const
+std::optional<std::size_t> SelectCertificateDialog::Choice() const
 {
     if (result() != QDialog::Accepted) {
         return std::nullopt;
@@ -78,20 +78,20 @@ std::optional<std::size_t> CyendoSelectCertificateDlg::Choice() const
     return SelectedIndex();
 }
 
-void CyendoSelectCertificateDlg::UpdateButtons()
+void SelectCertificateDialog::UpdateButtons()
 {
     const auto index = SelectedIndex();
     ui_->okButton->setEnabled(index.has_value());
     ui_->detailsButton->setEnabled(index && summaries_[*index].has_value());
 }
 
-void CyendoSelectCertificateDlg::ShowDetails()
+void SelectCertificateDialog::ShowDetails()
 {
     const auto index = SelectedIndex();
     if (!index || !summaries_[*index]) {
         return;
     }
-    CyendoCertificateDetailsDlg details(*summaries_[*index], this);
+    CertificateDetailsDialog details(*summaries_[*index], this);
     details.exec();
 }
 

@@ -15,16 +15,16 @@
 #include "common/Text.h"
 
 namespace Ui {
-class CyendoSelectCertificateDlg;
+class SelectCertificateDialog;
 }
 
 namespace nerolin {
 
-class CyendoSelectCertificateDlg : public QDialog {
+class SelectCertificateDialog : public QDialog {
     Q_OBJECT
 public:
-    CyendoSelectCertificateDlg(const std::vector<Bytes>& certificates, QWidget* parent);
-    ~CyendoSelectCertificateDlg() override;
+    SelectCertificateDialog(const std::vector<Bytes>& certificates, QWidget* parent);
+    ~SelectCertificateDialog() override;
 
     // The index into the certificates given, once the dialog ended with OK.
     std::optional<std::size_t> Choice() const;
@@ -34,7 +34,7 @@ private:
     void UpdateButtons();
     void ShowDetails();
 
-    std::unique_ptr<Ui::CyendoSelectCertificateDlg> ui_;
+    std::unique_ptr<Ui::SelectCertificateDialog> ui_;
     std::vector<std::optional<CertificateSummary>> summaries_;
 };
 

@@ -1,4 +1,4 @@
-#include "app/CyendoServerTrustDlg.h"
+#include "app/ServerTrustDialog.h"
 
 #include <QPushButton>
 #include <QStyle>
@@ -6,13 +6,13 @@
 #include "app/CertificateSummary.h"
 #include "app/UiText.h"
 #include "common/StringIds.h"
-#include "ui_CyendoServerTrustDlg.h"
+#include "ui_ServerTrustDialog.h"
 
 namespace nerolin {
 
-CyendoServerTrustDlg::CyendoServerTrustDlg(const Bytes& certificate, const std::string& reason, QWidget* parent)
+ServerTrustDialog::ServerTrustDialog(const Bytes& certificate, const std::string& reason, QWidget* parent)
     : QDialog(parent),
-      ui_(std::make_unique<Ui::CyendoServerTrustDlg>())
+      ui_(std::make_unique<Ui::ServerTrustDialog>())
 {
     ui_->setupUi(this);
     setWindowTitle(UiText(strings::kUntrustedServerTitle));
@@ -45,6 +45,6 @@ CyendoServerTrustDlg::CyendoServerTrustDlg(const Bytes& certificate, const std::
     adjustSize();
 }
 
-CyendoServerTrustDlg::~CyendoServerTrustDlg() = default;
+ServerTrustDialog::~ServerTrustDialog() = default;
 
 }  // namespace nerolin

@@ -12,19 +12,19 @@
 #include "common/Text.h"
 
 namespace Ui {
-class CyendoServerTrustDlg;
+class ServerTrustDialog;
 }
 
 namespace nerolin {
 
-class CyendoServerTrustDlg : public QDialog {
+class ServerTrustDialog : public QDialog {
     Q_OBJECT
 public:
-    CyendoServerTrustDlg(const Bytes& certificate, const std::string& reason, QWidget* parent);
-    ~CyendoServerTrustDlg() override;
+    ServerTrustDialog(const Bytes& certificate, const std::string& reason, QWidget* parent);
+    ~ServerTrustDialog() override;
 
 private:
-    std::unique_ptr<Ui::CyendoServerTrustDlg> ui_;
+    std::unique_ptr<Ui::ServerTrustDialog> ui_;
 };
 
 }  // namespace nerolin

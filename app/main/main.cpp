@@ -1,11 +1,11 @@
-// Entry point of the agent: everything it does is in CyendoApp.
+// Entry point of the agent: everything it does is in Application.
 #include <cstdlib>
 #include <memory>
 
 #include <QApplication>
 #include <QCoreApplication>
 
-#include "app/CyendoApp.h"
+#include "app/Application.h"
 #include "app/QtPrompts.h"
 #include "common/ConsolePrompts.h"
 #include "common/UserPrompts.h"
@@ -36,6 +36,6 @@ int main(int argc, char** argv)
     QCoreApplication::setOrganizationName(QStringLiteral("Tavorel"));
     QCoreApplication::setApplicationName(QStringLiteral("Nerolin"));
 
-    nerolin::CyendoApp app(hasDisplay);
-    return app.InitInstance(nerolin::CommandLineArguments(argc, argv));
+    nerolin::Application app(hasDisplay);
+    return app.Run(nerolin::CommandLineArguments(argc, argv));
 }

@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QToolButton>
 
-#include "app/CAboutDlg.h"
-#include "app/CyendoDlg.h"
+#include "app/AboutDialog.h"
+#include "app/MainWindow.h"
 #include "BuildConfig.h"
 #include "session/SigningSession.h"
 #include "tests/app/DialogDriver.h"
@@ -22,7 +22,7 @@ TEST(MainWindow, WithoutLaunchRequestOnlyCancelWorksAndClosesTheWindow)
 {
     UserSettingsScope settings;
     SigningSession session;
-    CyendoDlg window(&session);
+    MainWindow window(&session);
     window.show();
     EXPECT_EQ(window.windowTitle(), "Nerolin");
     EXPECT_TRUE(Control<QLineEdit>(&window, "sessionIdEdit")->text().isEmpty());
@@ -44,7 +44,7 @@ TEST(MainWindow, CheckBoxFollowsTheStoredSetting)
         UserSettingsScope settings;
         settings.Set(setting::kAutomaticallyClose, c.stored);
         SigningSession session;
-        CyendoDlg window(&session);
+        MainWindow window(&session);
         EXPECT_EQ(Control<QCheckBox>(&window, "autoCloseCheckBox")->isChecked(), c.checked) << c.stored;
     }
 }
@@ -52,7 +52,7 @@ TEST(MainWindow, CheckBoxFollowsTheStoredSetting)
 TEST(MainWindow, MenuHoldsTheFourCommandsInOrder)
 {
     SigningSession session;
-    CyendoDlg window(&session);
+    MainWindow window(&session);
     QMenu* menu = Control<QToolButton>(&window, "menuButton")->menu();
     ASSERT_NE(menu, nullptr);
     QStringList items;
@@ -66,8 +66,8 @@ TEST(MainWindow, MenuHoldsTheFourCommandsInOrder)
 TEST(MainWindow, AboutBoxShowsTheIconVersionAndDevelopmentBuild)
 {
     SigningSession session;
-    CyendoDlg window(&session);
-    CAboutDlg about(&window);
+    MainWindow window(&session);
+    AboutDialog about(&window);
     EXPECT_FALSE(Control<QLabel>(&about, "iconLabel")->pixmap().isNull());
     EXPECT_EQ(about.windowTitle(), "About Nerolin");
     const QString expected =

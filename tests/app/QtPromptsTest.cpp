@@ -13,10 +13,10 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
-#include "app/CyendoPINDlg.h"
-#include "app/CyendoSelectCertificateDlg.h"
-#include "app/CyendoServerTrustDlg.h"
+#include "app/PinDialog.h"
 #include "app/QtPrompts.h"
+#include "app/SelectCertificateDialog.h"
+#include "app/ServerTrustDialog.h"
 #include "tests/app/DialogDriver.h"
 #include "tests/support/TestPki.h"
 
@@ -49,7 +49,7 @@ TEST(QtPrompts, PinFromWorkerRunsTheDialogOnTheUiThreadAndReturnsWhatWasTyped)
 {
     QtPrompts prompts;
     std::thread::id dialogThread;
-    AnswerNextDialog<CyendoPINDlg>([&](CyendoPINDlg* dialog) {
+    AnswerNextDialog<PinDialog>([&](PinDialog* dialog) {
         dialogThread = std::this_thread::get_id();
         EXPECT_EQ(Child<QLineEdit>(dialog, "targetEdit")->text(), "SoftHSM token");
         auto* pin = Child<QLineEdit>(dialog, "pinEdit");
@@ -67,12 +67,12 @@ TEST(QtPrompts, PinFromWorkerRunsTheDialogOnTheUiThreadAndReturnsWhatWasTyped)
 TEST(QtPrompts, EmptyPinIsAnAnswerAndCancelIsNot)
 {
     QtPrompts prompts;
-    AnswerNextDialog<CyendoPINDlg>([](CyendoPINDlg* dialog) { Child<QPushButton>(dialog, "okButton")->click(); });
+    AnswerNextDialog<PinDialog>([](PinDialog* dialog) { Child<QPushButton>(dialog, "okButton")->click(); });
     const auto empty = prompts.AskPin("token");
     ASSERT_TRUE(empty.has_value());
     EXPECT_TRUE(empty->empty());
 
-    AnswerNextDialog<CyendoPINDlg>([](CyendoPINDlg* dialog) {
+    AnswerNextDialog<PinDialog>([](PinDialog* dialog) {
         Child<QLineEdit>(dialog, "pinEdit")->setText("9999");
         dialog->reject();  // Escape and the close box end here too
     });
@@ -88,7 +88,7 @@ TEST(QtPrompts, CertificateChoiceListsEveryCertificateAndReturnsTheChosenIndex)
     ASSERT_FALSE(certificates[0].empty());
     ASSERT_FALSE(certificates[2].empty());
 
-    AnswerNextDialog<CyendoSelectCertificateDlg>([](CyendoSelectCertificateDlg* dialog) {
+    AnswerNextDialog<SelectCertificateDialog>([](SelectCertificateDialog* dialog) {
         auto* list = Child<QTreeWidget>(dialog, "certificateList");
         EXPECT_EQ(list->topLevelItemCount(), 3);
         EXPECT_FALSE(list->topLevelItem(0)->text(0).isEmpty());  // issued to
@@ -99,8 +99,8 @@ TEST(QtPrompts, CertificateChoiceListsEveryCertificateAndReturnsTheChosenIndex)
     EXPECT_EQ(AskFromWorker<std::optional<std::size_t>>([&] { return prompts.ChooseCertificate(certificates); }),
               std::optional<std::size_t>(2));
 
-    AnswerNextDialog<CyendoSelectCertificateDlg>(
-        [](CyendoSelectCertificateDlg* dialog) { Child<QPushButton>(dialog, "cancelButton")->click(); });
+    AnswerNextDialog<SelectCertificateDialog>(
+        [](SelectCertificateDialog* dialog) { Child<QPushButton>(dialog, "cancelButton")->click(); });
     EXPECT_FALSE(prompts.ChooseCertificate(certificates).has_value());
 }
 
@@ -111,7 +111,7 @@ TEST(QtPrompts, UntrustedServerCertificateShowsItsFactsAndDefaultsToNo)
     ASSERT_FALSE(certificate.empty());
 
     QString fingerprint;
-    AnswerNextDialog<CyendoServerTrustDlg>([&](CyendoServerTrustDlg* dialog) {
+    AnswerNextDialog<ServerTrustDialog>([&](ServerTrustDialog* dialog) {
         fingerprint = Child<QLabel>(dialog, "fingerprintValue")->text().remove(u'\n');
         EXPECT_EQ(Child<QLabel>(dialog, "reasonValue")->text(), "self-signed certificate");
         EXPECT_FALSE(Child<QLabel>(dialog, "subjectValue")->text().isEmpty());
@@ -122,8 +122,8 @@ TEST(QtPrompts, UntrustedServerCertificateShowsItsFactsAndDefaultsToNo)
     // 32 bytes as colon-separated pairs
     EXPECT_EQ(fingerprint.size(), 32 * 3 - 1);
 
-    AnswerNextDialog<CyendoServerTrustDlg>(
-        [](CyendoServerTrustDlg* dialog) { Child<QPushButton>(dialog, "yesButton")->click(); });
+    AnswerNextDialog<ServerTrustDialog>(
+        [](ServerTrustDialog* dialog) { Child<QPushButton>(dialog, "yesButton")->click(); });
     EXPECT_TRUE(prompts.TrustServerCertificate(certificate, "reason"));
 }
 

@@ -30,7 +30,7 @@ SessionWindow::SessionWindow(const DevService& service, const std::string& reque
     if (!created_) {
         return;
     }
-    window_ = std::make_unique<CyendoDlg>(
+    window_ = std::make_unique<MainWindow>(
         &session_, nullptr, [script, calls = calls_] { return std::make_unique<ScriptedProvider>(script, calls); });
     window_->SetWorkerPause(std::chrono::milliseconds(20));
     window_->SetLinkOpener([](const QString&) {});

@@ -10,7 +10,7 @@
 
 #include <rapidjson/document.h>
 
-#include "app/CyendoDlg.h"
+#include "app/MainWindow.h"
 #include "session/SigningSession.h"
 #include "tests/app/ScriptedProvider.h"
 #include "tests/support/DevService.h"
@@ -26,7 +26,7 @@ public:
     ~SessionWindow();
 
     bool Created() const { return created_; }
-    CyendoDlg& Window() { return *window_; }
+    MainWindow& Window() { return *window_; }
     SigningSession& Session() { return session_; }
     ScriptedPrompts& Prompts() { return *prompts_; }
     std::vector<std::string> ProviderCalls() const { return *calls_; }
@@ -50,7 +50,7 @@ private:
     SigningSession session_;
     std::shared_ptr<ScriptedPrompts> prompts_;
     std::shared_ptr<std::vector<std::string>> calls_;
-    std::unique_ptr<CyendoDlg> window_;
+    std::unique_ptr<MainWindow> window_;
 };
 
 // True when every document of the report has a verified signature.

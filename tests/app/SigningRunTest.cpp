@@ -13,8 +13,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "app/CLinkListCtrl.h"
-#include "app/CyendoDlg.h"
+#include "app/DocumentList.h"
+#include "app/MainWindow.h"
 #include "app/WindowMessages.h"
 #include "tests/app/DialogDriver.h"
 #include "tests/app/SessionWindow.h"
@@ -359,7 +359,7 @@ TEST_F(SigningRun, OnlyTheTextOfHttpsDownloadUrlsActsAsALink)
     ASSERT_TRUE(run.WaitUntilLoaded());
     QStringList opened;
     run.Window().SetLinkOpener([&](const QString& url) { opened << url; });
-    auto* list = run.Window().findChild<CLinkListCtrl*>("documentList");
+    auto* list = run.Window().findChild<DocumentList*>("documentList");
     ASSERT_EQ(list->topLevelItemCount(), 3);
     EXPECT_TRUE(list->IsLinkCell(0, 1));
     EXPECT_FALSE(list->IsLinkCell(0, 0));

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/CyendoQRCodeDlg.h"
+#include "app/QrCodeDialog.h"
 #include "tests/app/DialogDriver.h"
 #include "tests/app/SessionWindow.h"
 #include "tests/app/WindowFixture.h"
@@ -22,10 +22,7 @@ const DevService& Service()
     return service;
 }
 
-std::string StateShown(CyendoQRCodeDlg* dialog)
-{
-    return dialog->findChild<QLabel*>("stateLabel")->text().toStdString();
-}
+std::string StateShown(QrCodeDialog* dialog) { return dialog->findChild<QLabel*>("stateLabel")->text().toStdString(); }
 
 bool Cancelled(const rapidjson::Document& report)
 {
@@ -38,10 +35,10 @@ protected:
 
     // Clicks "Sign with mobile" with action run on the open QR dialog; returns
     // once the dialog has closed and the window has decided.
-    static void SignWithMobile(SessionWindow& run, std::function<void(CyendoQRCodeDlg*)> action)
+    static void SignWithMobile(SessionWindow& run, std::function<void(QrCodeDialog*)> action)
     {
         bool answered = false;
-        AnswerNextDialog<CyendoQRCodeDlg>([&](CyendoQRCodeDlg* dialog) {
+        AnswerNextDialog<QrCodeDialog>([&](QrCodeDialog* dialog) {
             action(dialog);
             answered = true;
         });
@@ -62,7 +59,7 @@ TEST_F(MobileSigning, CancelBeforeTheCodeIsReadLeavesTheWindowReady)
         ASSERT_TRUE(run.WaitUntilLoaded());
         ASSERT_EQ(ButtonStates(&run.Window()), "enabled/enabled/Cancel");
 
-        SignWithMobile(run, [&](CyendoQRCodeDlg* dialog) {
+        SignWithMobile(run, [&](QrCodeDialog* dialog) {
             const std::string waiting = run.Session().mode == SessionMode::SignMode ? "Waiting for signed hashes..."
                                                                                     : "Waiting for certificate...";
             EXPECT_TRUE(ProcessEventsUntil([&] { return StateShown(dialog) == waiting; })) << StateShown(dialog);
@@ -95,7 +92,7 @@ TEST_F(MobileSigning, AFinishedSessionClosesTheDialogAndEndsTheWindowsSession)
         ASSERT_TRUE(run.Created());
         ASSERT_TRUE(run.WaitUntilLoaded());
         bool finishedShown = false;
-        SignWithMobile(run, [&](CyendoQRCodeDlg* dialog) {
+        SignWithMobile(run, [&](QrCodeDialog* dialog) {
             const auto played = Service().PlayMobile(run.Session().sessionId);
             ASSERT_TRUE(played && played->find("\"ok\":true") != std::string::npos) << played.value_or("no answer");
             finishedShown =
@@ -121,7 +118,7 @@ TEST_F(MobileSigning, TheStateErrorIsShownUntilCancelAndEndsTheWindowsSession)
     SessionWindow run(Service(), R"({"mode":"SELECT_CERTIFICATE_AND_SIGN"})");
     ASSERT_TRUE(run.Created());
     ASSERT_TRUE(run.WaitUntilLoaded());
-    SignWithMobile(run, [&](CyendoQRCodeDlg* dialog) {
+    SignWithMobile(run, [&](QrCodeDialog* dialog) {
         ASSERT_TRUE(Service().PlayMobile(run.Session().sessionId, R"({"tamper":true})"));
         EXPECT_TRUE(ProcessEventsUntil([&] { return StateShown(dialog) == "Error!"; })) << StateShown(dialog);
         Control<QPushButton>(dialog, "cancelButton")->click();
@@ -144,7 +141,7 @@ TEST_F(MobileSigning, AFailingStateFetchShowsOneMessageAndClosesTheDialog)
     ASSERT_TRUE(
         Service().AddFaults(run.Session().sessionId, R"({"exchange":"state","kind":"status","status":500,"times":0})"));
     std::string shown;
-    SignWithMobile(run, [&](CyendoQRCodeDlg* dialog) {
+    SignWithMobile(run, [&](QrCodeDialog* dialog) {
         EXPECT_TRUE(ProcessEventsUntil([&] { return StateShown(dialog) == "Error!"; })) << StateShown(dialog);
     });
     EXPECT_EQ(run.Prompts().Messages().size(), 1u);

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/CyendoQRCodeDlg.h"
+#include "app/QrCodeDialog.h"
 #include "common/UserPrompts.h"
 #include "session/SigningSession.h"
 #include "tests/app/DialogDriver.h"
@@ -24,7 +24,7 @@ TEST(QrCodeDialog, ThePictureIs192PixelsOfSharpModulesWhateverTheLinkLength)
         SigningSession session;
         session.sessionUrl = "https://127.0.0.1/s";
         session.sessionId = std::string(idLength, 'x');
-        CyendoQRCodeDlg dialog(&session);
+        QrCodeDialog dialog(&session);
         const QImage picture = dialog.findChild<QLabel*>("qrCodeLabel")->pixmap().toImage();
         ASSERT_EQ(picture.size(), QSize(192, 192)) << idLength;
         // No smoothing: every pixel is a module's black or white.
@@ -64,7 +64,7 @@ TEST(QrCodeDialog, WithoutAPollingThreadCancelClosesAtOnce)
     SigningSession session;
     session.sessionUrl = "https://127.0.0.1/s";
     session.sessionId = "id";
-    CyendoQRCodeDlg dialog(&session);
+    QrCodeDialog dialog(&session);
     dialog.SetThreadStarter([](std::function<void()>) -> std::thread {
         throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
     });

@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/CyendoDlg.h"
-#include "app/CyendoProxyDlg.h"
+#include "app/MainWindow.h"
+#include "app/ProxyDialog.h"
 #include "platform/DataProtection.h"
 #include "platform/Settings.h"
 #include "session/SigningSession.h"
@@ -29,15 +29,15 @@ protected:
         std::string url, username, password;
     };
 
-    static QLineEdit* Edit(CyendoProxyDlg& dialog, const char* name) { return dialog.findChild<QLineEdit*>(name); }
+    static QLineEdit* Edit(ProxyDialog& dialog, const char* name) { return dialog.findChild<QLineEdit*>(name); }
 
-    static Fields Shown(CyendoProxyDlg& dialog)
+    static Fields Shown(ProxyDialog& dialog)
     {
         return {Edit(dialog, "urlEdit")->text().toStdString(), Edit(dialog, "usernameEdit")->text().toStdString(),
                 Edit(dialog, "passwordEdit")->text().toStdString()};
     }
 
-    static void Type(CyendoProxyDlg& dialog, const Fields& fields)
+    static void Type(ProxyDialog& dialog, const Fields& fields)
     {
         Edit(dialog, "urlEdit")->setText(QString::fromStdString(fields.url));
         Edit(dialog, "usernameEdit")->setText(QString::fromStdString(fields.username));
@@ -75,7 +75,7 @@ TEST_F(ProxyDialogTest, UserScopeShowsAndStoresTheThreeValues)
         key.Sync();
     }
     auto key = SettingsKey::OpenUser();
-    CyendoProxyDlg dialog(key, false);
+    ProxyDialog dialog(key, false);
     const Fields shown = Shown(dialog);
     EXPECT_EQ(shown.url, "http://proxy.example:3128");
     EXPECT_EQ(shown.username, "anna");
@@ -100,7 +100,7 @@ TEST_F(ProxyDialogTest, MachineScopeWritesTheMachineFileForEveryUser)
     EXPECT_FALSE(std::filesystem::exists(home.UserSettings()));
     auto key = SettingsKey::OpenMachineForWriting();
     ASSERT_TRUE(key);
-    CyendoProxyDlg dialog(*key, true);
+    ProxyDialog dialog(*key, true);
     EXPECT_EQ(Shown(dialog).url, "http://old.example");
     Type(dialog, {"http://proxy.corp:8080", "svc", "machine pass"});
     dialog.accept();
@@ -120,7 +120,7 @@ TEST_F(ProxyDialogTest, OkInTheUserScopeHidesTheMachineProxy)
 {
     TempHome::WriteFile(home.MachineSettings(), "[General]\nProxyURL=http://machine.example\nProxyUsername=m\n");
     auto key = SettingsKey::OpenUser();
-    CyendoProxyDlg dialog(key, false);
+    ProxyDialog dialog(key, false);
     const Fields shown = Shown(dialog);
     EXPECT_EQ(shown.url, "");
     EXPECT_EQ(shown.username, "");
@@ -146,7 +146,7 @@ TEST_F(ProxyDialogTest, OkWithoutChangesProtectsThePasswordAnew)
     }
     const Bytes before = StoredBlob(home.UserSettings());
     auto key = SettingsKey::OpenUser();
-    CyendoProxyDlg dialog(key, false);
+    ProxyDialog dialog(key, false);
     dialog.accept();
     const Bytes after = StoredBlob(home.UserSettings());
     EXPECT_NE(before, after);
@@ -158,7 +158,7 @@ TEST_F(ProxyDialogTest, CancelWritesNothing)
     TempHome::WriteFile(home.UserSettings(), "[General]\nProxyURL=http://p\nProxyUsername=u\n");
     const std::string before = TempHome::ReadFile(home.UserSettings());
     auto key = SettingsKey::OpenUser();
-    CyendoProxyDlg dialog(key, false);
+    ProxyDialog dialog(key, false);
     Type(dialog, {"", "", "x"});
     dialog.reject();
     EXPECT_EQ(TempHome::ReadFile(home.UserSettings()), before);
@@ -167,7 +167,7 @@ TEST_F(ProxyDialogTest, CancelWritesNothing)
 TEST_F(ProxyDialogTest, TabOrderRunsFromOkThroughTheThreeFields)
 {
     auto key = SettingsKey::OpenUser();
-    CyendoProxyDlg dialog(key, false);
+    ProxyDialog dialog(key, false);
     dialog.show();
     const std::vector<QWidget*> expected = {
         dialog.findChild<QPushButton*>("okButton"),
@@ -194,13 +194,13 @@ TEST_F(ProxyDialogTest, TheMainWindowsMenuEditsTheUsersFile)
 {
     TempHome::WriteFile(home.MachineSettings(), "[General]\nProxyURL=http://machine.example\n");
     SigningSession session;
-    CyendoDlg window(&session);
+    MainWindow window(&session);
     QAction* command = nullptr;
     for (QAction* action : window.findChild<QToolButton*>("menuButton")->menu()->actions()) {
         if (action->text() == "Proxy settings...") command = action;
     }
     ASSERT_NE(command, nullptr);
-    AnswerNextDialog<CyendoProxyDlg>([](CyendoProxyDlg* dialog) {
+    AnswerNextDialog<ProxyDialog>([](ProxyDialog* dialog) {
         Type(*dialog, {"http://user.example:8080", "me", "pw"});
         dialog->accept();
     });

@@ -1,4 +1,4 @@
-#include "app/CyendoCommandLineInfo.h"
+#include "app/CommandLine.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ TEST(CommandLineTest, OnlyTheFirstParameterCountsAndTheQuoteRuleKeepsRawJsonWhol
         {{u"\""}, u"\"", false, 0},
     };
     for (const Case& c : cases) {
-        CyendoCommandLineInfo info;
+        CommandLine info;
         info.ParseArguments(c.arguments);
         EXPECT_EQ(info.firstParameter, c.first) << "case " << (&c - cases);
         EXPECT_EQ(info.firstParameterIsFlag, c.flag) << "case " << (&c - cases);

@@ -15,8 +15,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/CyendoApp.h"
-#include "app/CyendoDlg.h"
+#include "app/Application.h"
+#include "app/MainWindow.h"
 #include "app/UpdateCalls.h"
 #include "app/UpdateLibrary.h"
 #include "platform/Settings.h"
@@ -114,7 +114,7 @@ TEST_F(UpdateCallsTest, EachSituationCallsInItsOrder)
 TEST_F(UpdateCallsTest, TheMenusUpdateCommandChecksWithUserInterface)
 {
     SigningSession session;
-    CyendoDlg window(&session);
+    MainWindow window(&session);
     for (QAction* action : window.findChild<QToolButton*>("menuButton")->menu()->actions()) {
         if (action->text() == "Update...") action->trigger();
     }
@@ -128,7 +128,7 @@ TEST_F(UpdateCallsTest, RunsWithoutTheMainWindowOnlyReleaseTheUpdater)
         library->calls.clear();
         std::vector<std::u16string> arguments;
         if (!parameter.empty()) arguments.push_back(parameter);
-        EXPECT_EQ(CyendoApp(false).InitInstance(arguments), 1);
+        EXPECT_EQ(Application(false).Run(arguments), 1);
         EXPECT_EQ(library->calls, (std::vector<std::string>{"cleanup"}));
     }
 }

@@ -15,13 +15,13 @@
 #include <QMetaObject>
 #include <QPushButton>
 
-#include "app/CAboutDlg.h"
-#include "app/CyendoPINDlg.h"
-#include "app/CyendoProxyDlg.h"
-#include "app/CyendoQRCodeDlg.h"
-#include "app/CyendoSelectCertificateDlg.h"
-#include "app/CyendoServerTrustDlg.h"
+#include "app/AboutDialog.h"
+#include "app/PinDialog.h"
+#include "app/ProxyDialog.h"
+#include "app/QrCodeDialog.h"
 #include "app/QtPrompts.h"
+#include "app/SelectCertificateDialog.h"
+#include "app/ServerTrustDialog.h"
 #include "platform/Settings.h"
 #include "tests/app/DialogDriver.h"
 #include "tests/app/SessionWindow.h"
@@ -94,18 +94,18 @@ int Take(const QString& directory, const char* language)
     }
     {  // the dialogs of the worker
         QtPrompts prompts;
-        AnswerNextDialog<CyendoSelectCertificateDlg>([&](CyendoSelectCertificateDlg* dialog) {
+        AnswerNextDialog<SelectCertificateDialog>([&](SelectCertificateDialog* dialog) {
             failures += !Save(dialog, directory + "/select-certificate" + suffix);
             dialog->reject();
         });
         prompts.ChooseCertificate({LoadCertificateDer(SigningIdentity("rsa").certificateDer),
                                    LoadCertificateDer(SigningIdentity("ec").certificateDer)});
-        AnswerNextDialog<CyendoPINDlg>([&](CyendoPINDlg* dialog) {
+        AnswerNextDialog<PinDialog>([&](PinDialog* dialog) {
             failures += !Save(dialog, directory + "/pin" + suffix);
             dialog->reject();
         });
         prompts.AskPin("Nerolin Test Token");
-        AnswerNextDialog<CyendoServerTrustDlg>([&](CyendoServerTrustDlg* dialog) {
+        AnswerNextDialog<ServerTrustDialog>([&](ServerTrustDialog* dialog) {
             failures += !Save(dialog, directory + "/untrusted-server" + suffix);
             dialog->reject();
         });
@@ -115,7 +115,7 @@ int Take(const QString& directory, const char* language)
     {  // mobile signing and the proxy settings
         SessionWindow run(service, Request("SELECT_CERTIFICATE_AND_SIGN"));
         run.WaitUntilLoaded();
-        AnswerNextDialog<CyendoQRCodeDlg>([&](CyendoQRCodeDlg* dialog) {
+        AnswerNextDialog<QrCodeDialog>([&](QrCodeDialog* dialog) {
             ProcessEventsUntil([&] { return !dialog->findChild<QLabel*>("stateLabel")->text().isEmpty(); });
             failures += !Save(dialog, directory + "/qr-code" + suffix);
             dialog->reject();
@@ -128,7 +128,7 @@ int Take(const QString& directory, const char* language)
         WriteProxyPassword(key, false, SecretString("example password"));
         key.Sync();
         {
-            CyendoProxyDlg proxy(key, false);
+            ProxyDialog proxy(key, false);
             proxy.show();
             failures += !Save(&proxy, directory + "/proxy" + suffix);
         }
@@ -137,7 +137,7 @@ int Take(const QString& directory, const char* language)
         key.Sync();
     }
     {
-        CAboutDlg about(nullptr);
+        AboutDialog about(nullptr);
         about.show();
         failures += !Save(&about, directory + "/about" + suffix);
     }
