@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <system_error>
 
 #include <QDesktopServices>
 #include <QMenu>
@@ -10,18 +9,18 @@
 #include <QUrl>
 
 #include "app/AboutDialog.h"
+#include "app/CancelSender.h"
 #include "app/DocumentIcon.h"
 #include "app/DocumentLinks.h"
+#include "app/LaunchWorker.h"
 #include "app/ProgramIcon.h"
 #include "app/ProxyDialog.h"
 #include "app/QrCodeDialog.h"
 #include "app/QtPrompts.h"
 #include "app/SessionProvider.h"
-#include "app/SigningReporter.h"
-#include "app/SigningThread.h"
+#include "app/SigningWorker.h"
 #include "app/UiText.h"
 #include "app/UpdateCalls.h"
-#include "app/WindowMessages.h"
 #include "BuildConfig.h"
 #include "common/StringIds.h"
 #include "eventlog/EventLog.h"
@@ -35,7 +34,7 @@ namespace nerolin {
 MainWindow::MainWindow(SigningSession* session, QWidget* parent, ProviderFactory providerFactory)
     : QDialog(parent),
       ui_(std::make_unique<Ui::MainWindow>()),
-      session(session),
+      session_(session),
       providerFactory_(std::move(providerFactory)),
       linkOpener_([](const QString& url) { QDesktopServices::openUrl(QUrl(url)); })
 {
@@ -64,13 +63,14 @@ MainWindow::MainWindow(SigningSession* session, QWidget* parent, ProviderFactory
     connect(ui_->cancelButton, &QPushButton::clicked, this, &MainWindow::reject);
     connect(ui_->documentList, &DocumentList::LinkClicked, this, &MainWindow::OpenLink);
 
-    if (session->hasLaunchRequest) {
-        ui_->sessionIdEdit->setText(ToQString(session->sessionId));
+    if (session_->hasLaunchRequest) {
+        ui_->sessionIdEdit->setText(ToQString(session_->sessionId));
         ui_->sessionIdEdit->setCursorPosition(0);
-        if (session->mode == SessionMode::SelectCertificateMode) {
+        if (session_->mode == SessionMode::SelectCertificateMode) {
             ApplySelectCertificateLayout();
         }
-        PostWindowMessage(this, UM_START_LAUNCH);
+        // Once the window's event loop runs.
+        QMetaObject::invokeMethod(this, &MainWindow::StartLaunch, Qt::QueuedConnection);
     }
     ui_->startSignButton->setFocus();
 }
@@ -78,14 +78,12 @@ MainWindow::MainWindow(SigningSession* session, QWidget* parent, ProviderFactory
 MainWindow::~MainWindow()
 {
     ClearMainWindowCloser(this);
-    // Both threads have reported their end before the window can close; what
-    // is left of them is freeing their own objects.
-    if (launchThread_.joinable()) {
-        launchThread_.join();
-    }
-    if (signingThread_.joinable()) {
-        signingThread_.join();
-    }
+    // Each worker has reported its end before the window can close; what is
+    // left of its thread is freeing its own objects (the provider's handles
+    // among them), which the workers wait for here.
+    launch_.reset();
+    signing_.reset();
+    cancel_.reset();
     SetPromptOwner(nullptr);
 }
 
@@ -139,15 +137,6 @@ void MainWindow::BringToFront()
     activateWindow();
 }
 
-bool MainWindow::event(QEvent* event)
-{
-    if (event->type() == WindowMessageEvent::Type()) {
-        HandleMessage(*static_cast<WindowMessageEvent*>(event));
-        return true;
-    }
-    return QDialog::event(event);
-}
-
 void MainWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
@@ -157,56 +146,42 @@ void MainWindow::showEvent(QShowEvent* event)
     }
 }
 
-void MainWindow::HandleMessage(const WindowMessageEvent& message)
-{
-    switch (message.message) {
-    case UM_START_LAUNCH: StartLaunch(); break;
-    case UM_LAUNCH_PROGRESS: OnLaunchProgress(message.wParam, message.lParam); break;
-    case UM_WORKER_REPORT: OnWorkerReport(message.wParam, message.lParam); break;
-    case UM_START_SIGNING: StartSigning(); break;
-    default: break;
-    }
-}
-
 void MainWindow::StartLaunch()
 {
-    loading = true;
-    try {
-        if (launchThread_.joinable()) {
-            launchThread_.join();
-        }
-        launchThread_ = std::thread(LaunchThreadProc, LaunchThreadParam{session, &loading, this});
-    } catch (const std::system_error&) {
-        loading = false;
+    launch_ = std::make_unique<LaunchWorker>(*session_);
+    connect(launch_.get(), &LaunchWorker::StepBegins, this, [this] { SetMarquee(true); });
+    connect(launch_.get(), &LaunchWorker::StepEnded, this, [this] { SetMarquee(false); });
+    connect(launch_.get(), &LaunchWorker::Finished, this, &MainWindow::LaunchFinished);
+    loading_ = true;
+    if (!launch_->Start()) {
+        loading_ = false;
+        launch_.reset();
         Prompts().ShowMessage(LoadString(strings::kStartThreadFailed), MessageIcon::Error);
     }
 }
 
-void MainWindow::OnLaunchProgress(std::intptr_t wParam, std::intptr_t lParam)
+void MainWindow::LaunchFinished(bool configured)
 {
-    switch (wParam) {
-    case kLaunchStepBegins: SetMarquee(true); break;
-    case kLaunchStepEnded: SetMarquee(false); break;
-    case kLaunchDone:
-        if (lParam != 0) {
-            ShowConfiguration();
-        }
-        break;
-    default: break;
+    loading_ = false;
+    if (CloseIfRequested()) {
+        return;
+    }
+    if (configured) {
+        ShowConfiguration();
     }
 }
 
 void MainWindow::ShowConfiguration()
 {
-    if (!IsSupportedProtocolVersion(session->version)) {
+    if (!IsSupportedProtocolVersion(session_->version)) {
         Prompts().ShowMessage(LoadString(strings::kUnsupportedProtocolVersion), MessageIcon::Error);
         return;
     }
-    ui_->serviceProviderEdit->setText(ToQString(session->spName));
+    ui_->serviceProviderEdit->setText(ToQString(session_->spName));
     ui_->serviceProviderEdit->setCursorPosition(0);
-    ui_->messageEdit->setPlainText(ToQString(session->message));
+    ui_->messageEdit->setPlainText(ToQString(session_->message));
 
-    for (std::size_t i = 0; i < session->documents.size(); ++i) {
+    for (std::size_t i = 0; i < session_->documents.size(); ++i) {
         AddDocumentRow(static_cast<int>(i));
     }
     auto* list = ui_->documentList;
@@ -214,20 +189,20 @@ void MainWindow::ShowConfiguration()
         list->resizeColumnToContents(0);
         list->SizeColumnToContentsAndHeader(1);
     }
-    if (!session->stateUrl.empty()) {
+    if (!session_->stateUrl.empty()) {
         ui_->signWithMobileButton->setEnabled(true);
     }
     ui_->startSignButton->setEnabled(true);
     ui_->startSignButton->setFocus();
     SaveScreenshotForTests();
     if (ReadUserSetting(setting::kStartSigningImmediately, 0) == 1) {
-        PostWindowMessage(this, UM_START_SIGNING);
+        QMetaObject::invokeMethod(this, &MainWindow::StartSigning, Qt::QueuedConnection);
     }
 }
 
 void MainWindow::AddDocumentRow(int index)
 {
-    const DocumentInfo& document = session->documents[static_cast<std::size_t>(index)];
+    const DocumentInfo& document = session_->documents[static_cast<std::size_t>(index)];
     const QString name = ToQString(document.name);
     auto* row = new QTreeWidgetItem(ui_->documentList);
     row->setText(0, name);
@@ -252,49 +227,42 @@ void MainWindow::AddDocumentRow(int index)
 
 void MainWindow::StartSigning()
 {
-    if (signingStarted) {
+    if (signingStarted_) {
         return;  // one worker per run, however the request came
     }
     ui_->signWithMobileButton->setEnabled(false);
     ui_->startSignButton->setEnabled(false);
     WriteUserSetting(setting::kAutomaticallyClose, ui_->autoCloseCheckBox->isChecked() ? 1 : 0);
 
-    auto param = std::make_unique<SigningThreadParam>();
-    param->session = session;
-    param->running = &signingRunning;
-    param->provider = providerFactory_ ? providerFactory_() : MakeSessionProvider();
-    param->reporter = std::make_unique<CyendoSigningReporter>(this);
-    param->pause = workerPause_;
+    signing_ = std::make_unique<SigningWorker>(*session_, providerFactory_ ? providerFactory_() : MakeSessionProvider(),
+                                               workerPause_);
+    connect(signing_.get(), &SigningWorker::StartMarquee, this, [this] { SetMarquee(true); });
+    connect(signing_.get(), &SigningWorker::StopMarquee, this, [this] { SetMarquee(false); });
+    connect(signing_.get(), &SigningWorker::SetProgressFull, this, [this] {
+        SetRange(1);
+        SetPosition(1);
+    });
+    connect(signing_.get(), &SigningWorker::SetProgressRange, this, &MainWindow::SetRange);
+    connect(signing_.get(), &SigningWorker::SetProgressStep, this, [this](int index) { SetPosition(index + 1); });
+    connect(signing_.get(), &SigningWorker::Finished, this, &MainWindow::SigningFinished);
 
-    signingStarted = true;
-    signingRunning = true;
-    try {
-        signingThread_ = std::thread(SigningThreadProc, std::move(param));
-    } catch (const std::system_error&) {
-        signingRunning = false;
-        signingStarted = false;
+    signingStarted_ = true;
+    signingRunning_ = true;
+    if (!signing_->Start()) {
+        signingRunning_ = false;
+        signingStarted_ = false;
+        signing_.reset();
         Prompts().ShowMessage(LoadString(strings::kStartThreadFailed), MessageIcon::Error);
     }
 }
 
-void MainWindow::OnWorkerReport(std::intptr_t slot, std::intptr_t argument)
+void MainWindow::SigningFinished()
 {
-    switch (slot) {
-    case kReportStartMarquee: SetMarquee(true); break;
-    case kReportStopMarquee: SetMarquee(false); break;
-    case kReportSetProgressFull:
-        SetRange(1);
-        position_ = 1;
-        SetMarquee(marquee_);
-        break;
-    case kReportSetProgressRange: SetRange(static_cast<int>(argument)); break;
-    case kReportSetProgressStep:
-        position_ = static_cast<int>(argument) + 1;
-        SetMarquee(marquee_);
-        break;
-    case kReportFinished: EndOfSession(); break;
-    default: break;
+    signingRunning_ = false;
+    if (CloseIfRequested()) {
+        return;
     }
+    EndOfSession();
 }
 
 void MainWindow::EndOfSession()
@@ -316,7 +284,13 @@ void MainWindow::SignWithMobile()
 {
     const bool autoClose = ui_->autoCloseCheckBox->isChecked();
     WriteUserSetting(setting::kAutomaticallyClose, autoClose ? 1 : 0);
-    if (!RunMobileSigning(*session, this)) {
+    mobileOpen_ = true;
+    const bool over = RunMobileSigning(*session_, this);
+    mobileOpen_ = false;
+    if (CloseIfRequested()) {
+        return;
+    }
+    if (!over) {
         return;  // untouched by the mobile side: the user may try again or sign here
     }
     ui_->signWithMobileButton->setEnabled(false);
@@ -330,50 +304,79 @@ void MainWindow::SignWithMobile()
 
 void MainWindow::CloseForUpdater()
 {
-    // The updater may ask while the launch thread or the worker still uses
-    // the session: the window then closes as soon as that thread is done.
-    if (!loading && !signingRunning) {
-        QDialog::reject();
+    // The updater may ask while background work still uses the session: the
+    // window then closes as soon as that work reports its end.
+    if (Busy()) {
+        closePending_ = true;
         return;
     }
-    if (findChild<QTimer*>(QStringLiteral("closeWhenIdle")) != nullptr) {
-        return;
+    QDialog::reject();
+}
+
+bool MainWindow::CloseIfRequested()
+{
+    if (!closePending_ || Busy()) {
+        return false;
     }
-    auto* timer = new QTimer(this);
-    timer->setObjectName(QStringLiteral("closeWhenIdle"));
-    timer->setInterval(50);
-    connect(timer, &QTimer::timeout, this, [this, timer] {
-        if (!loading && !signingRunning) {
-            timer->stop();
-            QDialog::reject();
-        }
-    });
-    timer->start();
+    QDialog::reject();
+    return true;
 }
 
 void MainWindow::reject()
 {
-    if (loading) {
+    if (loading_ || sendingCancel_) {
         return;
     }
-    if (!signingStarted) {
-        if (session->hasLaunchRequest) {
-            session->SendCancel();
+    if (!signingStarted_) {
+        if (session_->hasLaunchRequest) {
+            SendCancelAndClose();
+            return;
         }
         QDialog::reject();
         return;
     }
-    if (signingRunning) {
-        session->cancelRequested = 1;
+    if (signingRunning_) {
+        session_->cancelRequested = 1;
         return;
     }
     QDialog::reject();
+}
+
+void MainWindow::SendCancelAndClose()
+{
+    cancel_ = std::make_unique<CancelSender>(*session_);
+    connect(cancel_.get(), &CancelSender::Finished, this, [this] {
+        sendingCancel_ = false;
+        SetMarquee(false);
+        QDialog::reject();
+    });
+    sendingCancel_ = true;
+    if (!cancel_->Start()) {
+        // Nothing may wait for the service on this thread: without a thread
+        // the service learns of the end from its own time limit.
+        sendingCancel_ = false;
+        cancel_.reset();
+        Prompts().ShowMessage(LoadString(strings::kStartThreadFailed), MessageIcon::Error);
+        QDialog::reject();
+        return;
+    }
+    // Busy until the service has answered: nothing else may start on the session.
+    ui_->signWithMobileButton->setEnabled(false);
+    ui_->startSignButton->setEnabled(false);
+    ui_->cancelButton->setEnabled(false);
+    SetMarquee(true);
 }
 
 void MainWindow::SetRange(int maximum)
 {
     rangeMaximum_ = maximum;
     position_ = std::min(position_, std::max(maximum, 0));
+    SetMarquee(marquee_);
+}
+
+void MainWindow::SetPosition(int position)
+{
+    position_ = position;
     SetMarquee(marquee_);
 }
 

@@ -1,14 +1,12 @@
 #include "app/QrCodeDialog.h"
 
-#include <system_error>
-
 #include <QIcon>
 #include <QImage>
 #include <QPalette>
 #include <QStyle>
 
+#include "app/StatePoller.h"
 #include "app/UiText.h"
-#include "app/WindowMessages.h"
 #include "common/StringIds.h"
 #include "common/UserPrompts.h"
 #include "session/SigningSession.h"
@@ -30,33 +28,10 @@ QPixmap QrPixmap(const RgbImage& code)
 
 }  // namespace
 
-std::string StateText(const std::string& state)
-{
-    struct Entry {
-        std::string_view state;
-        int id;
-    };
-    static constexpr Entry kTexts[] = {
-        {SessionState::WaitingForConfigGot, strings::kStateWaitingForConfigGot},
-        {SessionState::WaitingForCertificate, strings::kStateWaitingForCertificate},
-        {SessionState::WaitingForUnsignedHashes, strings::kStateWaitingForUnsignedHashes},
-        {SessionState::WaitingForSignedHashes, strings::kStateWaitingForSignedHashes},
-        {SessionState::Finished, strings::kStateFinished},
-        {SessionState::Error, strings::kStateError},
-    };
-    for (const Entry& entry : kTexts) {
-        if (entry.state == state) {
-            return LoadString(entry.id);
-        }
-    }
-    return {};
-}
-
 QrCodeDialog::QrCodeDialog(SigningSession* session, QWidget* parent)
     : QDialog(parent),
       ui_(std::make_unique<Ui::QrCodeDialog>()),
-      session(session),
-      threadStarter_([](std::function<void()> body) { return std::thread(std::move(body)); })
+      session_(session)
 {
     ui_->setupUi(this);
     setWindowTitle(UiText(strings::kMobileTitle));
@@ -73,40 +48,26 @@ QrCodeDialog::QrCodeDialog(SigningSession* session, QWidget* parent)
     ShowQrCode();
 }
 
-QrCodeDialog::~QrCodeDialog()
-{
-    if (pollThread_.joinable()) {
-        // Normally the thread has posted its last message already; if the
-        // dialog goes earlier, the thread stops at its next look.
-        {
-            std::lock_guard guard(lock);
-            stopRequested = true;
-        }
-        {
-            std::lock_guard guard(waitMutex_);
-            abandoned_ = true;
-        }
-        waitEnd_.notify_all();
-        pollThread_.join();
-    }
-}
+// A poller that is still running (the dialog goes before its end, which
+// normal use never does) stops at its next look and is waited for.
+QrCodeDialog::~QrCodeDialog() = default;
 
 void QrCodeDialog::ShowQrCode()
 {
     RgbImage code;
-    const SessionError result = session->MakeQRCode(code);
+    const SessionError result = session_->MakeQRCode(code);
     if (result != SessionError::Ok || code.width <= 0 ||
         code.pixels.size() != static_cast<std::size_t>(code.width) * static_cast<std::size_t>(code.height) * 3) {
-        ShowSessionResult(result == SessionError::Ok ? SessionError::QRCodeError : result, session->serverMessage);
+        ShowSessionResult(result == SessionError::Ok ? SessionError::QRCodeError : result, session_->serverMessage);
         return;
     }
-    image = QrPixmap(code);
+    image_ = QrPixmap(code);
     // The code itself has no quiet zone: a white frame around the picture
     // gives the camera the light margin it needs on a grey dialog.
     QPalette palette = ui_->qrCodeLabel->palette();
     palette.setColor(QPalette::Window, Qt::white);
     ui_->qrCodeLabel->setPalette(palette);
-    ui_->qrCodeLabel->setPixmap(image);
+    ui_->qrCodeLabel->setPixmap(image_);
 }
 
 void QrCodeDialog::showEvent(QShowEvent* event)
@@ -120,12 +81,13 @@ void QrCodeDialog::showEvent(QShowEvent* event)
 
 void QrCodeDialog::StartPolling()
 {
-    try {
-        pollThread_ = threadStarter_([this] { QrPollThreadProc(); });
-        polling_ = pollThread_.joinable();
-    } catch (const std::system_error&) {
-        polling_ = false;
+    poller_ = std::make_unique<StatePoller>(*session_, pollInterval_);
+    if (threadStarter_) {
+        poller_->SetStarter(threadStarter_);
     }
+    connect(poller_.get(), &StatePoller::StatusChanged, ui_->stateLabel, &QLabel::setText);
+    connect(poller_.get(), &StatePoller::Finished, this, [this] { QDialog::done(QDialog::Rejected); });
+    polling_ = poller_->Start();
     if (!polling_) {
         Prompts().ShowMessage(LoadString(strings::kStartThreadFailed), MessageIcon::Error);
     }
@@ -139,75 +101,7 @@ void QrCodeDialog::reject()
         return;
     }
     ui_->cancelButton->setEnabled(false);
-    std::lock_guard guard(lock);
-    stopRequested = true;
-}
-
-bool QrCodeDialog::event(QEvent* event)
-{
-    if (event->type() != WindowMessageEvent::Type()) {
-        return QDialog::event(event);
-    }
-    const auto& message = static_cast<const WindowMessageEvent&>(*event);
-    if (message.message != UM_QR_UPDATE) {
-        return true;
-    }
-    if (message.wParam == 1) {
-        QDialog::done(QDialog::Rejected);
-        return true;
-    }
-    std::string text;
-    {
-        std::lock_guard guard(lock);
-        text = statusText;
-    }
-    ui_->stateLabel->setText(ToQString(text));
-    return true;
-}
-
-void QrCodeDialog::SetStatus(const std::string& text)
-{
-    {
-        std::lock_guard guard(lock);
-        statusText = text;
-    }
-    PostWindowMessage(this, UM_QR_UPDATE, 0, 0);
-}
-
-void QrCodeDialog::Wait()
-{
-    std::unique_lock guard(waitMutex_);
-    waitEnd_.wait_for(guard, pollInterval_, [this] { return abandoned_; });
-}
-
-void QrCodeDialog::QrPollThreadProc()
-{
-    const auto stopped = [this] {
-        std::lock_guard guard(lock);
-        return stopRequested;
-    };
-    if (!stopped()) {
-        for (;;) {
-            const SessionError result = session->FetchState();
-            if (result != SessionError::Ok) {
-                ShowSessionResult(result, session->serverMessage);
-                SetStatus(StateText(std::string(SessionState::Error)));
-                Wait();
-                break;
-            }
-            SetStatus(StateText(session->state));
-            if (session->state == SessionState::Finished) {
-                Wait();
-                break;
-            }
-            Wait();
-            if (stopped()) {
-                break;
-            }
-        }
-    }
-    // The thread's last use of the dialog.
-    PostWindowMessage(this, UM_QR_UPDATE, 1, 0);
+    poller_->Stop();
 }
 
 bool RunMobileSigning(SigningSession& session, QWidget* parent)

@@ -1,48 +1,20 @@
 #pragma once
 
-// How the signing worker reports its progress, and the main window's
-// implementation that turns each report into one posted UM_WORKER_REPORT.
-
-#include <QObject>
+// How the signing worker reports its progress. The run calls these on its
+// own thread, in the order the steps happen, and Finished always last;
+// whoever shows the progress passes them on to its own thread.
 
 namespace nerolin {
 
 class SigningReporter {
 public:
     virtual ~SigningReporter() = default;
-    virtual void Finished() = 0;                   // slot 1: the worker has ended, whatever the outcome
-    virtual void StartMarquee() = 0;               // slot 2: a step of unknown length begins
-    virtual void StopMarquee() = 0;                // slot 3
-    virtual void SetProgressFull() = 0;            // slot 4
-    virtual void SetProgressRange(int count) = 0;  // slot 5: the signing step has count hashes
-    virtual void SetProgressStep(int index) = 0;   // slot 6: hash index (zero-based) is signed
-};
-
-enum ReporterSlot : int {
-    kReportFinished = 1,
-    kReportStartMarquee = 2,
-    kReportStopMarquee = 3,
-    kReportSetProgressFull = 4,
-    kReportSetProgressRange = 5,
-    kReportSetProgressStep = 6,
-};
-
-class CyendoSigningReporter : public SigningReporter {
-public:
-    // window may be null: every report then does nothing.
-    explicit CyendoSigningReporter(QObject* window) : window_(window) {}
-
-    void Finished() override { Post(kReportFinished, 0); }
-    void StartMarquee() override { Post(kReportStartMarquee, 0); }
-    void StopMarquee() override { Post(kReportStopMarquee, 0); }
-    void SetProgressFull() override { Post(kReportSetProgressFull, 0); }
-    void SetProgressRange(int count) override { Post(kReportSetProgressRange, count); }
-    void SetProgressStep(int index) override { Post(kReportSetProgressStep, index); }
-
-private:
-    void Post(int slot, int argument);
-
-    QObject* window_;
+    virtual void Finished() = 0;                   // the worker has ended, whatever the outcome
+    virtual void StartMarquee() = 0;               // a step of unknown length begins
+    virtual void StopMarquee() = 0;                // it has ended
+    virtual void SetProgressFull() = 0;            // a completed bar
+    virtual void SetProgressRange(int count) = 0;  // the signing step has count hashes
+    virtual void SetProgressStep(int index) = 0;   // hash index (zero-based) is signed
 };
 
 }  // namespace nerolin

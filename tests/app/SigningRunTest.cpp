@@ -10,12 +10,12 @@
 #include <QLabel>
 #include <QMetaObject>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
 
 #include "app/DocumentList.h"
 #include "app/MainWindow.h"
-#include "app/WindowMessages.h"
 #include "tests/app/DialogDriver.h"
 #include "tests/app/SessionWindow.h"
 #include "tests/app/WindowFixture.h"
@@ -186,9 +186,20 @@ TEST_F(SigningRun, CancelIsIgnoredWhileLoadingAndEndsAReadySessionAtTheService)
 
     ASSERT_TRUE(run.WaitUntilLoaded());
     EXPECT_EQ(ButtonStates(&run.Window()), "enabled/enabled/Cancel");
+    // The service is slow to take the cancel message: the click returns at
+    // once and the window shows that it is busy until the exchange has ended.
+    ASSERT_TRUE(Service().AddFaults(run.Session().sessionId, R"({"exchange":"cancel","kind":"stall","seconds":1})"));
     run.ClickCancel();
-    EXPECT_FALSE(run.Window().isVisible());
+    EXPECT_TRUE(run.Window().IsSendingCancel());
+    EXPECT_TRUE(run.Window().isVisible());
+    EXPECT_EQ(ButtonStates(&run.Window()), "disabled/disabled/Cancel");
+    EXPECT_FALSE(Control<QPushButton>(&run.Window(), "cancelButton")->isEnabled());
+    EXPECT_EQ(Control<QProgressBar>(&run.Window(), "progressBar")->maximum(), 0);  // busy
+    run.Window().reject();  // Escape and the close box send nothing more
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !run.Window().isVisible(); }));
+    EXPECT_FALSE(run.Window().IsSendingCancel());
     EXPECT_TRUE(Cancelled(run.Report()));
+    EXPECT_TRUE(run.Prompts().Messages().empty());
 }
 
 TEST_F(SigningRun, CancelWhileWaitingForHashesStopsTheWorkerAndTellsTheService)
@@ -277,7 +288,7 @@ TEST_F(SigningRun, AStartRequestAfterTheClickStartsNoSecondWorker)
     ASSERT_TRUE(run.WaitUntilLoaded());
     // As when "StartSigningImmediately" posted its start just before the click.
     run.ClickStart();
-    PostWindowMessage(&run.Window(), UM_START_SIGNING);
+    QMetaObject::invokeMethod(&run.Window(), &MainWindow::StartSigning, Qt::QueuedConnection);
     ASSERT_TRUE(run.WaitUntilFinished());
     const auto calls = run.ProviderCalls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "Initialize"), 1) << Joined(calls);

@@ -130,7 +130,7 @@ TEST_F(MobileSigning, TheStateErrorIsShownUntilCancelAndEndsTheWindowsSession)
     // Closing now follows the Cancel rules: no worker ran, so the cancel
     // message goes to the service, which had already ended the session.
     run.ClickCancel();
-    EXPECT_FALSE(run.Window().isVisible());
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !run.Window().isVisible(); }));
 }
 
 TEST_F(MobileSigning, AFailingStateFetchShowsOneMessageAndClosesTheDialog)

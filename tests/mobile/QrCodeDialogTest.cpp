@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "app/QrCodeDialog.h"
+#include "app/StatePolling.h"
 #include "common/UserPrompts.h"
 #include "session/SigningSession.h"
 #include "tests/app/DialogDriver.h"

@@ -1,9 +1,7 @@
-// The updater's CloseMainWindow arriving while the signing worker still
-// uses the session: the window closes once the worker is done.
+// The updater's CloseMainWindow arriving while background work still uses
+// the session: the window closes once that work is done.
 
 #include <thread>
-
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -34,7 +32,7 @@ TEST(CloseMainWindow, WaitsForTheRunningWorkerThenCloses)
     std::thread updaterThread(CloseMainWindow);
     updaterThread.join();
     // The request has reached the window once it waits for the worker.
-    ASSERT_TRUE(ProcessEventsUntil([&] { return run.Window().findChild<QTimer*>("closeWhenIdle") != nullptr; }));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return run.Window().IsClosePending(); }));
     EXPECT_TRUE(run.Window().isVisible());
     EXPECT_TRUE(run.Window().IsSigningRunning());
 
@@ -42,6 +40,23 @@ TEST(CloseMainWindow, WaitsForTheRunningWorkerThenCloses)
     ASSERT_TRUE(ProcessEventsUntil([&] { return !run.Window().isVisible(); }));
     EXPECT_FALSE(run.Window().IsSigningRunning());
     EXPECT_TRUE(AllSignaturesVerified(run.Report()));
+}
+
+TEST(CloseMainWindow, WaitsForTheLaunchStepThenCloses)
+{
+    TempHome home;
+    DevService service;
+    ASSERT_TRUE(service.Running()) << service.Log();
+    SessionWindow run(service, R"({"faults":{"exchange":"config","kind":"stall","seconds":1}})");
+    ASSERT_TRUE(run.Created());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return run.Window().IsLoading(); }));
+    bool loadingAtClose = true;
+    QObject::connect(&run.Window(), &QDialog::finished, [&] { loadingAtClose = run.Window().IsLoading(); });
+
+    std::thread updaterThread(CloseMainWindow);
+    updaterThread.join();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !run.Window().isVisible(); }));
+    EXPECT_FALSE(loadingAtClose);
 }
 
 }  // namespace

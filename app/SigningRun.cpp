@@ -1,11 +1,14 @@
-#include "app/SigningThread.h"
+#include "app/SigningRun.h"
 
 #include <thread>
+
+#include "app/SigningReporter.h"
 
 #include "common/StringIds.h"
 #include "common/StringTable.h"
 #include "common/UserPrompts.h"
 #include "platform/Settings.h"
+#include "providers/SigningProvider.h"
 #include "session/SigningSession.h"
 
 namespace nerolin {
@@ -18,11 +21,12 @@ bool CodeIsOk(const ServerMessage& message) { return message.code == "OK"; }
 // What the worker does between its prologue and its epilogue.
 class SigningRun {
 public:
-    explicit SigningRun(SigningThreadParam& param)
-        : param_(param),
-          session_(*param.session),
-          provider_(*param.provider),
-          reporter_(*param.reporter)
+    SigningRun(SigningSession& session, SigningProvider& provider, SigningReporter& reporter,
+               std::chrono::milliseconds pause)
+        : session_(session),
+          provider_(provider),
+          reporter_(reporter),
+          pause_(pause)
     {
     }
 
@@ -54,7 +58,7 @@ private:
     void ConcludeWith(const ServerMessage& message)
     {
         if (CodeIsOk(message)) {
-            std::this_thread::sleep_for(param_.pause);
+            std::this_thread::sleep_for(pause_);
         } else {
             ShowSessionResult(SessionError::Ok, message);
         }
@@ -122,7 +126,7 @@ private:
                 reporter_.StopMarquee();
                 return true;
             }
-            std::this_thread::sleep_for(param_.pause);
+            std::this_thread::sleep_for(pause_);
         }
     }
 
@@ -207,25 +211,23 @@ private:
         ConcludeWith(session_.serverMessage);
     }
 
-    SigningThreadParam& param_;
     SigningSession& session_;
     SigningProvider& provider_;
     SigningReporter& reporter_;
+    const std::chrono::milliseconds pause_;
 };
 
 }  // namespace
 
-void SigningThreadProc(std::unique_ptr<SigningThreadParam> param)
+void RunSigning(SigningSession& session, SigningProvider& provider, SigningReporter& reporter,
+                std::chrono::milliseconds pause)
 {
-    param->provider->Initialize();
-    SigningRun(*param).Run();
-
-    // Epilogue: every use of the session and the window comes before Finished,
-    // after which the window may close and the process end.
-    param->provider->Finalize();
-    param->running->store(false);
-    param->reporter->Finished();
-    param.reset();
+    provider.Initialize();
+    SigningRun(session, provider, reporter, pause).Run();
+    // Every use of the session comes before Finished, after which the window
+    // may close and the process end.
+    provider.Finalize();
+    reporter.Finished();
 }
 
 }  // namespace nerolin
