@@ -16,7 +16,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent), ui_(std::make_uniqu
 {
     ui_->setupUi(this);
     setWindowTitle(UiText(strings::kAboutTitle));
-    QString text = UiText(strings::kAboutVersionText);
+    QString text = QString::fromStdString(FormatText(LoadString(strings::kAboutVersionText).c_str(), build::kVersion));
     if (build::kDevelopmentBuild) {
         text += QStringLiteral(" (%1)").arg(UiText(strings::kDevelopmentBuild));
     }

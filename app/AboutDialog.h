@@ -1,8 +1,8 @@
 #pragma once
 
-// The About box: the program icon, "Nerolin, Version 1.0.21" (with
-// "development build" for a build on the development trust configuration)
-// and OK.
+// The About box: the program icon, "Nerolin, Version " and the build's
+// version (with "development build" for a build on the development trust
+// configuration) and OK.
 
 #include <memory>
 

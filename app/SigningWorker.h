@@ -22,8 +22,7 @@ class SigningWorker : public QObject {
     Q_OBJECT
 public:
     // session is not owned; the thread uses it alone until Finished.
-    SigningWorker(SigningSession& session, std::unique_ptr<SigningProvider> provider,
-                  std::chrono::milliseconds pause);
+    SigningWorker(SigningSession& session, std::unique_ptr<SigningProvider> provider, std::chrono::milliseconds pause);
     ~SigningWorker() override;
 
     // False when no thread could be started (nothing is then reported).

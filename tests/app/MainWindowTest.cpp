@@ -70,8 +70,9 @@ TEST(MainWindow, AboutBoxShowsTheIconVersionAndDevelopmentBuild)
     AboutDialog about(&window);
     EXPECT_FALSE(Control<QLabel>(&about, "iconLabel")->pixmap().isNull());
     EXPECT_EQ(about.windowTitle(), "About Nerolin");
-    const QString expected =
-        build::kDevelopmentBuild ? "Nerolin, Version 1.0.21 (development build)" : "Nerolin, Version 1.0.21";
+    // The version is the build's, as the project declares it.
+    const QString version = QString("Nerolin, Version ") + build::kVersion;
+    const QString expected = build::kDevelopmentBuild ? version + " (development build)" : version;
     EXPECT_EQ(Control<QLabel>(&about, "versionLabel")->text(), expected);
 }
 
