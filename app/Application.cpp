@@ -9,8 +9,11 @@
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/ProxyDialog.h"
+#include "app/QtUpdaterUi.h"
 #include "app/TestModeRun.h"
 #include "app/UpdateCalls.h"
+#include "app/UpdateLibrary.h"
+#include "app/Updater.h"
 #include "BuildConfig.h"
 #include "common/StringIds.h"
 #include "common/StringTable.h"
@@ -36,13 +39,27 @@ std::vector<std::u16string> CommandLineArguments(int argc, char** argv)
     return arguments;
 }
 
-Application::Application(bool hasDisplay) : hasDisplay_(hasDisplay) {}
+Application::Application(bool hasDisplay, std::shared_ptr<UpdateLibrary> updates)
+    : hasDisplay_(hasDisplay),
+      updates_(updates ? std::move(updates)
+                       : std::make_shared<Updater>(std::make_shared<QtUpdaterUi>(), Updater::DefaultOptions()))
+{
+}
+
+Application::~Application() = default;
 
 int Application::Run(const std::vector<std::u16string>& arguments)
 {
-    // Every run releases the updater at its end, maintenance commands too.
+    // The run's updater answers the windows' calls until the run ends. Every
+    // run releases it then, maintenance commands too: its thread is joined
+    // before the run returns.
+    SetUpdateLibrary(updates_);
     struct UpdaterRelease {
-        ~UpdaterRelease() { CleanupUpdates(); }
+        ~UpdaterRelease()
+        {
+            CleanupUpdates();
+            SetUpdateLibrary(nullptr);
+        }
     } updaterRelease;
     RegisterEventSource();
     if (build::kDevelopmentBuild) WriteEventEntry(EntryType::Information, "development build");

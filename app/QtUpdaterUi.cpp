@@ -1,6 +1,5 @@
 #include "app/QtUpdaterUi.h"
 
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -19,12 +18,6 @@ namespace {
 
 QString Text(int id) { return QString::fromStdString(LoadString(id)); }
 
-template <typename Function>
-void OnUiThread(Function function)
-{
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(function), Qt::QueuedConnection);
-}
-
 void ShowBox(QMessageBox::Icon icon, const QString& text)
 {
     auto* box = new QMessageBox(icon, Text(strings::kUpdateTitle), text, QMessageBox::Ok);
@@ -41,6 +34,12 @@ bool IsWebAddress(const QUrl& url)
 }
 
 }  // namespace
+
+template <typename Function>
+void QtUpdaterUi::OnUiThread(Function function)
+{
+    QMetaObject::invokeMethod(&context_, std::move(function), Qt::QueuedConnection);
+}
 
 void QtUpdaterUi::ShowUpToDate(const std::string& currentVersion)
 {
@@ -65,7 +64,7 @@ void QtUpdaterUi::ShowInstallFailed(bool badSignature)
 
 void QtUpdaterUi::OfferUpdate(Updater& updater, const AppcastItem& item, const std::string& currentVersion)
 {
-    OnUiThread([&updater, item, currentVersion] {
+    OnUiThread([this, &updater, item, currentVersion] {
         auto* dialog = new QDialog;
         dialog->setObjectName(QStringLiteral("UpdateOfferDialog"));
         dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -104,7 +103,7 @@ void QtUpdaterUi::OfferUpdate(Updater& updater, const AppcastItem& item, const s
             *choice = UpdateChoice::Install;
             dialog->done(QDialog::Accepted);
         });
-        QObject::connect(dialog, &QDialog::finished, dialog,
+        QObject::connect(dialog, &QDialog::finished, &context_,
                          [&updater, item, choice](int) { updater.AnswerOffer(item, *choice); });
         dialog->show();
     });

@@ -2,40 +2,39 @@
 
 #include <mutex>
 
-#include "app/QtUpdaterUi.h"
-#include "app/Updater.h"
-
 namespace nerolin {
 namespace {
 
-std::mutex& LibraryMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
+// Checks that find nothing and call nothing back, as when no updater is there.
+class NoUpdates final : public UpdateLibrary {
+public:
+    void SetRegistryPath(const std::string&) override {}
+    void SetAppcastUrl(const std::string&) override {}
+    void SetShutdownRequestCallback(UpdateCallback) override {}
+    void SetDidNotFindUpdateCallback(UpdateCallback) override {}
+    void SetUpdateCancelledCallback(UpdateCallback) override {}
+    void SetAutomaticCheckForUpdates(int) override {}
+    void CheckUpdateWithUi() override {}
+    void CheckUpdateWithoutUi() override {}
+    void Cleanup() override {}
+};
 
-std::shared_ptr<UpdateLibrary>& Library()
-{
-    static std::shared_ptr<UpdateLibrary> library;
-    return library;
-}
+std::mutex libraryMutex;
+std::shared_ptr<UpdateLibrary> installed;
 
 }  // namespace
 
 UpdateLibrary& Updates()
 {
-    std::lock_guard lock(LibraryMutex());
-    auto& library = Library();
-    if (!library) {
-        library = std::make_shared<Updater>(std::make_shared<QtUpdaterUi>(), Updater::DefaultOptions());
-    }
-    return *library;
+    static NoUpdates none;
+    std::lock_guard lock(libraryMutex);
+    return installed ? *installed : static_cast<UpdateLibrary&>(none);
 }
 
 void SetUpdateLibrary(std::shared_ptr<UpdateLibrary> library)
 {
-    std::lock_guard lock(LibraryMutex());
-    Library() = std::move(library);
+    std::lock_guard lock(libraryMutex);
+    installed = std::move(library);
 }
 
 }  // namespace nerolin

@@ -34,8 +34,10 @@ public:
     virtual void Cleanup() = 0;
 };
 
-// The process-wide updater. Until SetUpdateLibrary is called this is the
-// real updater with its Qt windows, made at first use.
+// The updater the program's calls go to: the one installed for the run, or
+// one that does nothing while none is (a window shown by a test, say). The
+// installer owns the library, keeps it installed while the windows may call
+// it, and uninstalls it (null) after its Cleanup.
 UpdateLibrary& Updates();
 void SetUpdateLibrary(std::shared_ptr<UpdateLibrary> library);
 

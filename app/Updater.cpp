@@ -7,11 +7,11 @@
 #include <QUrl>
 
 #include "app/UpdateSignature.h"
-#include "app/UpdateTransfer.h"
 #include "BuildConfig.h"
 #include "eventlog/EventLog.h"
 #include "platform/Settings.h"
 #include "platform/XdgDirectories.h"
+#include "session/HttpDownload.h"
 
 namespace nerolin {
 namespace {
@@ -92,15 +92,13 @@ void Updater::Cleanup()
         stopping_ = true;
         tasks_.clear();
     }
+    // A running transfer ends at its next look at the flag.
     abort_ = true;
     wake_.notify_all();
-    if (thread_.joinable()) {
-        if (thread_.get_id() == std::this_thread::get_id()) {
-            // Called back from within a task: the loop ends after it returns.
-            thread_.detach();
-        } else {
-            thread_.join();
-        }
+    // Called back from within a task, the loop ends once the task returns;
+    // the owner's own Cleanup or the destructor joins it then.
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) {
+        thread_.join();
     }
 }
 
@@ -155,7 +153,7 @@ void Updater::Check(bool withUi)
         return;
     }
     std::string feed, error;
-    if (!HttpsGetText(url, options_.maxFeedSize, abort_, feed, error)) {
+    if (!DownloadText(url, options_.maxFeedSize, abort_, feed, error)) {
         if (!abort_) {
             WriteEventEntry(EntryType::Warning, "Update check failed: " + error + " (" + url + ")");
             if (withUi) ui_->ShowCheckFailed();
@@ -193,7 +191,7 @@ void Updater::Install(const AppcastItem& item)
     std::string error;
     const std::uint64_t limit =
         item.enclosureLength > 0 ? std::min(item.enclosureLength, options_.maxPackageSize) : options_.maxPackageSize;
-    bool ok = MakeDirectories(directory, 0700) && HttpsGetFile(item.enclosureUrl, limit, abort_, path, error);
+    bool ok = MakeDirectories(directory, 0700) && DownloadFile(item.enclosureUrl, limit, abort_, path, error);
     if (!ok) {
         if (!abort_) {
             WriteEventEntry(EntryType::Warning, "Update download failed: " + error + " (" + item.enclosureUrl + ")");

@@ -12,7 +12,11 @@
 #include <thread>
 #include <vector>
 
+#include <netinet/in.h>
 #include <openssl/pem.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -20,6 +24,7 @@
 #include "common/OpenSslOwners.h"
 #include "common/Text.h"
 #include "platform/Settings.h"
+#include "session/HttpExchange.h"
 #include "tests/startup/TempHome.h"
 #include "tests/support/DevService.h"
 
@@ -279,6 +284,38 @@ TEST_F(UpdaterTest, WithoutAFeedTheQuietCheckFindsNothing)
     updates.CheckUpdateWithUi();
     ASSERT_TRUE(WaitFor([&] { return !ui->Calls().empty(); }));
     EXPECT_EQ(ui->Calls(), (std::vector<std::string>{"check failed"}));
+}
+
+TEST_F(UpdaterTest, CleanupAbortsARunningCheckAndJoinsTheUpdatersThread)
+{
+    // A feed host that takes the connection and never says a word; the waits
+    // are longer than the test may run, so only the abort can end the check.
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 4), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const ExchangeLimits saved = CurrentExchangeLimits();
+    ExchangeLimits endless = saved;
+    endless.connectTimeout = std::chrono::hours(1);
+    endless.idleTimeout = std::chrono::hours(1);
+    SetExchangeLimits(endless);
+
+    Updater& updates = MakeUpdater("https://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/appcast.xml");
+    updates.CheckUpdateWithoutUi();
+    pollfd incoming{listener, POLLIN, 0};
+    ASSERT_EQ(poll(&incoming, 1, 30000), 1);
+    const int connection = accept(listener, nullptr, nullptr);
+    updates.Cleanup();  // returns once the transfer has ended and the thread is joined
+    EXPECT_TRUE(ui->Calls().empty());
+    EXPECT_EQ(didNotFindCalls + cancelledCalls + shutdownCalls, 0);
+
+    SetExchangeLimits(saved);
+    close(connection);
+    close(listener);
 }
 
 }  // namespace
