@@ -1,4 +1,4 @@
-#include "app/Application.h"
+#include "app/main/Application.h"
 
 #include <cstdio>
 #include <memory>
@@ -6,14 +6,14 @@
 #include <QApplication>
 #include <QString>
 
-#include "app/CommandLine.h"
-#include "app/MainWindow.h"
-#include "app/ProxyDialog.h"
-#include "app/QtUpdaterUi.h"
-#include "app/TestModeRun.h"
-#include "app/UpdateCalls.h"
-#include "app/UpdateLibrary.h"
-#include "app/Updater.h"
+#include "app/main/CommandLine.h"
+#include "app/run/TestModeRun.h"
+#include "app/ui/MainWindow.h"
+#include "app/ui/ProxyDialog.h"
+#include "app/ui/QtUpdaterUi.h"
+#include "app/updater/UpdateCalls.h"
+#include "app/updater/UpdateLibrary.h"
+#include "app/updater/Updater.h"
 #include "BuildConfig.h"
 #include "common/StringIds.h"
 #include "common/StringTable.h"

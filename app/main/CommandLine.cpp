@@ -1,4 +1,4 @@
-#include "app/CommandLine.h"
+#include "app/main/CommandLine.h"
 
 namespace nerolin {
 

@@ -5,8 +5,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 
-#include "app/Application.h"
-#include "app/QtPrompts.h"
+#include "app/main/Application.h"
+#include "app/ui/QtPrompts.h"
 #include "common/ConsolePrompts.h"
 #include "common/UserPrompts.h"
 

@@ -1,4 +1,4 @@
-#include "app/LaunchRun.h"
+#include "app/run/LaunchRun.h"
 
 #include "common/StringIds.h"
 #include "common/StringTable.h"

@@ -1,4 +1,4 @@
-#include "app/SessionProvider.h"
+#include "app/run/SessionProvider.h"
 
 #include "providers/SigningProviderTvr.h"
 

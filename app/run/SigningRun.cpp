@@ -1,8 +1,8 @@
-#include "app/SigningRun.h"
+#include "app/run/SigningRun.h"
 
 #include <thread>
 
-#include "app/SigningReporter.h"
+#include "app/run/SigningReporter.h"
 
 #include "common/StringIds.h"
 #include "common/StringTable.h"

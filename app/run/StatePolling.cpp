@@ -1,4 +1,4 @@
-#include "app/StatePolling.h"
+#include "app/run/StatePolling.h"
 
 #include <string_view>
 

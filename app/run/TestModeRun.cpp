@@ -1,4 +1,4 @@
-#include "app/TestModeRun.h"
+#include "app/run/TestModeRun.h"
 
 #include "common/StringIds.h"
 #include "common/StringTable.h"

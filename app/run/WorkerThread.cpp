@@ -1,4 +1,4 @@
-#include "app/WorkerThread.h"
+#include "app/run/WorkerThread.h"
 
 #include <system_error>
 

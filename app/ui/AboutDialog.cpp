@@ -1,11 +1,11 @@
-#include "app/AboutDialog.h"
+#include "app/ui/AboutDialog.h"
 
 #include <algorithm>
 
 #include <QPushButton>
 
-#include "app/ProgramIcon.h"
-#include "app/UiText.h"
+#include "app/ui/ProgramIcon.h"
+#include "app/ui/UiText.h"
 #include "BuildConfig.h"
 #include "common/StringIds.h"
 #include "ui_AboutDialog.h"

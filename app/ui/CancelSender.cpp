@@ -1,4 +1,4 @@
-#include "app/CancelSender.h"
+#include "app/ui/CancelSender.h"
 
 #include "session/SigningSession.h"
 

@@ -1,8 +1,8 @@
-#include "app/CertificateDetailsDialog.h"
+#include "app/ui/CertificateDetailsDialog.h"
 
 #include <QPushButton>
 
-#include "app/UiText.h"
+#include "app/ui/UiText.h"
 #include "common/StringIds.h"
 #include "ui_CertificateDetailsDialog.h"
 

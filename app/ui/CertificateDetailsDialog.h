@@ -7,7 +7,7 @@
 
 #include <QDialog>
 
-#include "app/CertificateSummary.h"
+#include "app/ui/CertificateSummary.h"
 
 namespace Ui {
 class CertificateDetailsDialog;

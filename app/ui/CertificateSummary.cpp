@@ -1,4 +1,4 @@
-#include "app/CertificateSummary.h"
+#include "app/ui/CertificateSummary.h"
 
 #include <ctime>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "app/DocumentIcon.h"
+#include "app/ui/DocumentIcon.h"
 
 #include <QDir>
 #include <QMimeDatabase>

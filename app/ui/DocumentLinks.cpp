@@ -1,4 +1,4 @@
-#include "app/DocumentLinks.h"
+#include "app/ui/DocumentLinks.h"
 
 #include <algorithm>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "app/DocumentList.h"
+#include "app/ui/DocumentList.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "app/LaunchWorker.h"
+#include "app/ui/LaunchWorker.h"
 
-#include "app/LaunchRun.h"
+#include "app/run/LaunchRun.h"
 
 namespace nerolin {
 namespace {

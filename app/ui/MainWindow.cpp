@@ -1,4 +1,4 @@
-#include "app/MainWindow.h"
+#include "app/ui/MainWindow.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,19 +8,19 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "app/AboutDialog.h"
-#include "app/CancelSender.h"
-#include "app/DocumentIcon.h"
-#include "app/DocumentLinks.h"
-#include "app/LaunchWorker.h"
-#include "app/ProgramIcon.h"
-#include "app/ProxyDialog.h"
-#include "app/QrCodeDialog.h"
-#include "app/QtPrompts.h"
-#include "app/SessionProvider.h"
-#include "app/SigningWorker.h"
-#include "app/UiText.h"
-#include "app/UpdateCalls.h"
+#include "app/run/SessionProvider.h"
+#include "app/ui/AboutDialog.h"
+#include "app/ui/CancelSender.h"
+#include "app/ui/DocumentIcon.h"
+#include "app/ui/DocumentLinks.h"
+#include "app/ui/LaunchWorker.h"
+#include "app/ui/ProgramIcon.h"
+#include "app/ui/ProxyDialog.h"
+#include "app/ui/QrCodeDialog.h"
+#include "app/ui/QtPrompts.h"
+#include "app/ui/SigningWorker.h"
+#include "app/ui/UiText.h"
+#include "app/updater/UpdateCalls.h"
 #include "BuildConfig.h"
 #include "common/StringIds.h"
 #include "eventlog/EventLog.h"

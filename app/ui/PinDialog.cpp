@@ -1,8 +1,8 @@
-#include "app/PinDialog.h"
+#include "app/ui/PinDialog.h"
 
 #include <openssl/crypto.h>
 
-#include "app/UiText.h"
+#include "app/ui/UiText.h"
 #include "common/StringIds.h"
 #include "ui_PinDialog.h"
 

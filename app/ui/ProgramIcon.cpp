@@ -1,4 +1,4 @@
-#include "app/ProgramIcon.h"
+#include "app/ui/ProgramIcon.h"
 
 // The resources live in a static library: nothing would pull their
 // registration into the program unless it is named here.

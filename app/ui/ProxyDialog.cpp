@@ -1,8 +1,8 @@
-#include "app/ProxyDialog.h"
+#include "app/ui/ProxyDialog.h"
 
 #include <openssl/crypto.h>
 
-#include "app/UiText.h"
+#include "app/ui/UiText.h"
 #include "common/SecretString.h"
 #include "common/StringIds.h"
 #include "platform/Settings.h"

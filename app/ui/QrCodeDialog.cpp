@@ -1,12 +1,12 @@
-#include "app/QrCodeDialog.h"
+#include "app/ui/QrCodeDialog.h"
 
 #include <QIcon>
 #include <QImage>
 #include <QPalette>
 #include <QStyle>
 
-#include "app/StatePoller.h"
-#include "app/UiText.h"
+#include "app/ui/StatePoller.h"
+#include "app/ui/UiText.h"
 #include "common/StringIds.h"
 #include "common/UserPrompts.h"
 #include "session/SigningSession.h"

@@ -12,7 +12,7 @@
 #include <QDialog>
 #include <QPixmap>
 
-#include "app/WorkerThread.h"
+#include "app/run/WorkerThread.h"
 
 namespace Ui {
 class QrCodeDialog;

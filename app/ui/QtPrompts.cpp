@@ -1,16 +1,16 @@
-#include "app/QtPrompts.h"
+#include "app/ui/QtPrompts.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 
-#include "app/PinDialog.h"
-#include "app/ScriptFilePrompts.h"
-#include "app/SelectCertificateDialog.h"
-#include "app/ServerTrustDialog.h"
-#include "app/UiText.h"
-#include "app/UiThread.h"
+#include "app/ui/PinDialog.h"
+#include "app/ui/ScriptFilePrompts.h"
+#include "app/ui/SelectCertificateDialog.h"
+#include "app/ui/ServerTrustDialog.h"
+#include "app/ui/UiText.h"
+#include "app/ui/UiThread.h"
 #include "common/StringIds.h"
 
 namespace nerolin {

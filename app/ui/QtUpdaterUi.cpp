@@ -1,4 +1,4 @@
-#include "app/QtUpdaterUi.h"
+#include "app/ui/QtUpdaterUi.h"
 
 #include <QDesktopServices>
 #include <QDialog>
@@ -9,7 +9,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/Updater.h"
+#include "app/updater/Updater.h"
 #include "common/StringIds.h"
 #include "common/StringTable.h"
 

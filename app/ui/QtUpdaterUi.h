@@ -8,7 +8,7 @@
 
 #include <QObject>
 
-#include "app/UpdaterUi.h"
+#include "app/updater/UpdaterUi.h"
 
 namespace nerolin {
 

@@ -1,4 +1,4 @@
-#include "app/ScriptFilePrompts.h"
+#include "app/ui/ScriptFilePrompts.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -1,10 +1,10 @@
-#include "app/SelectCertificateDialog.h"
+#include "app/ui/SelectCertificateDialog.h"
 
 #include <QPushButton>
 #include <QTreeWidgetItem>
 
-#include "app/CertificateDetailsDialog.h"
-#include "app/UiText.h"
+#include "app/ui/CertificateDetailsDialog.h"
+#include "app/ui/UiText.h"
 #include "common/StringIds.h"
 #include "ui_SelectCertificateDialog.h"
 

@@ -11,7 +11,7 @@
 
 #include <QDialog>
 
-#include "app/CertificateSummary.h"
+#include "app/ui/CertificateSummary.h"
 #include "common/Text.h"
 
 namespace Ui {

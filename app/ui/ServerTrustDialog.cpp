@@ -1,10 +1,10 @@
-#include "app/ServerTrustDialog.h"
+#include "app/ui/ServerTrustDialog.h"
 
 #include <QPushButton>
 #include <QStyle>
 
-#include "app/CertificateSummary.h"
-#include "app/UiText.h"
+#include "app/ui/CertificateSummary.h"
+#include "app/ui/UiText.h"
 #include "common/StringIds.h"
 #include "ui_ServerTrustDialog.h"
 

@@ -1,7 +1,7 @@
-#include "app/SigningWorker.h"
+#include "app/ui/SigningWorker.h"
 
-#include "app/SigningReporter.h"
-#include "app/SigningRun.h"
+#include "app/run/SigningReporter.h"
+#include "app/run/SigningRun.h"
 #include "providers/SigningProvider.h"
 
 namespace nerolin {

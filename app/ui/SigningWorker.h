@@ -11,7 +11,7 @@
 
 #include <QObject>
 
-#include "app/WorkerThread.h"
+#include "app/run/WorkerThread.h"
 
 namespace nerolin {
 

@@ -1,4 +1,4 @@
-#include "app/StatePoller.h"
+#include "app/ui/StatePoller.h"
 
 namespace nerolin {
 namespace {

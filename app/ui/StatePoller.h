@@ -9,8 +9,8 @@
 #include <QObject>
 #include <QString>
 
-#include "app/StatePolling.h"
-#include "app/WorkerThread.h"
+#include "app/run/StatePolling.h"
+#include "app/run/WorkerThread.h"
 
 namespace nerolin {
 

@@ -1,4 +1,4 @@
-#include "app/Appcast.h"
+#include "app/updater/Appcast.h"
 
 #include <charconv>
 #include <vector>

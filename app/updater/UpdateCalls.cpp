@@ -1,11 +1,11 @@
-#include "app/UpdateCalls.h"
+#include "app/updater/UpdateCalls.h"
 
 #include <mutex>
 
 #include <QMetaObject>
 #include <QObject>
 
-#include "app/UpdateLibrary.h"
+#include "app/updater/UpdateLibrary.h"
 #include "platform/Settings.h"
 
 namespace nerolin {

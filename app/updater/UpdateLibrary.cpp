@@ -1,4 +1,4 @@
-#include "app/UpdateLibrary.h"
+#include "app/updater/UpdateLibrary.h"
 
 #include <mutex>
 

@@ -1,4 +1,4 @@
-#include "app/UpdateSignature.h"
+#include "app/updater/UpdateSignature.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "app/Updater.h"
+#include "app/updater/Updater.h"
 
 #include <chrono>
 #include <filesystem>
@@ -6,7 +6,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-#include "app/UpdateSignature.h"
+#include "app/updater/UpdateSignature.h"
 #include "BuildConfig.h"
 #include "eventlog/EventLog.h"
 #include "platform/Settings.h"

@@ -18,8 +18,8 @@
 #include <string>
 #include <thread>
 
-#include "app/UpdateLibrary.h"
-#include "app/UpdaterUi.h"
+#include "app/updater/UpdateLibrary.h"
+#include "app/updater/UpdaterUi.h"
 
 namespace nerolin {
 

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "app/Appcast.h"
+#include "app/updater/Appcast.h"
 
 namespace nerolin {
 

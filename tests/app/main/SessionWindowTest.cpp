@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/SessionChannel.h"
-#include "tests/startup/ChildProcess.h"
-#include "tests/startup/TempHome.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TempHome.h"
 
 namespace nerolin::test {
 namespace {

@@ -8,8 +8,8 @@
 #include "eventlog/EventLogReporter.h"
 #include "eventlog/EventStore.h"
 #include "platform/DesktopEntry.h"
-#include "tests/startup/ChildProcess.h"
-#include "tests/startup/TempHome.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TempHome.h"
 
 namespace nerolin::test {
 namespace {

@@ -8,10 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/QrCodeDialog.h"
-#include "tests/app/DialogDriver.h"
-#include "tests/app/SessionWindow.h"
-#include "tests/app/WindowFixture.h"
+#include "app/ui/QrCodeDialog.h"
+#include "tests/support/app/DialogDriver.h"
+#include "tests/support/app/SessionWindow.h"
+#include "tests/support/app/WindowFixture.h"
 
 namespace nerolin::test {
 namespace {

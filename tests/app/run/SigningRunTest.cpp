@@ -14,11 +14,11 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "app/DocumentList.h"
-#include "app/MainWindow.h"
-#include "tests/app/DialogDriver.h"
-#include "tests/app/SessionWindow.h"
-#include "tests/app/WindowFixture.h"
+#include "app/ui/DocumentList.h"
+#include "app/ui/MainWindow.h"
+#include "tests/support/app/DialogDriver.h"
+#include "tests/support/app/SessionWindow.h"
+#include "tests/support/app/WindowFixture.h"
 
 namespace nerolin::test {
 namespace {

@@ -15,16 +15,16 @@
 #include <QMetaObject>
 #include <QPushButton>
 
-#include "app/AboutDialog.h"
-#include "app/PinDialog.h"
-#include "app/ProxyDialog.h"
-#include "app/QrCodeDialog.h"
-#include "app/QtPrompts.h"
-#include "app/SelectCertificateDialog.h"
-#include "app/ServerTrustDialog.h"
+#include "app/ui/AboutDialog.h"
+#include "app/ui/PinDialog.h"
+#include "app/ui/ProxyDialog.h"
+#include "app/ui/QrCodeDialog.h"
+#include "app/ui/QtPrompts.h"
+#include "app/ui/SelectCertificateDialog.h"
+#include "app/ui/ServerTrustDialog.h"
 #include "platform/Settings.h"
-#include "tests/app/DialogDriver.h"
-#include "tests/app/SessionWindow.h"
+#include "tests/support/app/DialogDriver.h"
+#include "tests/support/app/SessionWindow.h"
 #include "tests/support/TestPki.h"
 
 namespace nerolin::test {

@@ -8,12 +8,12 @@
 #include <QPushButton>
 #include <QToolButton>
 
-#include "app/AboutDialog.h"
-#include "app/MainWindow.h"
+#include "app/ui/AboutDialog.h"
+#include "app/ui/MainWindow.h"
 #include "BuildConfig.h"
 #include "session/SigningSession.h"
-#include "tests/app/DialogDriver.h"
-#include "tests/app/WindowFixture.h"
+#include "tests/support/app/DialogDriver.h"
+#include "tests/support/app/WindowFixture.h"
 
 namespace nerolin::test {
 namespace {

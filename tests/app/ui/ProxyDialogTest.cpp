@@ -12,13 +12,13 @@
 
 #include <gtest/gtest.h>
 
-#include "app/MainWindow.h"
-#include "app/ProxyDialog.h"
+#include "app/ui/MainWindow.h"
+#include "app/ui/ProxyDialog.h"
 #include "platform/DataProtection.h"
 #include "platform/Settings.h"
 #include "session/SigningSession.h"
-#include "tests/app/DialogDriver.h"
-#include "tests/startup/TempHome.h"
+#include "tests/support/app/DialogDriver.h"
+#include "tests/support/TempHome.h"
 
 namespace nerolin::test {
 namespace {

@@ -9,11 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/QrCodeDialog.h"
-#include "app/StatePolling.h"
+#include "app/run/StatePolling.h"
+#include "app/ui/QrCodeDialog.h"
 #include "common/UserPrompts.h"
 #include "session/SigningSession.h"
-#include "tests/app/DialogDriver.h"
+#include "tests/support/app/DialogDriver.h"
 #include "tests/support/ScriptedPrompts.h"
 
 namespace nerolin::test {

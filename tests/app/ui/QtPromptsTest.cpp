@@ -13,11 +13,11 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
-#include "app/PinDialog.h"
-#include "app/QtPrompts.h"
-#include "app/SelectCertificateDialog.h"
-#include "app/ServerTrustDialog.h"
-#include "tests/app/DialogDriver.h"
+#include "app/ui/PinDialog.h"
+#include "app/ui/QtPrompts.h"
+#include "app/ui/SelectCertificateDialog.h"
+#include "app/ui/ServerTrustDialog.h"
+#include "tests/support/app/DialogDriver.h"
 #include "tests/support/TestPki.h"
 
 namespace nerolin::test {

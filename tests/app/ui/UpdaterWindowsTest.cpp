@@ -10,11 +10,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/QtUpdaterUi.h"
-#include "app/Updater.h"
+#include "app/ui/QtUpdaterUi.h"
+#include "app/updater/Updater.h"
 #include "platform/Settings.h"
-#include "tests/app/DialogDriver.h"
-#include "tests/startup/TempHome.h"
+#include "tests/support/app/DialogDriver.h"
+#include "tests/support/TempHome.h"
 
 namespace nerolin::test {
 namespace {

@@ -10,13 +10,13 @@
 #include <QObject>
 #include <QThread>
 
-#include "app/LaunchWorker.h"
-#include "app/SigningWorker.h"
+#include "app/ui/LaunchWorker.h"
+#include "app/ui/SigningWorker.h"
 #include "common/Text.h"
 #include "session/LaunchRequest.h"
 #include "session/SigningSession.h"
-#include "tests/app/DialogDriver.h"
-#include "tests/app/ScriptedProvider.h"
+#include "tests/support/app/DialogDriver.h"
+#include "tests/support/app/ScriptedProvider.h"
 #include "tests/support/DevService.h"
 #include "tests/support/ScriptedPrompts.h"
 

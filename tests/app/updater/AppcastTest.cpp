@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Appcast.h"
+#include "app/updater/Appcast.h"
 
 namespace nerolin::test {
 namespace {

@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/UpdateCalls.h"
+#include "app/updater/UpdateCalls.h"
 #include "platform/Settings.h"
-#include "tests/app/DialogDriver.h"
-#include "tests/app/SessionWindow.h"
-#include "tests/startup/TempHome.h"
+#include "tests/support/app/DialogDriver.h"
+#include "tests/support/app/SessionWindow.h"
+#include "tests/support/TempHome.h"
 
 namespace nerolin::test {
 namespace {

@@ -15,13 +15,13 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Application.h"
-#include "app/MainWindow.h"
-#include "app/UpdateCalls.h"
-#include "app/UpdateLibrary.h"
+#include "app/main/Application.h"
+#include "app/ui/MainWindow.h"
+#include "app/updater/UpdateCalls.h"
+#include "app/updater/UpdateLibrary.h"
 #include "platform/Settings.h"
 #include "session/SigningSession.h"
-#include "tests/startup/TempHome.h"
+#include "tests/support/TempHome.h"
 
 namespace nerolin::test {
 namespace {

@@ -20,13 +20,13 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Updater.h"
+#include "app/updater/Updater.h"
 #include "common/OpenSslOwners.h"
 #include "common/Text.h"
 #include "platform/Settings.h"
 #include "session/HttpExchange.h"
-#include "tests/startup/TempHome.h"
 #include "tests/support/DevService.h"
+#include "tests/support/TempHome.h"
 
 namespace nerolin::test {
 namespace {

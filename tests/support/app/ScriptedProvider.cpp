@@ -1,4 +1,4 @@
-#include "tests/app/ScriptedProvider.h"
+#include "tests/support/app/ScriptedProvider.h"
 
 #include <openssl/evp.h>
 #include <openssl/rsa.h>

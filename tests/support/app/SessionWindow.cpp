@@ -1,4 +1,4 @@
-#include "tests/app/SessionWindow.h"
+#include "tests/support/app/SessionWindow.h"
 
 #include <cstdlib>
 
@@ -7,7 +7,7 @@
 
 #include "common/Text.h"
 #include "session/LaunchRequest.h"
-#include "tests/app/DialogDriver.h"
+#include "tests/support/app/DialogDriver.h"
 
 namespace nerolin::test {
 

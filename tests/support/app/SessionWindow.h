@@ -10,9 +10,9 @@
 
 #include <rapidjson/document.h>
 
-#include "app/MainWindow.h"
+#include "app/ui/MainWindow.h"
 #include "session/SigningSession.h"
-#include "tests/app/ScriptedProvider.h"
+#include "tests/support/app/ScriptedProvider.h"
 #include "tests/support/DevService.h"
 #include "tests/support/ScriptedPrompts.h"
 
