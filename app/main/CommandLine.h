@@ -8,8 +8,7 @@
 
 namespace nerolin {
 
-class CommandLine {
-public:
+struct CommandLine {
     int parameterIndex = -1;  // incremented for every parameter seen
     bool firstParameterIsFlag = false;
     std::u16string firstParameter;  // without its "-" or "/"

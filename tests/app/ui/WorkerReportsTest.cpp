@@ -23,8 +23,7 @@
 namespace nerolin::test {
 namespace {
 
-class Recorder {
-public:
+struct Recorder {
     void Add(const std::string& event)
     {
         events.push_back(event);
