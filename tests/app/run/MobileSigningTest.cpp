@@ -63,7 +63,7 @@ TEST_F(MobileSigning, CancelBeforeTheCodeIsReadLeavesTheWindowReady)
             const std::string waiting = run.Session().mode == SessionMode::SignMode ? "Waiting for signed hashes..."
                                                                                     : "Waiting for certificate...";
             EXPECT_TRUE(ProcessEventsUntil([&] { return StateShown(dialog) == waiting; })) << StateShown(dialog);
-            // Enter closes nothing; Cancel only asks the polling thread to stop.
+            // Enter closes nothing; Cancel only asks the poller to stop.
             QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
             QCoreApplication::sendEvent(dialog, &enter);
             auto* cancel = Control<QPushButton>(dialog, "cancelButton");

@@ -286,7 +286,7 @@ TEST_F(SigningRun, AStartRequestAfterTheClickStartsNoSecondWorker)
     SessionWindow run(Service(), R"({"mode":"SIGN"})");
     ASSERT_TRUE(run.Created());
     ASSERT_TRUE(run.WaitUntilLoaded());
-    // As when "StartSigningImmediately" posted its start just before the click.
+    // As when "StartSigningImmediately" queued its start just before the click.
     run.ClickStart();
     QMetaObject::invokeMethod(&run.Window(), &MainWindow::StartSigning, Qt::QueuedConnection);
     ASSERT_TRUE(run.WaitUntilFinished());

@@ -50,8 +50,8 @@ SessionWindow::~SessionWindow()
 
 bool SessionWindow::WaitUntilLoaded()
 {
-    // The window starts the launch thread on its first posted message; the
-    // thread posts its last report before it clears the flag.
+    // The window starts its launch worker once the event loop runs, and is
+    // loading until it has handled the worker's end.
     QCoreApplication::processEvents();
     const bool ended = ProcessEventsUntil([&] { return !window_->IsLoading(); });
     QCoreApplication::processEvents();

@@ -21,7 +21,7 @@ namespace nerolin::test {
 class SessionWindow {
 public:
     // Creates the session at the service from requestJson and opens the
-    // window on it; the launch thread starts at once.
+    // window on it; the launch step starts once the event loop runs.
     SessionWindow(const DevService& service, const std::string& requestJson, ProviderScript script = {});
     ~SessionWindow();
 
@@ -31,7 +31,7 @@ public:
     ScriptedPrompts& Prompts() { return *prompts_; }
     std::vector<std::string> ProviderCalls() const { return *calls_; }
 
-    // Waits until the launch thread has reported its end.
+    // Waits until the window has handled the launch step's end.
     bool WaitUntilLoaded();
     // Waits until the window has handled the worker's Finished: it has closed
     // itself or offers "Close".
