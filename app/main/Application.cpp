@@ -92,14 +92,14 @@ int Application::RunFlag(const std::u16string& flag)
 {
     // Compared exactly, case included, in this order.
     if (flag == u"SetProxyLocalMachine") {
-        auto key = SettingsKey::OpenMachineForWriting();
-        if (!key) return 0;  // no machine file the user may write: nothing to edit
+        // Without a machine file the user may write there is nothing to edit,
+        // and the run ends silently.
         if (!hasDisplay_) {
+            if (!SettingsKey::OpenMachineForWriting()) return 0;
             std::fprintf(stderr, "Nerolin: no display; the proxy settings cannot be shown\n");
             return 1;
         }
-        ProxyDialog dialog(*key, true);
-        dialog.exec();
+        EditMachineProxySettings();
         return 0;
     }
     if (flag == u"Register") {
