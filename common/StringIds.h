@@ -58,7 +58,7 @@ inline constexpr int kPinLocked = 148;
 // --- About box (dialog 100) ------------------------------------------------
 
 inline constexpr int kAboutTitle = 10000;
-inline constexpr int kAboutVersionText = 10001;  // "Nerolin, Version 1.0.21"
+inline constexpr int kAboutVersionText = 10001;  // "Nerolin, Version %s": the build's version
 inline constexpr int kAboutOk = 10002;
 
 // --- Main window (dialog 102) ----------------------------------------------

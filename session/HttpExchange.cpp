@@ -9,10 +9,9 @@
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 
-#include "common/SecretString.h"
 #include "common/StringTable.h"
 #include "eventlog/EventLog.h"
-#include "platform/Settings.h"
+#include "session/CurlSetup.h"
 #include "session/QuotedText.h"
 #include "session/ServerTrust.h"
 #include "session/ServiceUrl.h"
@@ -25,13 +24,9 @@ namespace {
 std::mutex limitsMutex;
 ExchangeLimits limits;
 
-struct EasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
 struct ListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
-using EasyPtr = std::unique_ptr<CURL, EasyDeleter>;
 using ListPtr = std::unique_ptr<curl_slist, ListDeleter>;
 
 // A failure of the exchange with its event text; caught at its boundary.
@@ -126,49 +121,6 @@ CURLcode OnSslContext(CURL*, void* sslContext, void* user)
 
 bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
-void ApplyProxy(CURL* easy, std::string& userName, SecretString& password)
-{
-    std::string proxyUrl;
-    const bool machineWide = ReadProxyUrl(proxyUrl);
-    if (!proxyUrl.empty()) {
-        curl_easy_setopt(easy, CURLOPT_PROXY, proxyUrl.c_str());
-    }
-    // The credentials count whether or not a proxy URL is stored: a proxy
-    // from the environment may ask for them too.
-    ReadProxyCredentials(machineWide, userName, password);
-    if (!userName.empty()) {
-        curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, userName.c_str());
-        if (!password.empty()) {
-            curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, password.data());
-        }
-    }
-}
-
-// The service relies on the system's trust, with OpenSSL's variables honoured
-// (libcurl itself ignores them).
-void ApplySystemTrust(CURL* easy)
-{
-    if (const char* file = std::getenv("SSL_CERT_FILE"); file != nullptr && *file != '\0') {
-        curl_easy_setopt(easy, CURLOPT_CAINFO, file);
-    }
-    if (const char* dir = std::getenv("SSL_CERT_DIR"); dir != nullptr && *dir != '\0') {
-        curl_easy_setopt(easy, CURLOPT_CAPATH, dir);
-    }
-}
-
-// The whitelist host is trusted through the built-in roots alone. Without
-// clearing CAINFO and CAPATH libcurl would load the system bundle as well.
-void ApplyBuiltInTrust(CURL* easy)
-{
-    curl_blob roots{};
-    roots.data = const_cast<char*>(BuiltInRootsPem());
-    roots.len = std::strlen(BuiltInRootsPem());
-    roots.flags = CURL_BLOB_COPY;
-    curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &roots);
-    curl_easy_setopt(easy, CURLOPT_CAINFO, nullptr);
-    curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
-}
-
 void ReportTransportFailure(CURLcode code, const std::string& url)
 {
     WriteEventEntry(EntryType::Error, FormatText("CURLcode: %d (0x%08X) - URL: %s", static_cast<int>(code),
@@ -204,10 +156,8 @@ void ReadAnswer(CURL* handle, Transfer& transfer)
 // failure is thrown with its text.
 CURLcode Perform(Verb verb, const ServiceUrl& target, const std::string& request, Transfer& transfer)
 {
-    // Once per process, before any handle: several threads may exchange at once.
-    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     const ExchangeLimits current = CurrentExchangeLimits();
-    EasyPtr easy(initialised ? curl_easy_init() : nullptr);
+    CurlEasyPtr easy = OpenTransferHandle(target.url, current.connectTimeout);
     if (!easy) {
         throw ExchangeFailure("Failed to open request! Server: " + target.host + " Object: " + target.object);
     }
@@ -218,11 +168,6 @@ CURLcode Perform(Verb verb, const ServiceUrl& target, const std::string& request
     transfer.idleTimeout = current.idleTimeout;
     transfer.lastByte = std::chrono::steady_clock::now();
 
-    curl_easy_setopt(handle, CURLOPT_URL, target.url.c_str());
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_USERAGENT, kUserAgent);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(current.connectTimeout.count()));
     // Every exchange stands alone; a resumed TLS session would carry no chain to test.
     curl_easy_setopt(handle, CURLOPT_SSL_SESSIONID_CACHE, 0L);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, OnBody);
@@ -234,10 +179,6 @@ CURLcode Perform(Verb verb, const ServiceUrl& target, const std::string& request
     curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
     curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, OnSslContext);
     curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, &transfer);
-
-    std::string proxyUser;
-    SecretString proxyPassword;
-    ApplyProxy(handle, proxyUser, proxyPassword);
 
     // No content type is declared for the body, and no accept types are sent.
     curl_slist* headers = nullptr;

@@ -23,8 +23,6 @@ struct ExchangeLimits {
 ExchangeLimits CurrentExchangeLimits();
 void SetExchangeLimits(const ExchangeLimits& limits);  // process-wide, for tests
 
-inline constexpr const char* kUserAgent = "Nerolin 1.0.21.0";
-
 // The whitelist download: trusts only the built-in roots and runs the
 // server-trust test on the chain. Ok, BadUrl, InvalidServiceType or
 // WhitelistConnectionError.

@@ -7,8 +7,8 @@
 
 namespace nerolin {
 
-// Service type codes of the URL parser the protocol was first built on;
-// they appear in the event entry "Invalid service type: %d".
+// Service type codes as Windows' URL parser numbers them (the event entry
+// "Invalid service type: %d" carries them, and support reads them so).
 inline constexpr int kServiceTypeFtp = 1;
 inline constexpr int kServiceTypeHttp = 3;
 inline constexpr int kServiceTypeUnknown = 0x1000;

@@ -1,12 +1,12 @@
-// Entry point of the agent: everything it does is in CyendoApp.
+// Entry point of the agent: everything it does is in Application.
 #include <cstdlib>
 #include <memory>
 
 #include <QApplication>
 #include <QCoreApplication>
 
-#include "app/CyendoApp.h"
-#include "app/QtPrompts.h"
+#include "app/main/Application.h"
+#include "app/ui/QtPrompts.h"
 #include "common/ConsolePrompts.h"
 #include "common/UserPrompts.h"
 #include "platform/qt/QSettingsStore.h"
@@ -38,6 +38,6 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("Nerolin"));
     nerolin::InstallQSettingsStore();
 
-    nerolin::CyendoApp app(hasDisplay);
-    return app.InitInstance(nerolin::CommandLineArguments(argc, argv));
+    nerolin::Application app(hasDisplay);
+    return app.Run(nerolin::CommandLineArguments(argc, argv));
 }

@@ -84,7 +84,7 @@ TEST(StringTable, TextsInBothLanguages)
         {strings::kMainAutoCloseCheckBox, "Automatically close application when process finished",
          "Automatikus kilépés az alkalmazásból a folyamat befejeztével"},
         {strings::kPinTitle, "Nerolin PIN", "Nerolin PIN"},
-        {strings::kAboutVersionText, "Nerolin, Version 1.0.21", "Nerolin, Verzió 1.0.21"},
+        {strings::kAboutVersionText, "Nerolin, Version %s", "Nerolin, Verzió %s"},
         // The trailing blank is part of the label.
         {strings::kProxyUrlLabel, "Proxy URL: ", "Proxy URL: "},
     };

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
 
-#include "tests/startup/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/DevService.h"
 #include "tests/support/TestPki.h"
 

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/startup/ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 
 namespace nerolin::test {
 namespace {

@@ -9,6 +9,7 @@
 #include <future>
 
 #include "../support/TestPki.h"
+#include "BuildConfig.h"
 #include "session/HttpExchange.h"
 #include "SessionTestEnvironment.h"
 #include "TestHttpsServer.h"
@@ -54,7 +55,8 @@ TEST(HttpExchange, PostSendsTheBodyAloneAndReadsJson)
     EXPECT_EQ(requests[0].target, "/session/1?x=1");
     EXPECT_EQ(requests[0].body, "{\"a\":1}");  // up to the first zero byte
     EXPECT_EQ(requests[0].headers.count("Content-Type"), 0u);
-    EXPECT_EQ(requests[0].headers.find("User-Agent")->second, "Nerolin 1.0.21.0");
+    // The build's version in four parts.
+    EXPECT_EQ(requests[0].headers.find("User-Agent")->second, std::string("Nerolin ") + build::kVersion + ".0");
 }
 
 TEST(HttpExchange, UrlAndWhitelistAreCheckedBeforeAnythingIsSent)

@@ -15,17 +15,17 @@
 #include <QMetaObject>
 #include <QPushButton>
 
-#include "app/CAboutDlg.h"
-#include "app/CyendoPINDlg.h"
-#include "app/CyendoProxyDlg.h"
-#include "app/CyendoQRCodeDlg.h"
-#include "app/CyendoSelectCertificateDlg.h"
-#include "app/CyendoServerTrustDlg.h"
-#include "app/QtPrompts.h"
+#include "app/ui/AboutDialog.h"
+#include "app/ui/PinDialog.h"
+#include "app/ui/ProxyDialog.h"
+#include "app/ui/QrCodeDialog.h"
+#include "app/ui/QtPrompts.h"
+#include "app/ui/SelectCertificateDialog.h"
+#include "app/ui/ServerTrustDialog.h"
 #include "platform/qt/QSettingsStore.h"
 #include "platform/Settings.h"
-#include "tests/app/DialogDriver.h"
-#include "tests/app/SessionWindow.h"
+#include "tests/support/app/DialogDriver.h"
+#include "tests/support/app/SessionWindow.h"
 #include "tests/support/TestPki.h"
 
 namespace nerolin::test {
@@ -95,18 +95,18 @@ int Take(const QString& directory, const char* language)
     }
     {  // the dialogs of the worker
         QtPrompts prompts;
-        AnswerNextDialog<CyendoSelectCertificateDlg>([&](CyendoSelectCertificateDlg* dialog) {
+        AnswerNextDialog<SelectCertificateDialog>([&](SelectCertificateDialog* dialog) {
             failures += !Save(dialog, directory + "/select-certificate" + suffix);
             dialog->reject();
         });
         prompts.ChooseCertificate({LoadCertificateDer(SigningIdentity("rsa").certificateDer),
                                    LoadCertificateDer(SigningIdentity("ec").certificateDer)});
-        AnswerNextDialog<CyendoPINDlg>([&](CyendoPINDlg* dialog) {
+        AnswerNextDialog<PinDialog>([&](PinDialog* dialog) {
             failures += !Save(dialog, directory + "/pin" + suffix);
             dialog->reject();
         });
         prompts.AskPin("Nerolin Test Token");
-        AnswerNextDialog<CyendoServerTrustDlg>([&](CyendoServerTrustDlg* dialog) {
+        AnswerNextDialog<ServerTrustDialog>([&](ServerTrustDialog* dialog) {
             failures += !Save(dialog, directory + "/untrusted-server" + suffix);
             dialog->reject();
         });
@@ -116,7 +116,7 @@ int Take(const QString& directory, const char* language)
     {  // mobile signing and the proxy settings
         SessionWindow run(service, Request("SELECT_CERTIFICATE_AND_SIGN"));
         run.WaitUntilLoaded();
-        AnswerNextDialog<CyendoQRCodeDlg>([&](CyendoQRCodeDlg* dialog) {
+        AnswerNextDialog<QrCodeDialog>([&](QrCodeDialog* dialog) {
             ProcessEventsUntil([&] { return !dialog->findChild<QLabel*>("stateLabel")->text().isEmpty(); });
             failures += !Save(dialog, directory + "/qr-code" + suffix);
             dialog->reject();
@@ -129,7 +129,7 @@ int Take(const QString& directory, const char* language)
         WriteProxyPassword(key, false, SecretString("example password"));
         key.Sync();
         {
-            CyendoProxyDlg proxy(key, false);
+            ProxyDialog proxy(key, false);
             proxy.show();
             failures += !Save(&proxy, directory + "/proxy" + suffix);
         }
@@ -138,7 +138,7 @@ int Take(const QString& directory, const char* language)
         key.Sync();
     }
     {
-        CAboutDlg about(nullptr);
+        AboutDialog about(nullptr);
         about.show();
         failures += !Save(&about, directory + "/about" + suffix);
     }

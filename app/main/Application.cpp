@@ -1,0 +1,155 @@
+#include "app/main/Application.h"
+
+#include <cstdio>
+#include <memory>
+
+#include <QApplication>
+#include <QString>
+
+#include "app/main/CommandLine.h"
+#include "app/run/TestModeRun.h"
+#include "app/ui/MainWindow.h"
+#include "app/ui/ProxyDialog.h"
+#include "app/ui/QtUpdaterUi.h"
+#include "app/updater/UpdateCalls.h"
+#include "app/updater/UpdateLibrary.h"
+#include "app/updater/Updater.h"
+#include "BuildConfig.h"
+#include "common/StringIds.h"
+#include "common/StringTable.h"
+#include "common/UserPrompts.h"
+#include "eventlog/EventLog.h"
+#include "platform/DesktopEntry.h"
+#include "platform/qt/SessionChannel.h"
+#include "platform/Settings.h"
+#include "session/LaunchRequest.h"
+#include "session/SigningSession.h"
+
+namespace nerolin {
+namespace {
+
+void ShowError(int id) { Prompts().ShowMessage(LoadString(id), MessageIcon::Error); }
+
+}  // namespace
+
+std::vector<std::u16string> CommandLineArguments(int argc, char** argv)
+{
+    std::vector<std::u16string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.push_back(QString::fromLocal8Bit(argv[i]).toStdU16String());
+    return arguments;
+}
+
+Application::Application(bool hasDisplay, std::shared_ptr<UpdateLibrary> updates)
+    : hasDisplay_(hasDisplay),
+      updates_(updates ? std::move(updates)
+                       : std::make_shared<Updater>(std::make_shared<QtUpdaterUi>(), Updater::DefaultOptions()))
+{
+}
+
+Application::~Application() = default;
+
+int Application::Run(const std::vector<std::u16string>& arguments)
+{
+    // The run's updater answers the windows' calls until the run ends. Every
+    // run releases it then, maintenance commands too: its thread is joined
+    // before the run returns.
+    SetUpdateLibrary(updates_);
+    struct UpdaterRelease {
+        ~UpdaterRelease()
+        {
+            CleanupUpdates();
+            SetUpdateLibrary(nullptr);
+        }
+    } updaterRelease;
+    RegisterEventSource();
+    if (build::kDevelopmentBuild) WriteEventEntry(EntryType::Information, "development build");
+
+    CommandLine commandLine;
+    commandLine.ParseArguments(arguments);
+    if (commandLine.firstParameterIsFlag) return RunFlag(commandLine.firstParameter);
+
+    CheckUrlSchemeRegistration();
+
+    auto session = std::make_unique<SigningSession>();
+    bool requestRejected = false;
+    if (!commandLine.firstParameter.empty()) {
+        auto json = LaunchJsonFromLink(commandLine.firstParameter);
+        if (!json) {
+            ShowError(strings::kInvalidUri);
+            requestRejected = true;
+        } else if (!session->ParseLaunchRequest(*json)) {
+            ShowError(strings::kBadRequest);
+            requestRejected = true;
+        } else if (session->mode == SessionMode::TestMode) {
+            return RunTestMode(*session) ? 0 : 1;
+        }
+    }
+    int status = RunMainWindow(*session);
+    return requestRejected ? 1 : status;
+}
+
+int Application::RunFlag(const std::u16string& flag)
+{
+    // Compared exactly, case included, in this order.
+    if (flag == u"SetProxyLocalMachine") {
+        // Without a machine file the user may write there is nothing to edit,
+        // and the run ends silently.
+        if (!hasDisplay_) {
+            if (!SettingsKey::OpenMachineForWriting()) return 0;
+            std::fprintf(stderr, "Nerolin: no display; the proxy settings cannot be shown\n");
+            return 1;
+        }
+        EditMachineProxySettings();
+        return 0;
+    }
+    if (flag == u"Register") {
+        if (RegisterUrlScheme(ProgramPath())) return 0;
+        ShowError(strings::kRegisterFailed);
+        return 1;
+    }
+    if (flag == u"Unregister") {
+        if (UnregisterUrlScheme()) return 0;
+        ShowError(strings::kUnregisterFailed);
+        return 1;
+    }
+    ShowError(strings::kUnknownFlag);
+    return 1;
+}
+
+void Application::CheckUrlSchemeRegistration()
+{
+    RegistrationCheck check = CheckRegistration(ProgramPath());
+    for (const std::string& problem : check.problems) WriteEventEntry(EntryType::Error, problem);
+    // A scheme that was never registered is only written down: a first start
+    // from a download is not an error the user can act on.
+    if (check.entryFound && !check.problems.empty()) ShowError(strings::kRegistrationIncorrect);
+}
+
+int Application::RunMainWindow(SigningSession& session)
+{
+    const std::string sessionId = session.hasLaunchRequest ? session.sessionId : std::string();
+    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<SessionChannel> channel;
+    if (session.hasLaunchRequest) {
+        channel = std::make_unique<SessionChannel>(sessionId, [&window] {
+            if (window) window->BringToFront();
+        });
+        // Another process shows this session already: it comes forward and
+        // this one ends without a word.
+        if (channel->ClaimSession() == SessionChannel::Claim::RaisedOwner) return 0;
+    }
+    if (!hasDisplay_) {
+        if (sessionId.empty())
+            std::fprintf(stderr, "Nerolin: no display; the main window cannot be shown\n");
+        else
+            std::fprintf(stderr, "Nerolin: no display; the window of session \"%s\" cannot be shown\n",
+                         sessionId.c_str());
+        return 1;
+    }
+    ConfigureUpdates();
+    window = std::make_unique<MainWindow>(&session);
+    window->exec();
+    return 0;
+}
+
+}  // namespace nerolin

@@ -1,0 +1,436 @@
+#include "app/ui/MainWindow.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <QDesktopServices>
+#include <QMenu>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/run/SessionProvider.h"
+#include "app/ui/AboutDialog.h"
+#include "app/ui/CancelSender.h"
+#include "app/ui/DocumentIcon.h"
+#include "app/ui/DocumentLinks.h"
+#include "app/ui/LaunchWorker.h"
+#include "app/ui/ProgramIcon.h"
+#include "app/ui/ProxyDialog.h"
+#include "app/ui/QrCodeDialog.h"
+#include "app/ui/QtPrompts.h"
+#include "app/ui/SigningWorker.h"
+#include "app/ui/UiText.h"
+#include "app/updater/UpdateCalls.h"
+#include "BuildConfig.h"
+#include "common/StringIds.h"
+#include "eventlog/EventLog.h"
+#include "eventlog/EventLogExport.h"
+#include "platform/Settings.h"
+#include "session/SigningSession.h"
+#include "ui_MainWindow.h"
+
+namespace nerolin {
+
+MainWindow::MainWindow(SigningSession* session, QWidget* parent, ProviderFactory providerFactory)
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::MainWindow>()),
+      session_(session),
+      providerFactory_(std::move(providerFactory)),
+      linkOpener_([](const QString& url) { QDesktopServices::openUrl(QUrl(url)); })
+{
+    ui_->setupUi(this);
+    setWindowTitle(UiText(strings::kMainTitle));
+    setWindowIcon(ProgramIcon());
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    ui_->sessionIdLabel->setText(UiText(strings::kMainSessionIdLabel));
+    ui_->serviceProviderLabel->setText(UiText(strings::kMainServiceProviderLabel));
+    ui_->messageLabel->setText(UiText(strings::kMainMessageLabel));
+    ui_->documentsLabel->setText(UiText(strings::kMainDocumentsLabel));
+    ui_->autoCloseCheckBox->setText(UiText(strings::kMainAutoCloseCheckBox));
+    ui_->signWithMobileButton->setText(UiText(strings::kMainSignWithMobileButton));
+    ui_->startSignButton->setText(UiText(strings::kMainStartSignButton));
+    ui_->cancelButton->setText(UiText(strings::kMainCancelButton));
+    BuildMenu();
+    SetPromptOwner(this);
+    SetMainWindowCloser(this, [this] { CloseForUpdater(); });
+
+    ui_->documentList->setHeaderLabels({UiText(strings::kDocumentNameColumn), UiText(strings::kDownloadUrlColumn)});
+    ui_->documentList->setIconSize(QSize(16, 16));
+    ui_->autoCloseCheckBox->setChecked(ReadUserSetting(setting::kAutomaticallyClose, 1) != 0);
+
+    connect(ui_->signWithMobileButton, &QPushButton::clicked, this, &MainWindow::SignWithMobile);
+    connect(ui_->startSignButton, &QPushButton::clicked, this, &MainWindow::StartSigning);
+    connect(ui_->cancelButton, &QPushButton::clicked, this, &MainWindow::reject);
+    connect(ui_->documentList, &DocumentList::LinkClicked, this, &MainWindow::OpenLink);
+
+    if (session_->hasLaunchRequest) {
+        ui_->sessionIdEdit->setText(ToQString(session_->sessionId));
+        ui_->sessionIdEdit->setCursorPosition(0);
+        if (session_->mode == SessionMode::SelectCertificateMode) {
+            ApplySelectCertificateLayout();
+        }
+        // Once the window's event loop runs.
+        QMetaObject::invokeMethod(this, &MainWindow::StartLaunch, Qt::QueuedConnection);
+    }
+    ui_->startSignButton->setFocus();
+}
+
+MainWindow::~MainWindow()
+{
+    ClearMainWindowCloser(this);
+    // Each worker has reported its end before the window can close; what is
+    // left of its thread is freeing its own objects (the provider's handles
+    // among them), which the workers wait for here.
+    launch_.reset();
+    signing_.reset();
+    cancel_.reset();
+    SetPromptOwner(nullptr);
+}
+
+void MainWindow::BuildMenu()
+{
+    auto* menu = new QMenu(this);
+    menu->setSeparatorsCollapsible(true);
+    const auto addItem = [&](int textId, bool separatorBefore, auto action) {
+        const QString text = UiText(textId);
+        if (text.isEmpty()) {
+            return;
+        }
+        if (separatorBefore) {
+            menu->addSeparator();
+        }
+        menu->addAction(text, this, action);
+    };
+    addItem(strings::kUpdateMenuItem, true, [] { CheckForUpdatesWithUi(); });
+    addItem(strings::kProxySettingsMenuItem, false, [this] { EditUserProxySettings(this); });
+    addItem(strings::kSaveEventLogMenuItem, false, [] { SaveEventLog(); });
+    addItem(strings::kAboutMenuItem, true, [this] {
+        AboutDialog about(this);
+        about.exec();
+    });
+    ui_->menuButton->setText(UiText(strings::kMenuButton));
+    ui_->menuButton->setMenu(menu);
+}
+
+void MainWindow::ApplySelectCertificateLayout()
+{
+    // Without documents the list goes away and the window gets lower by the
+    // height it took.
+    layout()->activate();
+    const int distance = ui_->progressBar->y() - ui_->documentsLabel->y();
+    ui_->documentsLabel->hide();
+    ui_->documentList->hide();
+    if (distance > 0) {
+        layout()->activate();
+        resize(width(), height() - distance);
+    }
+    ui_->signWithMobileButton->setText(UiText(strings::kSelectCertificateWithMobileButton));
+    ui_->startSignButton->setText(UiText(strings::kSelectCertificateButton));
+}
+
+void MainWindow::BringToFront()
+{
+    if (isMinimized()) {
+        showNormal();
+    }
+    raise();
+    activateWindow();
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        ReportShownForBenchmark();
+    }
+}
+
+void MainWindow::StartLaunch()
+{
+    launch_ = std::make_unique<LaunchWorker>(*session_);
+    connect(launch_.get(), &LaunchWorker::StepBegins, this, [this] { SetMarquee(true); });
+    connect(launch_.get(), &LaunchWorker::StepEnded, this, [this] { SetMarquee(false); });
+    connect(launch_.get(), &LaunchWorker::Finished, this, &MainWindow::LaunchFinished);
+    loading_ = true;
+    if (!launch_->Start()) {
+        loading_ = false;
+        launch_.reset();
+        Prompts().ShowMessage(LoadString(strings::kStartThreadFailed), MessageIcon::Error);
+    }
+}
+
+void MainWindow::LaunchFinished(bool configured)
+{
+    loading_ = false;
+    if (CloseIfRequested()) {
+        return;
+    }
+    if (configured) {
+        ShowConfiguration();
+    }
+}
+
+void MainWindow::ShowConfiguration()
+{
+    if (!IsSupportedProtocolVersion(session_->version)) {
+        Prompts().ShowMessage(LoadString(strings::kUnsupportedProtocolVersion), MessageIcon::Error);
+        return;
+    }
+    ui_->serviceProviderEdit->setText(ToQString(session_->spName));
+    ui_->serviceProviderEdit->setCursorPosition(0);
+    ui_->messageEdit->setPlainText(ToQString(session_->message));
+
+    for (std::size_t i = 0; i < session_->documents.size(); ++i) {
+        AddDocumentRow(static_cast<int>(i));
+    }
+    auto* list = ui_->documentList;
+    if (list->topLevelItemCount() > 0) {
+        list->resizeColumnToContents(0);
+        list->SizeColumnToContentsAndHeader(1);
+    }
+    if (!session_->stateUrl.empty()) {
+        ui_->signWithMobileButton->setEnabled(true);
+    }
+    ui_->startSignButton->setEnabled(true);
+    ui_->startSignButton->setFocus();
+    SaveScreenshotForTests();
+    if (ReadUserSetting(setting::kStartSigningImmediately, 0) == 1) {
+        QMetaObject::invokeMethod(this, &MainWindow::StartSigning, Qt::QueuedConnection);
+    }
+}
+
+void MainWindow::AddDocumentRow(int index)
+{
+    const DocumentInfo& document = session_->documents[static_cast<std::size_t>(index)];
+    const QString name = ToQString(document.name);
+    auto* row = new QTreeWidgetItem(ui_->documentList);
+    row->setText(0, name);
+    row->setIcon(0, DocumentIcon(name));
+    const QString url = ToQString(document.downloadUrl);
+    row->setText(1, url);
+    if (url.isEmpty()) {
+        return;
+    }
+    const int rowIndex = ui_->documentList->indexOfTopLevelItem(row);
+    const auto scheme = UrlScheme(document.downloadUrl);
+    if (!scheme) {
+        WriteEventEntry(EntryType::Warning, "Failed to parse URL: " + document.downloadUrl);
+        return;
+    }
+    if (*scheme == "https") {
+        ui_->documentList->AddLinkCell(rowIndex, 1);
+    } else {
+        ui_->documentList->RemoveLinkCell(rowIndex, 1);
+    }
+}
+
+void MainWindow::StartSigning()
+{
+    if (signingStarted_) {
+        return;  // one worker per run, however the request came
+    }
+    ui_->signWithMobileButton->setEnabled(false);
+    ui_->startSignButton->setEnabled(false);
+    WriteUserSetting(setting::kAutomaticallyClose, ui_->autoCloseCheckBox->isChecked() ? 1 : 0);
+
+    signing_ = std::make_unique<SigningWorker>(*session_, providerFactory_ ? providerFactory_() : MakeSessionProvider(),
+                                               workerPause_);
+    connect(signing_.get(), &SigningWorker::StartMarquee, this, [this] { SetMarquee(true); });
+    connect(signing_.get(), &SigningWorker::StopMarquee, this, [this] { SetMarquee(false); });
+    connect(signing_.get(), &SigningWorker::SetProgressFull, this, [this] {
+        SetRange(1);
+        SetPosition(1);
+    });
+    connect(signing_.get(), &SigningWorker::SetProgressRange, this, &MainWindow::SetRange);
+    connect(signing_.get(), &SigningWorker::SetProgressStep, this, [this](int index) { SetPosition(index + 1); });
+    connect(signing_.get(), &SigningWorker::Finished, this, &MainWindow::SigningFinished);
+
+    signingStarted_ = true;
+    signingRunning_ = true;
+    if (!signing_->Start()) {
+        signingRunning_ = false;
+        signingStarted_ = false;
+        signing_.reset();
+        Prompts().ShowMessage(LoadString(strings::kStartThreadFailed), MessageIcon::Error);
+    }
+}
+
+void MainWindow::SigningFinished()
+{
+    signingRunning_ = false;
+    if (CloseIfRequested()) {
+        return;
+    }
+    EndOfSession();
+}
+
+void MainWindow::EndOfSession()
+{
+    const bool skipUpdateCheck = ReadUserSetting(setting::kSkipUpdateCheckOnEnd, 0) != 0;
+    if (ui_->autoCloseCheckBox->isChecked() && skipUpdateCheck) {
+        QDialog::reject();
+        return;
+    }
+    ui_->cancelButton->setText(UiText(strings::kCloseButton));
+    if (ui_->autoCloseCheckBox->isChecked()) {
+        CheckForUpdatesOnEnd(true);
+    } else if (!skipUpdateCheck) {
+        CheckForUpdatesOnEnd(false);
+    }
+}
+
+void MainWindow::SignWithMobile()
+{
+    const bool autoClose = ui_->autoCloseCheckBox->isChecked();
+    WriteUserSetting(setting::kAutomaticallyClose, autoClose ? 1 : 0);
+    mobileOpen_ = true;
+    const bool over = RunMobileSigning(*session_, this);
+    mobileOpen_ = false;
+    if (CloseIfRequested()) {
+        return;
+    }
+    if (!over) {
+        return;  // untouched by the mobile side: the user may try again or sign here
+    }
+    ui_->signWithMobileButton->setEnabled(false);
+    ui_->startSignButton->setEnabled(false);
+    if (autoClose) {
+        QDialog::reject();  // over: no Cancel rules and no update check
+    } else {
+        ui_->cancelButton->setText(UiText(strings::kCloseButton));
+    }
+}
+
+void MainWindow::CloseForUpdater()
+{
+    // The updater may ask while background work still uses the session: the
+    // window then closes as soon as that work reports its end.
+    if (Busy()) {
+        closePending_ = true;
+        return;
+    }
+    QDialog::reject();
+}
+
+bool MainWindow::CloseIfRequested()
+{
+    if (!closePending_ || Busy()) {
+        return false;
+    }
+    QDialog::reject();
+    return true;
+}
+
+void MainWindow::reject()
+{
+    if (loading_ || sendingCancel_) {
+        return;
+    }
+    if (!signingStarted_) {
+        if (session_->hasLaunchRequest) {
+            SendCancelAndClose();
+            return;
+        }
+        QDialog::reject();
+        return;
+    }
+    if (signingRunning_) {
+        session_->cancelRequested = 1;
+        return;
+    }
+    QDialog::reject();
+}
+
+void MainWindow::SendCancelAndClose()
+{
+    cancel_ = std::make_unique<CancelSender>(*session_);
+    connect(cancel_.get(), &CancelSender::Finished, this, [this] {
+        sendingCancel_ = false;
+        SetMarquee(false);
+        QDialog::reject();
+    });
+    sendingCancel_ = true;
+    if (!cancel_->Start()) {
+        // Nothing may wait for the service on this thread: without a thread
+        // the service learns of the end from its own time limit.
+        sendingCancel_ = false;
+        cancel_.reset();
+        Prompts().ShowMessage(LoadString(strings::kStartThreadFailed), MessageIcon::Error);
+        QDialog::reject();
+        return;
+    }
+    // Busy until the service has answered: nothing else may start on the session.
+    ui_->signWithMobileButton->setEnabled(false);
+    ui_->startSignButton->setEnabled(false);
+    ui_->cancelButton->setEnabled(false);
+    SetMarquee(true);
+}
+
+void MainWindow::SetRange(int maximum)
+{
+    rangeMaximum_ = maximum;
+    position_ = std::min(position_, std::max(maximum, 0));
+    SetMarquee(marquee_);
+}
+
+void MainWindow::SetPosition(int position)
+{
+    position_ = position;
+    SetMarquee(marquee_);
+}
+
+void MainWindow::SetMarquee(bool on)
+{
+    marquee_ = on;
+    auto* bar = ui_->progressBar;
+    if (on) {
+        bar->setRange(0, 0);  // Qt's busy indicator
+        return;
+    }
+    // An empty range would also read as busy: show it as an empty bar.
+    if (rangeMaximum_ <= 0) {
+        bar->setRange(0, 1);
+        bar->setValue(0);
+    } else {
+        bar->setRange(0, rangeMaximum_);
+        bar->setValue(std::clamp(position_, 0, rangeMaximum_));
+    }
+}
+
+void MainWindow::OpenLink(const QString& url)
+{
+    if (linkOpener_) {
+        linkOpener_(url);
+    }
+}
+
+void MainWindow::SaveScreenshotForTests()
+{
+    if constexpr (!build::kDevelopmentBuild) {
+        return;
+    }
+    const char* path = std::getenv("NEROLIN_TEST_SCREENSHOT");
+    if (path != nullptr && *path != '\0') {
+        grab().save(QString::fromLocal8Bit(path));
+    }
+}
+
+// A development build started with NEROLIN_TEST_REPORT_SHOWN says on standard
+// output when the window is first shown and closes it, so the start-up time
+// can be measured from outside.
+void MainWindow::ReportShownForBenchmark()
+{
+    if constexpr (!build::kDevelopmentBuild) {
+        return;
+    }
+    const char* report = std::getenv("NEROLIN_TEST_REPORT_SHOWN");
+    if (report == nullptr || *report == '\0') {
+        return;
+    }
+    std::fputs("nerolin: window shown\n", stdout);
+    std::fflush(stdout);
+    QTimer::singleShot(0, this, [this] { QDialog::reject(); });
+}
+
+}  // namespace nerolin

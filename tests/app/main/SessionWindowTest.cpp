@@ -1,0 +1,83 @@
+// The one window of a session across real processes of the program, shown
+// on Qt's offscreen platform.
+
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/qt/SessionChannel.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TempHome.h"
+
+namespace nerolin::test {
+namespace {
+
+const std::string kNerolin = NEROLIN_BINARY_DIR "/bin/nerolin";
+
+std::string Link(const std::string& sessionId)
+{
+    return "yendo:%7B%22sessionUrl%22:%22https://service.example/s%22,%22sessionId%22:%22" + sessionId + "%22%7D";
+}
+
+class SessionWindowTest : public ::testing::Test {
+protected:
+    TempHome home;
+    EnvironmentChanges offscreen{{"QT_QPA_PLATFORM", "offscreen"}};
+
+    std::unique_ptr<ChildProcess> StartWindow(const std::string& sessionId)
+    {
+        auto child =
+            std::make_unique<ChildProcess>(kNerolin, std::vector<std::string>{Link(sessionId)}, offscreen, home.root());
+        // Its window is up once it answers on the session's socket.
+        EXPECT_TRUE(Eventually([&] { return SessionChannel::AskOwnerToRaise(sessionId) || !child->Running(); }));
+        EXPECT_TRUE(child->Running()) << child->Stderr();
+        return child;
+    }
+};
+
+TEST_F(SessionWindowTest, ASecondStartOfTheSameSessionRaisesTheFirstAndEndsSilently)
+{
+    auto first = StartWindow("session-1");
+
+    ChildProcess second(kNerolin, {Link("session-1")}, offscreen, home.root());
+    EXPECT_EQ(second.Wait(), 0);
+    EXPECT_EQ(second.Stderr(), "");
+    EXPECT_TRUE(first->Running());
+
+    // Another session opens a window of its own.
+    auto other = StartWindow("session-2");
+    EXPECT_TRUE(first->Running());
+}
+
+TEST_F(SessionWindowTest, TheSocketOfADeadOwnerIsReclaimed)
+{
+    auto first = StartWindow("session-3");
+    first->Kill(SIGKILL);  // leaves its socket file behind
+    EXPECT_TRUE(std::filesystem::exists(SessionChannel::SocketPath("session-3")));
+    EXPECT_FALSE(SessionChannel::AskOwnerToRaise("session-3"));
+
+    auto next = StartWindow("session-3");
+    ChildProcess third(kNerolin, {Link("session-3")}, offscreen, home.root());
+    EXPECT_EQ(third.Wait(), 0);
+    EXPECT_TRUE(next->Running());
+}
+
+TEST_F(SessionWindowTest, TwoStartsAtOnceMakeOneOwner)
+{
+    ChildProcess a(kNerolin, {Link("session-4")}, offscreen, home.root());
+    ChildProcess b(kNerolin, {Link("session-4")}, offscreen, home.root());
+    ASSERT_TRUE(Eventually([&] { return !a.Running() || !b.Running(); }));
+    EXPECT_NE(a.Running(), b.Running());
+    EXPECT_TRUE(SessionChannel::AskOwnerToRaise("session-4"));
+}
+
+TEST(SessionChannelTest, SocketNamesComeFromTheSessionIdsHash)
+{
+    TempHome home;
+    std::string path = SessionChannel::SocketPath("abc");
+    EXPECT_EQ(path, (home.root() / "run").string() + "/nerolin-BA7816BF8F01CFEA414140DE5DAE2223");
+    EXPECT_NE(SessionChannel::SocketPath("abd"), path);
+}
+
+}  // namespace
+}  // namespace nerolin::test

@@ -1,0 +1,177 @@
+// The Qt prompts and their dialogs, driven as a user would drive them.
+
+#include <future>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <QDialog>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include "app/ui/PinDialog.h"
+#include "app/ui/QtPrompts.h"
+#include "app/ui/SelectCertificateDialog.h"
+#include "app/ui/ServerTrustDialog.h"
+#include "tests/support/app/DialogDriver.h"
+#include "tests/support/TestPki.h"
+
+namespace nerolin::test {
+namespace {
+
+template <typename Widget>
+Widget* Child(QWidget* parent, const char* name)
+{
+    auto* child = parent->findChild<Widget*>(name);
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+// Runs a prompt on a worker thread while this thread keeps its event loop
+// going, as the main window's thread does during a signing run.
+template <typename Result>
+Result AskFromWorker(std::function<Result()> ask)
+{
+    std::packaged_task<Result()> task(std::move(ask));
+    auto future = task.get_future();
+    std::thread worker(std::move(task));
+    EXPECT_TRUE(
+        ProcessEventsUntil([&] { return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    worker.join();
+    return future.get();
+}
+
+TEST(QtPrompts, PinFromWorkerRunsTheDialogOnTheUiThreadAndReturnsWhatWasTyped)
+{
+    QtPrompts prompts;
+    std::thread::id dialogThread;
+    AnswerNextDialog<PinDialog>([&](PinDialog* dialog) {
+        dialogThread = std::this_thread::get_id();
+        EXPECT_EQ(Child<QLineEdit>(dialog, "targetEdit")->text(), "SoftHSM token");
+        auto* pin = Child<QLineEdit>(dialog, "pinEdit");
+        EXPECT_EQ(pin->echoMode(), QLineEdit::Password);
+        EXPECT_EQ(dialog->focusWidget(), pin);
+        pin->setText("1234");
+        Child<QPushButton>(dialog, "okButton")->click();
+    });
+    const auto pin = AskFromWorker<std::optional<SecretString>>([&] { return prompts.AskPin("SoftHSM token"); });
+    EXPECT_EQ(dialogThread, std::this_thread::get_id());
+    ASSERT_TRUE(pin.has_value());
+    EXPECT_EQ(pin->view(), "1234");
+}
+
+TEST(QtPrompts, EmptyPinIsAnAnswerAndCancelIsNot)
+{
+    QtPrompts prompts;
+    AnswerNextDialog<PinDialog>([](PinDialog* dialog) { Child<QPushButton>(dialog, "okButton")->click(); });
+    const auto empty = prompts.AskPin("token");
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_TRUE(empty->empty());
+
+    AnswerNextDialog<PinDialog>([](PinDialog* dialog) {
+        Child<QLineEdit>(dialog, "pinEdit")->setText("9999");
+        dialog->reject();  // Escape and the close box end here too
+    });
+    EXPECT_FALSE(prompts.AskPin("token").has_value());
+}
+
+TEST(QtPrompts, CertificateChoiceListsEveryCertificateAndReturnsTheChosenIndex)
+{
+    QtPrompts prompts;
+    const std::vector<Bytes> certificates = {LoadCertificateDer(SigningIdentity("rsa").certificateDer),
+                                             Bytes{0x30, 0x03, 0x02, 0x01, 0x01},  // not a certificate
+                                             LoadCertificateDer(SigningIdentity("ec").certificateDer)};
+    ASSERT_FALSE(certificates[0].empty());
+    ASSERT_FALSE(certificates[2].empty());
+
+    AnswerNextDialog<SelectCertificateDialog>([](SelectCertificateDialog* dialog) {
+        auto* list = Child<QTreeWidget>(dialog, "certificateList");
+        EXPECT_EQ(list->topLevelItemCount(), 3);
+        EXPECT_FALSE(list->topLevelItem(0)->text(0).isEmpty());  // issued to
+        EXPECT_FALSE(list->topLevelItem(0)->text(3).isEmpty());  // valid to
+        list->setCurrentItem(list->topLevelItem(2));
+        Child<QPushButton>(dialog, "okButton")->click();
+    });
+    EXPECT_EQ(AskFromWorker<std::optional<std::size_t>>([&] { return prompts.ChooseCertificate(certificates); }),
+              std::optional<std::size_t>(2));
+
+    AnswerNextDialog<SelectCertificateDialog>(
+        [](SelectCertificateDialog* dialog) { Child<QPushButton>(dialog, "cancelButton")->click(); });
+    EXPECT_FALSE(prompts.ChooseCertificate(certificates).has_value());
+}
+
+TEST(QtPrompts, UntrustedServerCertificateShowsItsFactsAndDefaultsToNo)
+{
+    QtPrompts prompts;
+    const Bytes certificate = LoadCertificateDer(ServiceHost("service-selfsigned").chainPem);
+    ASSERT_FALSE(certificate.empty());
+
+    QString fingerprint;
+    AnswerNextDialog<ServerTrustDialog>([&](ServerTrustDialog* dialog) {
+        fingerprint = Child<QLabel>(dialog, "fingerprintValue")->text().remove(u'\n');
+        EXPECT_EQ(Child<QLabel>(dialog, "reasonValue")->text(), "self-signed certificate");
+        EXPECT_FALSE(Child<QLabel>(dialog, "subjectValue")->text().isEmpty());
+        EXPECT_TRUE(Child<QPushButton>(dialog, "noButton")->isDefault());
+        Child<QPushButton>(dialog, "noButton")->click();
+    });
+    EXPECT_FALSE(prompts.TrustServerCertificate(certificate, "self-signed certificate"));
+    // 32 bytes as colon-separated pairs
+    EXPECT_EQ(fingerprint.size(), 32 * 3 - 1);
+
+    AnswerNextDialog<ServerTrustDialog>(
+        [](ServerTrustDialog* dialog) { Child<QPushButton>(dialog, "yesButton")->click(); });
+    EXPECT_TRUE(prompts.TrustServerCertificate(certificate, "reason"));
+}
+
+TEST(QtPrompts, MessageBoxHasTheCaptionTheIconAndOnlyOk)
+{
+    QtPrompts prompts;
+    const std::vector<std::pair<MessageIcon, QMessageBox::Icon>> icons = {
+        {MessageIcon::Error, QMessageBox::Critical},
+        {MessageIcon::Warning, QMessageBox::Warning},
+        {MessageIcon::Exclamation, QMessageBox::Warning},
+        {MessageIcon::Information, QMessageBox::Information},
+    };
+    for (const auto& [icon, expected] : icons) {
+        AnswerNextDialog<QMessageBox>([expected = expected](QMessageBox* box) {
+            EXPECT_EQ(box->windowTitle(), "Nerolin");
+            EXPECT_EQ(box->text(), "Bad PIN code!");
+            EXPECT_EQ(box->icon(), expected);
+            EXPECT_EQ(box->buttons().size(), 1);
+            box->button(QMessageBox::Ok)->click();
+        });
+        AskFromWorker<int>([&] {
+            prompts.ShowMessage("Bad PIN code!", icon);
+            return 0;
+        });
+    }
+}
+
+TEST(QtPrompts, SaveFileAddsTheDefaultSuffixAndCancelGivesNothing)
+{
+    QtPrompts prompts;
+    QTemporaryDir directory;
+    SaveFileRequest request;
+    request.initialName = "Nerolin";
+    request.defaultSuffix = "log";
+    request.filters = {{"Log files (*.log)", "*.log"}, {"All files (*.*) ", "*.*"}};
+
+    AnswerNextDialog<QFileDialog>([&](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->nameFilters().front(), "Log files (*.log)");
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+        dialog->setDirectory(directory.path());
+        Child<QLineEdit>(dialog, "fileNameEdit")->setText("export");
+        static_cast<QDialog*>(dialog)->accept();  // as the Save button does
+    });
+    EXPECT_EQ(prompts.AskSaveFile(request), std::optional<std::string>(directory.filePath("export.log").toStdString()));
+
+    AnswerNextDialog<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    EXPECT_FALSE(prompts.AskSaveFile(request).has_value());
+}
+
+}  // namespace
+}  // namespace nerolin::test
