@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/startup/TempHome.h"
+#include "tests/support/TempHome.h"
 
 namespace nerolin::test {
 namespace {

@@ -168,7 +168,7 @@ TEST(HttpDownload, UsesTheStoredProxyAndItsCredentialsAsTheExchangesDo)
         unsetenv("https_proxy");
     }
     EXPECT_NE(proxy.Log().find("localhost:" + std::to_string(server->Port())), std::string::npos) << proxy.Log();
-    std::filesystem::remove(UserSettingsPath());
+    TestSettings().Clear();
 }
 
 }  // namespace
