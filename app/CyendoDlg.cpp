@@ -103,7 +103,7 @@ void CyendoDlg::BuildMenu()
         }
         menu->addAction(text, this, action);
     };
-    addItem(strings::kUpdateMenuItem, true, [] { CheckForUpdatesWithUi(); });
+    if constexpr (build::kUpdater) addItem(strings::kUpdateMenuItem, true, [] { CheckForUpdatesWithUi(); });
     addItem(strings::kProxySettingsMenuItem, false, [this] { EditUserProxySettings(this); });
     addItem(strings::kSaveEventLogMenuItem, false, [] { SaveEventLog(); });
     addItem(strings::kAboutMenuItem, true, [this] {
@@ -299,7 +299,7 @@ void CyendoDlg::OnWorkerReport(std::intptr_t slot, std::intptr_t argument)
 
 void CyendoDlg::EndOfSession()
 {
-    const bool skipUpdateCheck = ReadUserSetting(setting::kSkipUpdateCheckOnEnd, 0) != 0;
+    const bool skipUpdateCheck = !build::kUpdater || ReadUserSetting(setting::kSkipUpdateCheckOnEnd, 0) != 0;
     if (ui_->autoCloseCheckBox->isChecked() && skipUpdateCheck) {
         QDialog::reject();
         return;
