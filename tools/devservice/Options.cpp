@@ -31,6 +31,8 @@ std::vector<std::string> Split(const std::string& text)
 
 }  // namespace
 
+std::string VersionText() { return std::string("nerolin-devservice ") + build::kVersion + "\n"; }
+
 std::optional<Options> ParseOptions(int argc, char** argv, std::string& message)
 {
     Options options;
@@ -41,6 +43,10 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& message)
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             message = kUsage;
+            return std::nullopt;
+        }
+        if (arg == "--version") {
+            message = VersionText();
             return std::nullopt;
         }
         if (arg == "--demo") {

@@ -154,9 +154,9 @@ int main(int argc, char** argv)
     std::string message;
     auto options = nerolin::devservice::ParseOptions(argc, argv, message);
     if (!options) {
-        bool help = message == nerolin::devservice::kUsage;
-        (help ? std::cout : std::cerr) << message;
-        return help ? 0 : 2;
+        const bool asked = message == nerolin::devservice::kUsage || message == nerolin::devservice::VersionText();
+        (asked ? std::cout : std::cerr) << message;
+        return asked ? 0 : 2;
     }
     return nerolin::devservice::Run(*options);
 }
