@@ -30,7 +30,8 @@ inline constexpr const char* kUsage =
     "SIGINT or SIGTERM. A port of 0 picks a free one. Prints SSL_CERT_FILE=...,\n"
     "then WHITELIST_URL=... and SERVICE_URL=... (or, with --demo, one line\n"
     "\"MODE yendo:...\" per session mode), then \"ready\"; request logs follow.\n"
-    "--exit-with-stdin also stops it when standard input closes (for test fixtures).\n";
+    "--exit-with-stdin also stops it when standard input closes (for test fixtures).\n"
+    "A browser shows a session as a web application would at SERVICE_URL/webapp/sessions/ID.\n";
 
 // "nerolin-devservice VERSION" and a line end.
 std::string VersionText();

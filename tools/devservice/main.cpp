@@ -84,6 +84,7 @@ int Run(const Options& options)
     AppcastFeed appcast(serviceBase, options.appcastVersion);
     MountWhitelistRoutes(*whitelistServer, whitelist);
     MountServiceRoutes(*serviceServer, protocol, appcast);
+    MountWebAppRoutes(*serviceServer, protocol);
     MountAdminRoutes(*serviceServer, protocol, pki, whitelist, appcast);
     LogRequests(*whitelistServer, "whitelist");
     LogRequests(*serviceServer, "service");
