@@ -8,4 +8,5 @@ install(FILES LICENSE THIRD-PARTY-NOTICES DESTINATION ${CMAKE_INSTALL_DATADIR}/d
 
 install(TARGETS nerolin-devservice RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT devservice)
 # The service finds this folder from its own place (tools/devservice/Options.cpp).
-install(DIRECTORY testdata/pki/ DESTINATION ${NEROLIN_DEVSERVICE_PKI_DIR} COMPONENT devservice)
+install(DIRECTORY testdata/pki/ DESTINATION ${NEROLIN_DEVSERVICE_PKI_DIR} COMPONENT devservice
+  PATTERN README.md EXCLUDE)
