@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 
 #include "app/main/Application.h"
+#include "app/main/ProgramInfo.h"
 #include "app/ui/QtPrompts.h"
 #include "common/ConsolePrompts.h"
 #include "common/UserPrompts.h"
@@ -23,6 +24,7 @@ bool Set(const char* name)
 
 int main(int argc, char** argv)
 {
+    if (const auto status = nerolin::AnswerInfoRequest(argc, argv)) return *status;
     // Windows only where something can show them: an X or Wayland display,
     // or a Qt platform chosen on purpose (offscreen, say).
     const bool hasDisplay = Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");

@@ -101,7 +101,7 @@ void MainWindow::BuildMenu()
         }
         menu->addAction(text, this, action);
     };
-    addItem(strings::kUpdateMenuItem, true, [] { CheckForUpdatesWithUi(); });
+    if constexpr (build::kUpdater) addItem(strings::kUpdateMenuItem, true, [] { CheckForUpdatesWithUi(); });
     addItem(strings::kProxySettingsMenuItem, false, [this] { EditUserProxySettings(this); });
     addItem(strings::kSaveEventLogMenuItem, false, [] { SaveEventLog(); });
     addItem(strings::kAboutMenuItem, true, [this] {
@@ -267,7 +267,7 @@ void MainWindow::SigningFinished()
 
 void MainWindow::EndOfSession()
 {
-    const bool skipUpdateCheck = ReadUserSetting(setting::kSkipUpdateCheckOnEnd, 0) != 0;
+    const bool skipUpdateCheck = !build::kUpdater || ReadUserSetting(setting::kSkipUpdateCheckOnEnd, 0) != 0;
     if (ui_->autoCloseCheckBox->isChecked() && skipUpdateCheck) {
         QDialog::reject();
         return;

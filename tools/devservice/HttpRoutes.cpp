@@ -2,6 +2,9 @@
 
 #include <optional>
 
+#include "tools/devservice/SessionSetup.h"
+#include "tools/devservice/WebAppPage.h"
+
 namespace nerolin::devservice {
 namespace {
 
@@ -57,6 +60,23 @@ void MountServiceRoutes(httplib::Server& server, ServiceProtocol& protocol, Appc
             return;
         }
         response.set_content(*content, "application/octet-stream");
+    });
+}
+
+void MountWebAppRoutes(httplib::Server& server, ServiceProtocol& protocol)
+{
+    server.Get(R"(/webapp/sessions/([^/]+))", [&](const httplib::Request& request, httplib::Response& response) {
+        std::optional<std::string> page;
+        protocol.Store().With(request.matches[1].str(), [&](DevSession& session) {
+            page = WebAppPageHtml(session, LaunchLinkFor(protocol.Urls(), session));
+        });
+        if (!page) {
+            response.status = 404;
+            response.set_content("unknown session\n", "text/plain; charset=utf-8");
+            return;
+        }
+        response.set_header("Cache-Control", "no-store");
+        response.set_content(*page, "text/html; charset=utf-8");
     });
 }
 

@@ -10,6 +10,8 @@
 //                  POST /sessions/ID/state
 //                  GET  /documents/ID/DOCUMENT_ID         a document's content
 //                  GET  /appcast.xml, GET /downloads/NAME
+// Web application (same port): the integrator's side, for a browser:
+//                  GET  /webapp/sessions/ID               a session's page (WebAppPage.h)
 // Admin (same port as the service):
 //                  POST /admin/sessions                   create (SessionSetup.h)
 //                  GET  /admin/sessions/ID                report (SessionReport.h)
@@ -30,6 +32,7 @@ namespace nerolin::devservice {
 
 void MountWhitelistRoutes(httplib::Server& server, WhitelistHost& whitelist);
 void MountServiceRoutes(httplib::Server& server, ServiceProtocol& protocol, AppcastFeed& appcast);
+void MountWebAppRoutes(httplib::Server& server, ServiceProtocol& protocol);
 void MountAdminRoutes(httplib::Server& server, ServiceProtocol& protocol, const DevPki& pki, WhitelistHost& whitelist,
                       AppcastFeed& appcast);
 

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <iterator>
 #include <sstream>
+#include <system_error>
 
 #include "BuildConfig.h"
 
@@ -29,18 +31,37 @@ std::vector<std::string> Split(const std::string& text)
     return parts;
 }
 
+// The PKI installed beside the program (share/nerolin-devservice/pki of its
+// prefix), else the source tree's, which a service in the build tree uses.
+std::string DefaultPkiDirectory()
+{
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error) {
+        const std::filesystem::path installed = program.parent_path() / NEROLIN_INSTALLED_PKI;
+        if (std::filesystem::is_directory(installed, error)) return installed.lexically_normal().string();
+    }
+    return std::string(NEROLIN_SOURCE_DIR) + "/testdata/pki";
+}
+
 }  // namespace
+
+std::string VersionText() { return std::string("nerolin-devservice ") + build::kVersion + "\n"; }
 
 std::optional<Options> ParseOptions(int argc, char** argv, std::string& message)
 {
     Options options;
     options.whitelistPort = build::kDevWhitelistPort;
     options.servicePort = build::kDevServicePort;
-    options.pkiDirectory = std::string(NEROLIN_SOURCE_DIR) + "/testdata/pki";
+    options.pkiDirectory = DefaultPkiDirectory();
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             message = kUsage;
+            return std::nullopt;
+        }
+        if (arg == "--version") {
+            message = VersionText();
             return std::nullopt;
         }
         if (arg == "--demo") {

@@ -25,13 +25,19 @@ inline constexpr const char* kUsage =
     "         [--whitelist-cert NAME|PATH] [--service-cert NAME|PATH] [--trust-file PATH]\n"
     "         [--allowed-hosts HOST,...] [--url-host HOST] [--pki DIR] [--appcast-version V]\n"
     "         [--exit-with-stdin]\n"
+    "       nerolin-devservice --help | --version\n"
     "Serves the whitelist host and a reference signing service on 127.0.0.1 until\n"
     "SIGINT or SIGTERM. A port of 0 picks a free one. Prints SSL_CERT_FILE=...,\n"
     "then WHITELIST_URL=... and SERVICE_URL=... (or, with --demo, one line\n"
     "\"MODE yendo:...\" per session mode), then \"ready\"; request logs follow.\n"
-    "--exit-with-stdin also stops it when standard input closes (for test fixtures).\n";
+    "--exit-with-stdin also stops it when standard input closes (for test fixtures).\n"
+    "A browser shows a session as a web application would at SERVICE_URL/webapp/sessions/ID.\n";
 
-// Defaults from the build; nullopt and a message on a bad command line.
+// "nerolin-devservice VERSION" and a line end.
+std::string VersionText();
+
+// Defaults from the build; nullopt and a message on a bad command line, or
+// the usage or version text when asked for one.
 std::optional<Options> ParseOptions(int argc, char** argv, std::string& message);
 
 }  // namespace nerolin::devservice

@@ -2,6 +2,8 @@
 // 127.0.0.1, in the foreground, for tests, benchmarks, the demo and
 // integrators of the protocol. Stops cleanly on SIGINT and SIGTERM.
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -41,6 +43,21 @@ void LogRequests(httplib::Server& server, const char* name)
         Log(std::string(name) + ' ' + request.method + ' ' + request.target + ' ' + std::to_string(response.status) +
             ' ' + std::to_string(response.body.size()) + 'B');
     });
+}
+
+// httplib's stop() does nothing until the server's loop has started, and a
+// stop signal can come first (--exit-with-stdin with nothing on standard
+// input, under load): wait for the loop, then stop it once, as a second stop
+// of a stopping server is not allowed.
+void StopWhenRunning(httplib::Server& server, const std::atomic<bool>& ended)
+{
+    while (!ended) {
+        if (server.is_running()) {
+            server.stop();
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 // The file that SSL_CERT_FILE must name for the service's certificate to be trusted.
@@ -84,6 +101,7 @@ int Run(const Options& options)
     AppcastFeed appcast(serviceBase, options.appcastVersion);
     MountWhitelistRoutes(*whitelistServer, whitelist);
     MountServiceRoutes(*serviceServer, protocol, appcast);
+    MountWebAppRoutes(*serviceServer, protocol);
     MountAdminRoutes(*serviceServer, protocol, pki, whitelist, appcast);
     LogRequests(*whitelistServer, "whitelist");
     LogRequests(*serviceServer, "service");
@@ -119,8 +137,16 @@ int Run(const Options& options)
         }).detach();
     }
 
-    std::thread whitelistThread([&] { whitelistServer->listen_after_bind(); });
-    std::thread serviceThread([&] { serviceServer->listen_after_bind(); });
+    std::atomic<bool> whitelistEnded{false};
+    std::atomic<bool> serviceEnded{false};
+    std::thread whitelistThread([&] {
+        whitelistServer->listen_after_bind();
+        whitelistEnded = true;
+    });
+    std::thread serviceThread([&] {
+        serviceServer->listen_after_bind();
+        serviceEnded = true;
+    });
 
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
@@ -130,8 +156,8 @@ int Run(const Options& options)
     sigwait(&stopSignals, &signal);
     Log(std::string("stopping on ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
     store.Stop();
-    whitelistServer->stop();
-    serviceServer->stop();
+    StopWhenRunning(*whitelistServer, whitelistEnded);
+    StopWhenRunning(*serviceServer, serviceEnded);
     whitelistThread.join();
     serviceThread.join();
     Log("stopped");
@@ -154,9 +180,9 @@ int main(int argc, char** argv)
     std::string message;
     auto options = nerolin::devservice::ParseOptions(argc, argv, message);
     if (!options) {
-        bool help = message == nerolin::devservice::kUsage;
-        (help ? std::cout : std::cerr) << message;
-        return help ? 0 : 2;
+        const bool asked = message == nerolin::devservice::kUsage || message == nerolin::devservice::VersionText();
+        (asked ? std::cout : std::cerr) << message;
+        return asked ? 0 : 2;
     }
     return nerolin::devservice::Run(*options);
 }

@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 
+#include "BuildConfig.h"
 #include "platform/qt/QSettingsStore.h"
 #include "tools/nerolin-tool/Subcommand.h"
 
@@ -23,8 +24,10 @@ std::map<std::string, Entry>& Subcommands()
 
 int Usage(FILE* out)
 {
-    std::fprintf(out, "usage: nerolin-tool <command> [arguments]\n\ncommands:\n");
+    std::fprintf(out,
+                 "usage: nerolin-tool <command> [arguments]\n       nerolin-tool --help | --version\n\ncommands:\n");
     for (const auto& [name, entry] : Subcommands()) std::fprintf(out, "  %s\n", entry.usage.c_str());
+    std::fprintf(out, "\nnerolin-tool(1) describes each command.\n");
     return out == stdout ? 0 : 2;
 }
 
@@ -43,6 +46,10 @@ int main(int argc, char** argv)
     nerolin::InstallQSettingsStore();
     if (argc < 2) return Usage(stderr);
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) return Usage(stdout);
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("nerolin-tool %s\n", nerolin::build::kVersion);
+        return 0;
+    }
     auto found = Subcommands().find(argv[1]);
     if (found == Subcommands().end()) {
         std::fprintf(stderr, "nerolin-tool: unknown command \"%s\"\n", argv[1]);
