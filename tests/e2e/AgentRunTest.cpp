@@ -66,6 +66,9 @@ public:
             {"XDG_CONFIG_HOME", home + "/config"},
             {"XDG_DATA_HOME", home + "/data"},
             {"XDG_STATE_HOME", home + "/state"},
+            // Nothing of the machine: no system-wide handler entry, no machine settings.
+            {"XDG_DATA_DIRS", home + "/usr/share"},
+            {"XDG_CONFIG_DIRS", home + "/etc/xdg"},
             {"XDG_RUNTIME_DIR", home},
             {"SSL_CERT_FILE", Service().SslCertFile()},
             {"NEROLIN_TEST_WHITELIST_URL", Service().WhitelistUrl()},
