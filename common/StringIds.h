@@ -80,6 +80,11 @@ inline constexpr int kPinOk = 12901;
 inline constexpr int kPinCancel = 12902;
 inline constexpr int kPinTargetLabel = 12903;
 inline constexpr int kPinLabel = 12904;
+inline constexpr int kPinHolderLabel = 12905;       // beside the certificate holder's name
+inline constexpr int kPinSigningKeyNotice = 12906;  // the key itself asks (CKA_ALWAYS_AUTHENTICATE)
+inline constexpr int kPinFewTriesLeft = 12907;      // CKF_USER_PIN_COUNT_LOW
+inline constexpr int kPinFinalTry = 12908;          // CKF_USER_PIN_FINAL_TRY
+inline constexpr int kPinPadNotice = 12909;         // CKF_PROTECTED_AUTHENTICATION_PATH: no field
 
 // --- Mobile-signing window (dialog 132) ------------------------------------
 
