@@ -153,4 +153,9 @@ inline constexpr int kUpdateCheckFailed = 20507;
 inline constexpr int kUpdateDownloadFailed = 20508;
 inline constexpr int kUpdateBadSignature = 20509;
 
+// Token errors that NSS reports, in the user's language (NSS's texts are English)
+inline constexpr int kTokenRefusedPin = 20900;   // SEC_ERROR_BAD_PASSWORD
+inline constexpr int kTokenPinLocked = 20901;    // SEC_ERROR_LOCKED_PASSWORD
+inline constexpr int kTokenNotLoggedIn = 20902;  // SEC_ERROR_TOKEN_NOT_LOGGED_IN
+
 }  // namespace nerolin::strings
