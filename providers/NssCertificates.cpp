@@ -5,7 +5,6 @@
 #include <pk11pub.h>
 
 #include "common/OpenSslOwners.h"
-#include "providers/KeyType.h"
 #include "providers/NssErrors.h"
 #include "providers/NssTokens.h"
 

@@ -45,6 +45,7 @@ NssDatabase::NssDatabase(const NssDatabaseOptions& options)
     if (!options.alwaysAuthenticate.empty())
         arguments += " --always-auth " + Quoted(Joined(options.alwaysAuthenticate));
     if (!options.otherKeyId.empty()) arguments += " --other-key-id " + Quoted(Joined(options.otherKeyId));
+    if (!options.tokenCaCertificates.empty()) arguments += " --token-ca " + Quoted(Joined(options.tokenCaCertificates));
     if (!options.password.empty()) arguments += " --nss-password " + Quoted(options.password);
     if (!options.hardwareToken) arguments += " --no-softhsm";
     auto token = MakeTestToken(folder_, arguments);

@@ -23,6 +23,7 @@ struct NssDatabaseOptions {
     std::vector<std::string> secondTokenIdentities;    // on a second token of the module, "Nerolin Second Token"
     std::vector<std::string> alwaysAuthenticate;       // token identities whose key asks its own PIN at every use
     std::vector<std::string> otherKeyId;               // token identities whose key has a CKA_ID of its own
+    std::vector<std::string> tokenCaCertificates;      // CA certificates on the token, without a key
     std::string password;                              // of the software token; empty: none
     bool hardwareToken = true;                         // make the SoftHSM token(s)
     // Where the tokens are registered: in the database (FRIENDLY, as a

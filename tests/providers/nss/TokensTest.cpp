@@ -1,7 +1,8 @@
 // Cards as users have them, over a database that registers its module as
 // modutil does by default (without FRIENDLY): two tokens with PINs, a
-// signature key that asks for its own PIN at every use, a key whose CKA_ID
-// is not its certificate's, and the software token behind a password. The
+// signature key that asks for its own PIN at every use (and shows no public
+// key), a key whose CKA_ID is not its certificate's, the issuer's CA
+// certificate beside them, and the software token behind a password. The
 // tokens are reached through the locking module, which counts wrong PINs.
 
 #include <sys/wait.h>
@@ -31,6 +32,7 @@ NssDatabaseOptions DatabaseOptions()
     options.secondTokenIdentities = {"ec"};
     options.alwaysAuthenticate = {"qc-esign"};
     options.otherKeyId = {"ec-no-keyusage"};
+    options.tokenCaCertificates = {"signing-ca-rsa"};
     options.softwareTokenIdentities = {"aki-keyid"};
     options.password = kPassword;
     options.registration = NssDatabaseOptions::Registration::ModutilDefault;
@@ -98,6 +100,10 @@ TEST_F(TokensTest, ListingAndTheSignLookupAskForNoPin)
         SigningProviderNSS lookup;
         EXPECT_EQ(lookup.FindCertificate(CertificateText(name)), SigningResult::Success) << name;
     }
+    // The card's CA certificate has no key on it.
+    const Bytes ca = LoadCertificateDer(PkiPath("signing/signing-ca-rsa.pem"));
+    ASSERT_FALSE(ca.empty());
+    EXPECT_EQ(std::count(prompts().offered.begin(), prompts().offered.end(), ca), 0);
     EXPECT_TRUE(PinQuestions().empty());
 }
 
