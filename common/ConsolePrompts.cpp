@@ -29,7 +29,7 @@ void ConsolePrompts::ShowMessage(const std::string& text, MessageIcon)
     std::fflush(stderr);
 }
 
-std::optional<SecretString> ConsolePrompts::AskPin(const std::string&) { return std::nullopt; }
+std::optional<SecretString> ConsolePrompts::AskPin(const PinRequest&) { return std::nullopt; }
 
 std::optional<std::size_t> ConsolePrompts::ChooseCertificate(const std::vector<Bytes>&) { return std::nullopt; }
 

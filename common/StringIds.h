@@ -80,6 +80,11 @@ inline constexpr int kPinOk = 12901;
 inline constexpr int kPinCancel = 12902;
 inline constexpr int kPinTargetLabel = 12903;
 inline constexpr int kPinLabel = 12904;
+inline constexpr int kPinHolderLabel = 12905;       // beside the certificate holder's name
+inline constexpr int kPinSigningKeyNotice = 12906;  // the key itself asks (CKA_ALWAYS_AUTHENTICATE)
+inline constexpr int kPinFewTriesLeft = 12907;      // CKF_USER_PIN_COUNT_LOW
+inline constexpr int kPinFinalTry = 12908;          // CKF_USER_PIN_FINAL_TRY
+inline constexpr int kPinPadNotice = 12909;         // CKF_PROTECTED_AUTHENTICATION_PATH: no field
 
 // --- Mobile-signing window (dialog 132) ------------------------------------
 
@@ -147,5 +152,10 @@ inline constexpr int kUpdateSkipVersion = 20506;
 inline constexpr int kUpdateCheckFailed = 20507;
 inline constexpr int kUpdateDownloadFailed = 20508;
 inline constexpr int kUpdateBadSignature = 20509;
+
+// Token errors that NSS reports, in the user's language (NSS's texts are English)
+inline constexpr int kTokenRefusedPin = 20900;   // SEC_ERROR_BAD_PASSWORD
+inline constexpr int kTokenPinLocked = 20901;    // SEC_ERROR_LOCKED_PASSWORD
+inline constexpr int kTokenNotLoggedIn = 20902;  // SEC_ERROR_TOKEN_NOT_LOGGED_IN
 
 }  // namespace nerolin::strings

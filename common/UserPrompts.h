@@ -21,6 +21,27 @@ namespace nerolin {
 
 enum class MessageIcon { Error, Warning, Information, Exclamation };
 
+// What a PIN question shows. The target is what the PIN unlocks: a token by
+// its name, or a signing key by its label when the key asks for a PIN of its
+// own at every use (CKA_ALWAYS_AUTHENTICATE).
+struct PinRequest {
+    enum class Kind { Token, SigningKey };
+    Kind kind = Kind::Token;
+    std::string target;
+    // The common name of the certificate whose key the PIN unlocks; empty
+    // when the question comes before a certificate is known.
+    std::string holder;
+    // What the token reports of its user PIN: a wrong try has been made
+    // (CKF_USER_PIN_COUNT_LOW), or the next wrong one locks it
+    // (CKF_USER_PIN_FINAL_TRY).
+    bool fewTriesLeft = false;
+    bool finalTry = false;
+    // The reader has a PIN pad of its own (CKF_PROTECTED_AUTHENTICATION_PATH):
+    // the user types the PIN there after confirming, so there is nothing to
+    // type here and the answer is the empty PIN.
+    bool pinPad = false;
+};
+
 struct SaveFileRequest {
     std::string initialName;    // "Nerolin"
     std::string defaultSuffix;  // "log": added when the user types a name without one
@@ -36,9 +57,9 @@ public:
     // A message box with caption "Nerolin" and only an OK button.
     virtual void ShowMessage(const std::string& text, MessageIcon icon) = 0;
 
-    // The PIN for target (a token or key name); nullopt when cancelled. An
-    // empty PIN is a valid answer.
-    virtual std::optional<SecretString> AskPin(const std::string& target) = 0;
+    // The PIN that request asks for; nullopt when cancelled. An empty PIN is
+    // a valid answer.
+    virtual std::optional<SecretString> AskPin(const PinRequest& request) = 0;
 
     // One of the DER certificates, by index; nullopt when cancelled.
     virtual std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates) = 0;

@@ -12,7 +12,8 @@ void ReportNssError(const std::string& call, int error, bool quiet = false);
 // The same for the thread's current NSS error (PORT_GetError).
 void ReportNssError(const std::string& call, bool quiet = false);
 
-// NSS's own text for an error number.
+// NSS's own text for an error number; for the PIN errors a text of the
+// string table.
 std::string NssErrorText(int error);
 
 }  // namespace nerolin

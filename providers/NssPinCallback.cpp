@@ -73,11 +73,74 @@ std::string TokenIdentity(PK11SlotInfo* slot)
     return identity;
 }
 
+CK_FLAGS TokenFlags(PK11SlotInfo* slot)
+{
+    CK_TOKEN_INFO info{};
+    return PK11_GetTokenInfo(slot, &info) == SECSuccess ? info.flags : 0;
+}
+
+// NSS frees what the callback returns after wiping it.
+char* NssCopy(std::string_view pin)
+{
+    char* copy = static_cast<char*>(PORT_Alloc(pin.size() + 1));
+    if (!copy) return nullptr;
+    std::memcpy(copy, pin.data(), pin.size());
+    copy[pin.size()] = '\0';
+    return copy;
+}
+
+// Hands pin to the token unless the token refused it before.
+char* Hand(PinContext& context, const std::string& identity, std::string_view pin)
+{
+    const Digest digest = Refused().DigestOf(identity, pin);
+    if (Refused().Contains(digest)) {
+        context.outcome = PinContext::Outcome::Refused;
+        return nullptr;
+    }
+    char* copy = NssCopy(pin);
+    if (!copy) return nullptr;
+    context.handedPin = true;
+    context.handedDigest = digest;
+    context.outcome = PinContext::Outcome::Entered;
+    return copy;
+}
+
+// The key's own PIN, asked once and kept for the signing session. A PIN pad
+// takes it anew each time: there is nothing to keep.
+char* AskKeyPin(PK11SlotInfo* slot, PinContext& context)
+{
+    PinRequest request;
+    request.kind = PinRequest::Kind::SigningKey;
+    request.target = context.keyLabel.empty() ? PK11_GetTokenName(slot) : context.keyLabel;
+    request.holder = context.holder;
+    request.pinPad = PK11_ProtectedAuthenticationPath(slot);
+    if (request.pinPad) {
+        if (!Prompts().AskPin(request)) {
+            context.outcome = PinContext::Outcome::Canceled;
+            return nullptr;
+        }
+        context.outcome = PinContext::Outcome::Entered;
+        return PORT_Strdup("");
+    }
+    if (!context.keyPin) {
+        context.keyPin = Prompts().AskPin(request);
+        if (!context.keyPin) {
+            context.outcome = PinContext::Outcome::Canceled;
+            return nullptr;
+        }
+    }
+    char* handed = Hand(context, TokenIdentity(slot) + "\nkey\n" + context.keyLabel, context.keyPin->view());
+    if (!handed) context.keyPin.reset();
+    return handed;
+}
+
 char* AskTokenPin(PK11SlotInfo* slot, PRBool retry, void* argument)
 {
     PinContext unused;
     PinContext& context = argument ? *static_cast<PinContext*>(argument) : unused;
-    const std::string token = PK11_GetTokenName(slot);
+    // NSS logs in to an always-authenticating key with the token logged in
+    // already; the token's own PIN is asked only while it is not.
+    const bool keyLogin = context.keyAlwaysAuthenticates && (!PK11_NeedLogin(slot) || PK11_IsLoggedIn(slot, nullptr));
 
     if (retry) {
         // NSS asks again only after the token refused the PIN just handed.
@@ -85,38 +148,37 @@ char* AskTokenPin(PK11SlotInfo* slot, PRBool retry, void* argument)
         // never offered to this token again.
         if (context.handedPin) Refused().Add(context.handedDigest);
         context.handedPin = false;
+        if (keyLogin) context.keyPin.reset();
         context.outcome = PinContext::Outcome::Refused;
         return nullptr;
     }
-    if (TokenPinLocked(slot)) {
+    context.handedPin = false;
+    if (keyLogin) return AskKeyPin(slot, context);
+
+    const CK_FLAGS flags = TokenFlags(slot);
+    if (flags & CKF_USER_PIN_LOCKED) {
         context.outcome = PinContext::Outcome::Locked;
         return nullptr;
     }
-    // A reader with its own PIN pad: NSS logs in without a PIN from us.
-    if (PK11_ProtectedAuthenticationPath(slot)) {
-        context.outcome = PinContext::Outcome::Entered;
-        return PORT_Strdup("");
-    }
+    PinRequest request;
+    request.target = PK11_GetTokenName(slot);
+    request.holder = context.holder;
+    request.fewTriesLeft = (flags & CKF_USER_PIN_COUNT_LOW) != 0;
+    request.finalTry = (flags & CKF_USER_PIN_FINAL_TRY) != 0;
+    // A reader with its own PIN pad: NSS logs in without a PIN from us, and
+    // the reader asks the user.
+    request.pinPad = PK11_ProtectedAuthenticationPath(slot);
 
-    std::optional<SecretString> pin = Prompts().AskPin(token);
+    std::optional<SecretString> pin = Prompts().AskPin(request);
     if (!pin) {
         context.outcome = PinContext::Outcome::Canceled;
         return nullptr;
     }
-    const Digest digest = Refused().DigestOf(TokenIdentity(slot), pin->view());
-    if (Refused().Contains(digest)) {
-        context.outcome = PinContext::Outcome::Refused;
-        return nullptr;
+    if (request.pinPad) {
+        context.outcome = PinContext::Outcome::Entered;
+        return PORT_Strdup("");
     }
-    // NSS wipes and frees the copy after the login.
-    char* copy = static_cast<char*>(PORT_Alloc(pin->size() + 1));
-    if (!copy) return nullptr;
-    std::memcpy(copy, pin->data(), pin->size());
-    copy[pin->size()] = '\0';
-    context.handedPin = true;
-    context.handedDigest = digest;
-    context.outcome = PinContext::Outcome::Entered;
-    return copy;
+    return Hand(context, TokenIdentity(slot), pin->view());
 }
 
 }  // namespace
@@ -127,6 +189,13 @@ bool TokenPinLocked(PK11SlotInfo* slot)
 {
     CK_TOKEN_INFO info{};
     return slot && PK11_GetTokenInfo(slot, &info) == SECSuccess && (info.flags & CKF_USER_PIN_LOCKED);
+}
+
+int PinAwareError(SigningResult result, int error)
+{
+    if (result == SigningResult::PinIncorrect) return SEC_ERROR_BAD_PASSWORD;
+    if (result == SigningResult::PinLocked) return SEC_ERROR_LOCKED_PASSWORD;
+    return error;
 }
 
 SigningResult PinAwareResult(const PinContext& context, int error, PK11SlotInfo* slot)

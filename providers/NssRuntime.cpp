@@ -8,6 +8,7 @@
 #include <nss.h>
 #include <pk11pub.h>
 
+#include "eventlog/EventLog.h"
 #include "platform/Settings.h"
 #include "platform/XdgDirectories.h"
 #include "providers/NssErrors.h"
@@ -18,12 +19,16 @@ namespace nerolin {
 namespace {
 
 // Shuts the context down when the process exits. Objects still referenced
-// then (there should be none) only make the shutdown report busy.
+// then (there should be none) only make the shutdown report busy. It must be
+// made after every module has been loaded: a module's own static objects
+// (SoftHSM has them) are destroyed at exit in the reverse order of their
+// making, and the shutdown still calls into the module.
 class NssContextOwner {
 public:
-    explicit NssContextOwner(NSSInitContext* context) : context_(context) {}
+    NssContextOwner(NSSInitContext* context, SECMODModule* proxy) : context_(context), proxy_(proxy) {}
     ~NssContextOwner()
     {
+        UnloadP11KitProxy(proxy_);
         if (context_) NSS_ShutdownContext(context_);
     }
     NssContextOwner(const NssContextOwner&) = delete;
@@ -31,6 +36,7 @@ public:
 
 private:
     NSSInitContext* context_;
+    SECMODModule* proxy_;
 };
 
 // The folder of a database name as NSS takes it: "sql:DIR", "dbm:DIR" or plain DIR.
@@ -62,6 +68,10 @@ void InitializeNewSoftwareToken()
         ReportNssError("PK11_InitPin", true);
 }
 
+std::mutex gMutex;
+std::optional<bool> gOpened;
+std::vector<UnloadedModule> gUnloaded;  // written once, under gMutex, before gOpened is set
+
 bool Open(const std::string& database)
 {
     CreateFolder(DatabaseFolder(database));
@@ -70,14 +80,16 @@ bool Open(const std::string& database)
         ReportNssError("NSS_InitContext");
         return false;
     }
-    static NssContextOwner owner(context);
     InstallPinCallback();
     InitializeNewSoftwareToken();
+    static NssContextOwner owner(context, LoadP11KitProxy());
+    gUnloaded = FindUnloadedModules();
+    for (const UnloadedModule& module : gUnloaded)
+        WriteEventEntry(EntryType::Error,
+                        "PKCS#11 module \"" + module.name + "\" (" + module.library +
+                            ") is registered in the certificate database but was not loaded: " + module.reason);
     return true;
 }
-
-std::mutex gMutex;
-std::optional<bool> gOpened;
 
 }  // namespace
 
@@ -92,6 +104,21 @@ bool InitializeNss(const std::string& database)
     std::lock_guard lock(gMutex);
     if (!gOpened) gOpened = Open(database);
     return *gOpened;
+}
+
+bool DatabaseExists(const std::string& database)
+{
+    const std::filesystem::path folder = DatabaseFolder(database);
+    std::error_code error;
+    for (const char* file : {"cert9.db", "key4.db", "cert8.db", "key3.db"})
+        if (std::filesystem::exists(folder / file, error)) return true;
+    return false;
+}
+
+std::vector<UnloadedModule> UnloadedModules()
+{
+    std::lock_guard lock(gMutex);
+    return gUnloaded;
 }
 
 bool InitializeNss()

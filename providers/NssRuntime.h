@@ -5,6 +5,9 @@
 // use, shut down when the process exits.
 
 #include <string>
+#include <vector>
+
+#include "providers/NssModules.h"
 
 namespace nerolin {
 
@@ -14,10 +17,20 @@ namespace nerolin {
 std::string CertificateDatabase();
 
 // Opens CertificateDatabase() once per process, creating the folder and an
-// empty-password database when missing, and installs the PIN callback.
+// empty-password database when missing, installs the PIN callback, adds the
+// modules registered with p11-kit (LoadP11KitProxy) and writes an error
+// entry for each registered module that did not load.
 // Later calls, with or without a path, answer the first call's outcome: a
 // process works with one database. A failure is reported (NSS's error) once.
 bool InitializeNss();
 bool InitializeNss(const std::string& database);
+
+// Whether database (as NSS takes it: "sql:DIR", "dbm:DIR" or DIR) names a
+// folder that holds a database already.
+bool DatabaseExists(const std::string& database);
+
+// The modules of the open database that did not load; empty before
+// InitializeNss.
+std::vector<UnloadedModule> UnloadedModules();
 
 }  // namespace nerolin

@@ -42,12 +42,10 @@ SigningResult SignWithKey(SECKEYPrivateKey* key, KeyType keyType, const std::str
     SECItem result{siBuffer, output.data(), static_cast<unsigned>(output.size())};
     pins.outcome = PinContext::Outcome::NotAsked;
     if (PK11_SignWithMechanism(key, mechanism, nullptr, &result, &data) != SECSuccess) {
-        int error = PORT_GetError();
+        const int error = PORT_GetError();
         const SigningResult failure = PinAwareResult(pins, error, key->pkcs11Slot);
         if (failure == SigningResult::Canceled) return failure;
-        if (failure == SigningResult::PinLocked && error != SEC_ERROR_TOKEN_NOT_LOGGED_IN)
-            error = SEC_ERROR_LOCKED_PASSWORD;
-        ReportNssError("PK11_SignWithMechanism", error);
+        ReportNssError("PK11_SignWithMechanism", PinAwareError(failure, error));
         return failure;
     }
     output.resize(result.len);

@@ -1,26 +1,25 @@
 #include "providers/Pkcs11Module.h"
 
-#include <cerrno>
 #include <dlfcn.h>
 #include <link.h>
 
 #include <algorithm>
+
+#include "providers/LibraryLoad.h"
 
 namespace nerolin {
 
 void Pkcs11Module::Load(const std::string& module)
 {
     Unload();
-    errno = 0;
-    handle_ = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    LoadFailure failure;
+    handle_ = OpenLibrary(module, failure);
     if (!handle_) {
-        // dlopen has no error number of its own; errno tells what the last
-        // file operation of the search met, dlerror the whole story.
-        const int code = errno;
-        const char* text = dlerror();
-        ReportSystemError("dlopen", static_cast<std::uint32_t>(code), false, text ? text : "");
+        WriteLoadFailure(failure);
+        loadError_ = failure.text;
         return;
     }
+    loadError_.clear();
 
     link_map* map = nullptr;
     if (dlinfo(handle_, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name && *map->l_name) {

@@ -25,9 +25,12 @@ public:
 
     // module: a file name found by the library search, or a path. Loads,
     // finds the function list and initializes the library. A failure is
-    // logged (a load failure also shows the loader's text to the user) and
-    // leaves the module unusable; what was loaded stays until Unload.
+    // logged (error entries only: the caller decides what the user hears)
+    // and leaves the module unusable; what was loaded stays until Unload.
     void Load(const std::string& module);
+
+    // The loader's text when the last Load could not open the library.
+    const std::string& loadError() const { return loadError_; }
 
     // C_Finalize when this object's C_Initialize returned CKR_OK, then
     // dlclose. Safe to call more than once.
@@ -53,6 +56,7 @@ private:
     // finalizing it would pull the library from under that user.
     bool finalizeOnUnload_ = false;
     std::string path_;
+    std::string loadError_;
 };
 
 }  // namespace nerolin

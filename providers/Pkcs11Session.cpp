@@ -6,9 +6,9 @@
 
 namespace nerolin {
 
-Pkcs11Session::Pkcs11Session(const Pkcs11Module& module, CK_SLOT_ID slot) : functions_(module.functions()), slot_(slot)
-{
-}
+Pkcs11Session::Pkcs11Session(const Pkcs11Module& module, CK_SLOT_ID slot) : Pkcs11Session(module.functions(), slot) {}
+
+Pkcs11Session::Pkcs11Session(CK_FUNCTION_LIST* functions, CK_SLOT_ID slot) : functions_(functions), slot_(slot) {}
 
 Pkcs11Session::~Pkcs11Session()
 {

@@ -28,6 +28,8 @@ class Pkcs11Session {
 public:
     // module must be initialized and outlive the session.
     Pkcs11Session(const Pkcs11Module& module, CK_SLOT_ID slot);
+    // A module that another user loaded and keeps (NSS): its function list.
+    Pkcs11Session(CK_FUNCTION_LIST* functions, CK_SLOT_ID slot);
     ~Pkcs11Session();
     Pkcs11Session(const Pkcs11Session&) = delete;
     Pkcs11Session& operator=(const Pkcs11Session&) = delete;

@@ -5,9 +5,11 @@
 #include "common/UserPrompts.h"
 #include "eventlog/EventLog.h"
 #include "filter/CertificateMatching.h"
+#include "providers/CertificateHolder.h"
 #include "providers/NssCertificates.h"
 #include "providers/NssRuntime.h"
 #include "providers/NssSignature.h"
+#include "providers/NssTokens.h"
 
 namespace nerolin {
 namespace {
@@ -48,6 +50,7 @@ void SigningProviderNSS::Remember(CertificatePtr certificate)
 {
     key_.reset();
     certificate_ = std::move(certificate);
+    pins_.holder = CertificateHolder(CertificateDer(certificate_.get()));
     DetectKeyType();
 }
 
@@ -72,8 +75,7 @@ SigningResult SigningProviderNSS::FindCertificate(const std::string& certificate
     const Bytes der = Base64Decode(certificate, Base64Format::Base64Header);
     if (der.empty()) return SigningResult::Failed;
 
-    bool listed = false;
-    for (CertificatePtr& candidate : ListUserCertificates(pins_, listed)) {
+    for (CertificatePtr& candidate : ListUserCertificates()) {
         if (CertificateDer(candidate.get()) == der) {
             Remember(std::move(candidate));
             return SigningResult::Success;
@@ -86,16 +88,14 @@ SigningResult SigningProviderNSS::SelectCertificate(bool checkValidity, const Ce
                                                     std::string& certificate)
 {
     if (!InitializeNss()) return SigningResult::Failed;
-    bool listed = false;
     std::vector<CertificatePtr> offered;
     std::vector<Bytes> ders;
-    for (CertificatePtr& candidate : ListUserCertificates(pins_, listed)) {
+    for (CertificatePtr& candidate : ListUserCertificates()) {
         Bytes der = CertificateDer(candidate.get());
         if (!PassesFilter(checkValidity, filter, der.data(), der.size())) continue;
         offered.push_back(std::move(candidate));
         ders.push_back(std::move(der));
     }
-    if (!listed) return SigningResult::Failed;
 
     const std::optional<std::size_t> choice = Prompts().ChooseCertificate(ders);
     if (!choice) return SigningResult::Canceled;
@@ -113,7 +113,11 @@ void SigningProviderNSS::BeginSigning(std::uint32_t)
     keyFailure_ = SigningKey::Open(certificate_.get(), pins_, key_);
 }
 
-void SigningProviderNSS::EndSigning() { key_.reset(); }
+void SigningProviderNSS::EndSigning()
+{
+    key_.reset();
+    pins_.keyPin.reset();  // SecretString wipes its bytes
+}
 
 SigningResult SigningProviderNSS::SignHash(const std::string& hashAlgorithm, const std::uint8_t* hash,
                                            std::int32_t length, std::string& signedHash)
@@ -136,15 +140,9 @@ SlotPtr SigningProviderNSS::KeySlot()
 {
     if (key_) return SlotPtr(PK11_ReferenceSlot(key_->slot()));
     if (!certificate_) return nullptr;
-    // Before BeginSigning: the first slot, in the order signing tries them,
-    // whose key can be seen without asking anyone for a PIN.
+    // Before BeginSigning: the slot that signing will try first.
     std::vector<SlotPtr> slots = SlotsForCertificate(certificate_.get());
-    if (slots.empty()) return nullptr;
-    for (SlotPtr& slot : slots) {
-        if (PK11_NeedLogin(slot.get()) && !PK11_IsLoggedIn(slot.get(), nullptr)) continue;
-        if (PrivateKeyPtr(PK11_FindPrivateKeyFromCert(slot.get(), certificate_.get(), nullptr))) return std::move(slot);
-    }
-    return std::move(slots.front());
+    return slots.empty() ? nullptr : std::move(slots.front());
 }
 
 std::string SigningProviderNSS::GetProviderName() { return ModuleName(KeySlot().get()); }

@@ -7,6 +7,7 @@
 #include "common/OpenSslOwners.h"
 #include "common/UserPrompts.h"
 #include "eventlog/EventLog.h"
+#include "providers/CertificateHolder.h"
 #include "providers/HashAlgorithm.h"
 #include "providers/Pkcs11Certificates.h"
 #include "providers/Pkcs11KeySearch.h"
@@ -164,7 +165,11 @@ bool SigningProviderPKCS11::AskContextPin(const Pkcs11Session& session, unsigned
                                {{"PRIVATE KEY - C_GetAttributeValue1"}, {"PRIVATE KEY - C_GetAttributeValue2"}});
     const std::string label = read.ok() ? std::string(read.values[0].begin(), read.values[0].end()) : std::string();
     if (contextPin_) return true;
-    contextPin_ = Prompts().AskPin(label);
+    PinRequest request;
+    request.kind = PinRequest::Kind::SigningKey;
+    request.target = label;
+    request.holder = CertificateHolder(Base64Decode(certificateText_, Base64Format::Base64Header));
+    contextPin_ = Prompts().AskPin(request);
     return contextPin_.has_value();
 }
 
@@ -203,7 +208,12 @@ SigningResult SigningProviderPKCS11::SignHash(const std::string& hashAlgorithm, 
     // session can use it without asking the user again.
     if ((token.flags & CKF_LOGIN_REQUIRED) && !session.UserLoggedIn()) {
         if (!userPin_) {
-            userPin_ = Prompts().AskPin(FixedText(token.label));
+            PinRequest request;
+            request.target = FixedText(token.label);
+            request.holder = CertificateHolder(Base64Decode(certificateText_, Base64Format::Base64Header));
+            request.fewTriesLeft = (token.flags & CKF_USER_PIN_COUNT_LOW) != 0;
+            request.finalTry = (token.flags & CKF_USER_PIN_FINAL_TRY) != 0;
+            userPin_ = Prompts().AskPin(request);
             if (!userPin_) return SigningResult::Canceled;
         }
         const CK_RV login = session.Login(CKU_USER, userPin_->view(), {"C_Login(CKU_USER)"});

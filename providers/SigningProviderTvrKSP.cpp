@@ -1,10 +1,10 @@
 #include "providers/SigningProviderTvrKSP.h"
 
-#include <cerrno>
 #include <dlfcn.h>
 #include <utility>
 
 #include "eventlog/EventLog.h"
+#include "providers/LibraryLoad.h"
 #include "providers/TvrKspMultiString.h"
 
 namespace nerolin {
@@ -48,13 +48,11 @@ SigningProviderTvrKSP::~SigningProviderTvrKSP()
 void SigningProviderTvrKSP::Initialize()
 {
     if (handle_) return;
-    errno = 0;
-    handle_ = dlopen(library_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    LoadFailure failure;
+    handle_ = OpenLibrary(library_, failure);
     if (!handle_) {
-        const int code = errno;
-        const char* text = dlerror();
         WriteEventEntry(EntryType::Error, "Load TvrKSP library failed");
-        ReportSystemError("dlopen", static_cast<std::uint32_t>(code), true, text ? text : "");
+        WriteLoadFailure(failure);
         return;
     }
     WriteEventEntry(EntryType::Information, "Load TvrKSP library succeeded");

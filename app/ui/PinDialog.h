@@ -1,7 +1,11 @@
 #pragma once
 
-// The PIN prompt of a token or key: the target, a masked field with the
-// focus, OK and Cancel. An empty PIN is a valid answer.
+// The PIN prompt of a token or key: the target, the certificate holder when
+// known, a masked field with the focus, OK and Cancel. A line above them
+// tells what is unusual: that the signing key itself asks, that few tries
+// are left or this is the last, or that the reader takes the PIN on its own
+// pad (then there is no field, and OK answers the empty PIN). An empty PIN
+// is a valid answer.
 
 #include <memory>
 #include <string>
@@ -9,6 +13,7 @@
 #include <QDialog>
 
 #include "common/SecretString.h"
+#include "common/UserPrompts.h"
 
 namespace Ui {
 class PinDialog;
@@ -19,7 +24,7 @@ namespace nerolin {
 class PinDialog : public QDialog {
     Q_OBJECT
 public:
-    PinDialog(const std::string& target, QWidget* parent);
+    PinDialog(const PinRequest& request, QWidget* parent);
     ~PinDialog() override;
 
     // The PIN typed before OK; empty until then.
@@ -29,6 +34,7 @@ public:
 
 private:
     std::unique_ptr<Ui::PinDialog> ui_;
+    bool pinPad_;
     SecretString pin_;
 };
 

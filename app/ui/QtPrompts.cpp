@@ -55,10 +55,10 @@ void QtPrompts::ShowMessage(const std::string& text, MessageIcon icon)
     });
 }
 
-std::optional<SecretString> QtPrompts::AskPin(const std::string& target)
+std::optional<SecretString> QtPrompts::AskPin(const PinRequest& request)
 {
     return RunOnUiThread([&]() -> std::optional<SecretString> {
-        PinDialog dialog(target, promptOwner.data());
+        PinDialog dialog(request, promptOwner.data());
         if (dialog.exec() != QDialog::Accepted) {
             return std::nullopt;
         }

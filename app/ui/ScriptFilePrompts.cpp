@@ -98,14 +98,15 @@ void ScriptFilePrompts::ShowMessage(const std::string& text, MessageIcon icon)
     Record(std::string("message ") + IconName(icon) + " " + OneLine(text));
 }
 
-std::optional<SecretString> ScriptFilePrompts::AskPin(const std::string& target)
+std::optional<SecretString> ScriptFilePrompts::AskPin(const PinRequest& request)
 {
-    Record("pin " + OneLine(target));
+    const char* kind = request.kind == PinRequest::Kind::SigningKey ? "key-pin " : request.pinPad ? "pin-pad " : "pin ";
+    Record(kind + OneLine(request.target));
     auto answer = NextAnswer("pin");
     if (!answer) {
         return std::nullopt;
     }
-    return SecretString(*answer);
+    return request.pinPad ? SecretString() : SecretString(*answer);
 }
 
 std::optional<std::size_t> ScriptFilePrompts::ChooseCertificate(const std::vector<Bytes>& certificates)

@@ -8,9 +8,12 @@
 //                                      "certificate-cancel", "trust yes|no",
 //                                      "save <path>", "save-cancel"
 //   NEROLIN_TEST_TRANSCRIPT=<file>     (optional) lines appended per prompt:
-//                                      "message <icon> <text>", "pin <target>",
+//                                      "message <icon> <text>", "pin <token>",
+//                                      "key-pin <key label>", "pin-pad <token>",
 //                                      "certificate <count>", "trust <reason>",
 //                                      "save <initial name>"
+// The three PIN questions all take the "pin" answers (a PIN pad's question
+// ignores the text).
 // A question without a scripted answer counts as cancelled.
 
 #include <deque>
@@ -30,7 +33,7 @@ public:
     ScriptFilePrompts(const std::string& scriptPath, std::string transcriptPath);
 
     void ShowMessage(const std::string& text, MessageIcon icon) override;
-    std::optional<SecretString> AskPin(const std::string& target) override;
+    std::optional<SecretString> AskPin(const PinRequest& request) override;
     std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates) override;
     bool TrustServerCertificate(const Bytes& certificate, const std::string& reason) override;
     std::optional<std::string> AskSaveFile(const SaveFileRequest& request) override;

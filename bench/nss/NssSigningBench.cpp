@@ -53,9 +53,10 @@ std::map<std::string, Figures> gFigures;
 
 class AlwaysPin : public test::ScriptedPrompts {
 public:
-    std::optional<SecretString> AskPin(const std::string& target) override
+    std::optional<SecretString> AskPin(const PinRequest& request) override
     {
-        return SecretString(target == test::NssDatabase::kTokenLabel ? test::NssDatabase::kTokenPin : kPassword);
+        return SecretString(request.target == test::NssDatabase::kTokenLabel ? test::NssDatabase::kTokenPin
+                                                                             : kPassword);
     }
 };
 

@@ -44,7 +44,7 @@ std::map<std::string, std::vector<double>> gBatchMs;
 
 class AlwaysPin : public test::ScriptedPrompts {
 public:
-    std::optional<SecretString> AskPin(const std::string&) override { return SecretString(test::TestToken::kPin); }
+    std::optional<SecretString> AskPin(const PinRequest&) override { return SecretString(test::TestToken::kPin); }
 };
 
 Bytes Hash(int i)

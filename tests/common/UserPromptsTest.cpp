@@ -30,7 +30,7 @@ TEST(ConsolePrompts, EachMessageIsOneLineOnStandardError)
 TEST(ConsolePrompts, EveryQuestionIsCancelled)
 {
     ConsolePrompts prompts;
-    EXPECT_FALSE(prompts.AskPin("token"));
+    EXPECT_FALSE(prompts.AskPin({.target = "token"}));
     EXPECT_FALSE(prompts.ChooseCertificate({Bytes{1, 2, 3}}));
     EXPECT_FALSE(prompts.TrustServerCertificate(Bytes{1}, "expired"));
     EXPECT_FALSE(prompts.AskSaveFile(SaveFileRequest{"Nerolin", "log", {{"Log files (*.log)", "*.log"}}}));
@@ -58,7 +58,7 @@ TEST(Prompts, ReplacingWhileOtherThreadsAskIsSafe)
     std::vector<std::thread> askers;
     for (int t = 0; t < 4; ++t) {
         askers.emplace_back([] {
-            for (int i = 0; i < 500; ++i) Prompts().AskPin("token");
+            for (int i = 0; i < 500; ++i) Prompts().AskPin({.target = "token"});
         });
     }
     for (int i = 1; i < 4; ++i) SetUserPrompts(all[i]);
@@ -78,9 +78,9 @@ TEST(ScriptedPrompts, AnswersInOrderThenCancels)
     prompts.QueueTrust(true);
     prompts.QueueSaveFile("/tmp/x.log");
 
-    EXPECT_EQ(prompts.AskPin("card")->view(), "1234");
-    EXPECT_FALSE(prompts.AskPin("card"));
-    EXPECT_FALSE(prompts.AskPin("card"));
+    EXPECT_EQ(prompts.AskPin({.target = "card"})->view(), "1234");
+    EXPECT_FALSE(prompts.AskPin({.target = "card"}));
+    EXPECT_FALSE(prompts.AskPin({.target = "card"}));
     EXPECT_EQ(prompts.ChooseCertificate({{}, {}, {}}), 2u);
     EXPECT_FALSE(prompts.ChooseCertificate({{}}));
     EXPECT_TRUE(prompts.TrustServerCertificate({}, "self-signed"));

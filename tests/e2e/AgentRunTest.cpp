@@ -169,6 +169,20 @@ TEST_F(Agent, ChoosingACertificateOnTheTokenAndTypingItsPinSignsEveryDocument)
     EXPECT_NE(std::find(transcript.begin(), transcript.end(), "pin Nerolin Test Token"), transcript.end());
 }
 
+// A qualified-signature card's key asks for its own PIN at every use: the
+// token's PIN and the key's are asked once each for the whole session.
+TEST_F(Agent, KeyWithItsOwnPinIsAskedOnceForFourDocuments)
+{
+    AgentRun run("--token-certs qc-esign --always-auth qc-esign");
+    ASSERT_TRUE(run.Ready());
+    const auto session = Service().CreateSession(
+        R"({"mode":"SELECT_CERTIFICATE_AND_SIGN","documents":[{"name":"a.pdf"},{"name":"b.pdf"},{"name":"c.pdf"},{"name":"d.pdf"}]})");
+    ASSERT_TRUE(session);
+    EXPECT_EQ(run.Run(session->link, {"certificate 0", "pin 1234", "pin 1234"}), 0) << run.Stderr();
+    EXPECT_TRUE(AllVerified(Report(session->sessionId))) << Service().SessionReport(session->sessionId).value_or("");
+    EXPECT_EQ(Joined(run.Transcript()), "certificate 1\npin Nerolin Test Token\nkey-pin qc-esign\n");
+}
+
 TEST_F(Agent, SelectCertificateModeHandsTheChosenCertificateToTheService)
 {
     AgentRun run("--no-softhsm --nss-certs ec");

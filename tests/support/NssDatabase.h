@@ -20,10 +20,23 @@ namespace nerolin::test {
 struct NssDatabaseOptions {
     std::vector<std::string> softwareTokenIdentities;  // names in testdata/pki/signing
     std::vector<std::string> hardwareTokenIdentities;  // on the SoftHSM token
+    std::vector<std::string> secondTokenIdentities;    // on a second token of the module, "Nerolin Second Token"
+    std::vector<std::string> alwaysAuthenticate;       // token identities whose key asks its own PIN at every use
+    std::vector<std::string> otherKeyId;               // token identities whose key has a CKA_ID of its own
+    std::vector<std::string> tokenCaCertificates;      // CA certificates on the token, without a key
     std::string password;                              // of the software token; empty: none
-    bool hardwareToken = true;                         // make and register the SoftHSM token
-    bool lockingModule = false;                        // register it through the locking module
-    unsigned lockingLimit = 3;                         // wrong PINs in a row before it locks
+    bool hardwareToken = true;                         // make the SoftHSM token(s)
+    // Where the tokens are registered: in the database (FRIENDLY, as a
+    // browser's device manager registers a card, or as modutil does by
+    // default), or only with p11-kit, in a module file of the test home's
+    // configuration (NssTestEnvironment writes it).
+    enum class Registration { Friendly, ModutilDefault, P11KitOnly };
+    Registration registration = Registration::Friendly;
+    bool lockingModule = false;  // register the token through the locking module
+    unsigned lockingLimit = 3;   // wrong PINs in a row before it locks
+    std::string pinPad;          // the locking module's tokens sit behind a PIN pad that "types" this PIN
+    // A module the database registers whose library is not there.
+    std::string missingModuleLibrary;
 };
 
 class NssDatabase {
@@ -32,6 +45,9 @@ public:
     static constexpr const char* kTokenLabel = TestToken::kLabel;
     static constexpr const char* kSoftHsmModuleName = "SoftHSM";
     static constexpr const char* kLockingModuleName = "Nerolin Locking Test Module";
+    static constexpr const char* kSecondTokenLabel = "Nerolin Second Token";
+    static constexpr const char* kSecondTokenPin = "4321";
+    static constexpr const char* kMissingModuleName = "Missing Card Module";
 
     explicit NssDatabase(const NssDatabaseOptions& options);
     ~NssDatabase();
@@ -50,7 +66,7 @@ public:
     const std::string& moduleName() const { return moduleName_; }
 
     // What every process opening the database needs in its environment:
-    // SoftHSM's configuration, and the locking module's target and limit.
+    // SoftHSM's configuration, and the locking module's target, limit and PIN pad.
     void ExportEnvironment() const;
     // The same as "NAME=value" words, for a child process.
     std::vector<std::string> Environment() const;
@@ -62,6 +78,7 @@ private:
     std::string moduleLibrary_;
     std::string moduleName_;
     unsigned lockingLimit_ = 3;
+    std::string pinPad_;
 };
 
 // The locking module's library in the build tree.

@@ -79,10 +79,10 @@ void ScriptedPrompts::ShowMessage(const std::string& text, MessageIcon icon)
     recorded_.push_back({"message", text, icon});
 }
 
-std::optional<SecretString> ScriptedPrompts::AskPin(const std::string& target)
+std::optional<SecretString> ScriptedPrompts::AskPin(const PinRequest& request)
 {
     std::lock_guard lock(mutex_);
-    recorded_.push_back({"pin", target});
+    recorded_.push_back({"pin", request.target, MessageIcon::Information, request});
     std::optional<std::string> pin = Next(pins_, std::optional<std::string>());
     if (!pin) return std::nullopt;
     return SecretString(*pin);

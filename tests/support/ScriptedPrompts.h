@@ -17,6 +17,7 @@ struct RecordedPrompt {
     std::string kind;  // "message", "pin", "certificate", "trust", "save"
     std::string text;  // message text, PIN target, number of certificates offered, trust reason, initial file name
     MessageIcon icon = MessageIcon::Information;
+    PinRequest pin;  // the whole question, for "pin"
 };
 
 class ScriptedPrompts : public UserPrompts {
@@ -33,7 +34,7 @@ public:
     void Clear();
 
     void ShowMessage(const std::string& text, MessageIcon icon) override;
-    std::optional<SecretString> AskPin(const std::string& target) override;
+    std::optional<SecretString> AskPin(const PinRequest& request) override;
     std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates) override;
     bool TrustServerCertificate(const Bytes& certificate, const std::string& reason) override;
     std::optional<std::string> AskSaveFile(const SaveFileRequest& request) override;

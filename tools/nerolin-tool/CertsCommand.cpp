@@ -2,13 +2,15 @@
 //
 //   nerolin-tool certs [--database sql:DIR] [--filters FILE.json] [--check-validity]
 //
-// Lists every certificate with a private key on a token of the database
-// (default: the setting "CertificateDatabase", else sql:$HOME/.pki/nssdb):
-// subject, issuer, validity, the tokens and modules that hold it, and
-// whether it passes the filter (FILE.json holds a "filters" array) and the
-// validity test. Asks for no PIN: tokens whose certificates are private stay
-// unlisted. Exit 0 after listing (also when nothing is listed), 1 when the
-// database cannot be opened, 2 for wrong arguments or an unreadable filter.
+// Lists every certificate that Nerolin offers from the database (default:
+// the setting "CertificateDatabase", else sql:$HOME/.pki/nssdb, created when
+// missing; a --database folder must hold a database already): subject,
+// issuer, validity, the tokens and modules that hold it, and whether it
+// passes the filter (FILE.json holds a "filters" array) and the validity
+// test; then the registered modules that did not load. Asks for no PIN, as
+// Nerolin does not while listing. Exit 0 after listing (also when nothing is
+// listed), 1 when the database is not there or cannot be opened, 2 for wrong
+// arguments or an unreadable filter.
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -19,6 +21,7 @@
 #include "filter/CertificateMatching.h"
 #include "providers/NssCertificates.h"
 #include "providers/NssRuntime.h"
+#include "providers/NssTokens.h"
 #include "tools/nerolin-tool/FilterFile.h"
 #include "tools/nerolin-tool/Subcommand.h"
 
@@ -72,16 +75,19 @@ int RunCerts(const Arguments& arguments)
         std::fprintf(stderr, "nerolin-tool: %s\n", error.c_str());
         return kError;
     }
-    if (database.empty()) database = CertificateDatabase();
+    if (database.empty()) {
+        database = CertificateDatabase();
+    } else if (!DatabaseExists(database)) {
+        // A mistyped path must not leave a new, empty database behind.
+        std::fprintf(stderr, "nerolin-tool: no NSS database in %s\n", database.c_str());
+        return kNoDatabase;
+    }
     if (!InitializeNss(database)) {
         std::fprintf(stderr, "nerolin-tool: cannot open the NSS database %s\n", database.c_str());
         return kNoDatabase;
     }
 
-    PinContext pins;
-    bool listed = false;
-    const auto certificates = ListUserCertificates(pins, listed);
-    if (!listed) return kNoDatabase;
+    const auto certificates = ListUserCertificates();
     std::printf("Database: %s\n", database.c_str());
     std::printf("%zu certificate(s) with a private key\n", certificates.size());
     for (const auto& certificate : certificates) {
@@ -101,6 +107,9 @@ int RunCerts(const Arguments& arguments)
         std::printf("Module:     %s\n", modules.c_str());
         std::printf("Passes:     %s\n", Verdict(ExplainFilter(checkValidity, filter, der.data(), der.size())).c_str());
     }
+    for (const UnloadedModule& module : UnloadedModules())
+        std::printf("\nModule not loaded: %s (%s): %s\n", module.name.c_str(), module.library.c_str(),
+                    module.reason.c_str());
     return kListed;
 }
 

@@ -1,15 +1,17 @@
 // nerolin-tool tokens: the tokens of a PKCS#11 module, or the card readers,
 // as Nerolin sees them. A support person's second question, after "certs".
 //
-//   nerolin-tool tokens --module NAME|PATH [--pin-stdin]
+//   nerolin-tool tokens --module NAME|PATH [--token LABEL [--pin-stdin]]
 //   nerolin-tool tokens
 //
 // With a module (a file name for the library search, or a path): every slot
-// with its token's label and flags, and each certificate with its CKA_ID and
-// whether a private key answers to it, by that identifier or by the
-// identifier of a public key equal to the certificate's. Private keys are
-// often visible only after a login: --pin-stdin reads the user PIN from the
-// first line of standard input and logs in to each token that needs it.
+// (or only the one whose token is labelled LABEL) with its token's label and
+// flags, and each certificate with its CKA_ID and whether a private key
+// answers to it, by that identifier or by the identifier of a public key
+// equal to the certificate's. Private keys are often visible only after a
+// login: --pin-stdin reads the user PIN from the first line of standard
+// input and logs in to the token named by --token only, as each wrong PIN
+// costs a card one of its few tries.
 // Without a module: the PC/SC readers with the ATR of the card in each and
 // the name Nerolin's card database gives it.
 // Exit 0 after listing, 1 when the module cannot be used or PC/SC cannot be
@@ -43,7 +45,7 @@ constexpr CK_ULONG kMaximumAttributeLength = 1u << 20;
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: nerolin-tool tokens [--module NAME|PATH [--pin-stdin]]\n");
+    std::fprintf(stderr, "usage: nerolin-tool tokens [--module NAME|PATH [--token LABEL [--pin-stdin]]]\n");
     return kError;
 }
 
@@ -132,11 +134,12 @@ void ListToken(const Pkcs11Module& module, CK_SLOT_ID slot, const CK_TOKEN_INFO&
     }
 }
 
-int ListModule(const std::string& moduleName, const SecretString* pin)
+int ListModule(const std::string& moduleName, const std::string& tokenLabel, const SecretString* pin)
 {
     Pkcs11Module module;
     module.Load(moduleName);
     if (!module.initialized()) {
+        if (!module.loadError().empty()) std::fprintf(stderr, "nerolin-tool: %s\n", module.loadError().c_str());
         std::fprintf(stderr, "nerolin-tool: %s cannot be used as a PKCS#11 module (see the event log)\n",
                      moduleName.c_str());
         return kUnusable;
@@ -149,17 +152,21 @@ int ListModule(const std::string& moduleName, const SecretString* pin)
         return kUnusable;
     }
     std::printf("Slots: %zu\n", slots.size());
+    bool tokenFound = false;
     for (const CK_SLOT_ID slot : slots) {
         CK_SLOT_INFO info{};
         module.SlotInfo(slot, kUnlogged, info);
+        CK_TOKEN_INFO token{};
+        const bool present = info.flags & CKF_TOKEN_PRESENT;
+        const CK_RV read = present ? module.TokenInfo(slot, kUnlogged, token) : CKR_TOKEN_NOT_PRESENT;
+        if (!tokenLabel.empty() && (read != CKR_OK || Trimmed(FixedText(token.label)) != tokenLabel)) continue;
+        tokenFound = true;
         std::printf("\nSlot %lu: %s\n", static_cast<unsigned long>(slot),
                     Trimmed(FixedText(info.slotDescription)).c_str());
-        CK_TOKEN_INFO token{};
-        if (!(info.flags & CKF_TOKEN_PRESENT)) {
+        if (!present) {
             std::printf("  No token\n");
             continue;
         }
-        const CK_RV read = module.TokenInfo(slot, kUnlogged, token);
         if (read != CKR_OK) {
             std::printf("  %s\n", ReturnValueText("C_GetTokenInfo", read).c_str());
             continue;
@@ -167,6 +174,10 @@ int ListModule(const std::string& moduleName, const SecretString* pin)
         std::printf("  Token:       \"%s\"\n", Trimmed(FixedText(token.label)).c_str());
         std::printf("  Flags:       %s\n", TokenFlags(token.flags).c_str());
         ListToken(module, slot, token, pin);
+    }
+    if (!tokenLabel.empty() && !tokenFound) {
+        std::fprintf(stderr, "nerolin-tool: no token labelled \"%s\" in %s\n", tokenLabel.c_str(), moduleName.c_str());
+        return kUnusable;
     }
     return kListed;
 }
@@ -193,16 +204,24 @@ int ListReaders()
 int RunTokens(const Arguments& arguments)
 {
     std::string module;
+    std::string tokenLabel;
     bool pinFromInput = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         if (arguments[i] == "--module" && i + 1 < arguments.size() && !arguments[i + 1].empty())
             module = arguments[++i];
+        else if (arguments[i] == "--token" && i + 1 < arguments.size() && !arguments[i + 1].empty())
+            tokenLabel = arguments[++i];
         else if (arguments[i] == "--pin-stdin")
             pinFromInput = true;
         else
             return Usage();
     }
-    if (module.empty()) return pinFromInput ? Usage() : ListReaders();
+    // One PIN for every token would spend a try of each card it is wrong for.
+    if (pinFromInput && tokenLabel.empty()) {
+        std::fprintf(stderr, "nerolin-tool: --pin-stdin needs --token LABEL, the one token to log in to\n");
+        return Usage();
+    }
+    if (module.empty()) return tokenLabel.empty() ? ListReaders() : Usage();
 
     SecretString pin;
     if (pinFromInput) {
@@ -212,10 +231,10 @@ int RunTokens(const Arguments& arguments)
         pin.Assign(line);
         OPENSSL_cleanse(line.data(), line.size());
     }
-    return ListModule(module, pinFromInput ? &pin : nullptr);
+    return ListModule(module, tokenLabel, pinFromInput ? &pin : nullptr);
 }
 
-const Registration kTokens{"tokens", "tokens [--module NAME|PATH [--pin-stdin]]", RunTokens};
+const Registration kTokens{"tokens", "tokens [--module NAME|PATH [--token LABEL [--pin-stdin]]]", RunTokens};
 
 }  // namespace
 }  // namespace nerolin::tool

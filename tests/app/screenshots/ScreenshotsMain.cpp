@@ -101,11 +101,22 @@ int Take(const QString& directory, const char* language)
         });
         prompts.ChooseCertificate({LoadCertificateDer(SigningIdentity("rsa").certificateDer),
                                    LoadCertificateDer(SigningIdentity("ec").certificateDer)});
-        AnswerNextDialog<PinDialog>([&](PinDialog* dialog) {
-            failures += !Save(dialog, directory + "/pin" + suffix);
-            dialog->reject();
-        });
-        prompts.AskPin("Nerolin Test Token");
+        const std::string holder =
+            "Anna Kov\xC3\xA1"
+            "cs";
+        const std::pair<const char*, PinRequest> pins[] = {
+            {"/pin", {PinRequest::Kind::Token, "Nerolin Test Token", holder}},
+            {"/pin-last-try", {PinRequest::Kind::Token, "Nerolin Test Token", holder, true, true}},
+            {"/pin-signing-key", {PinRequest::Kind::SigningKey, "Qualified signature key", holder}},
+            {"/pin-pad", {PinRequest::Kind::Token, "Nerolin Card", holder, false, false, true}},
+        };
+        for (const auto& [name, request] : pins) {
+            AnswerNextDialog<PinDialog>([&, name = name](PinDialog* dialog) {
+                failures += !Save(dialog, directory + name + suffix);
+                dialog->reject();
+            });
+            prompts.AskPin(request);
+        }
         AnswerNextDialog<ServerTrustDialog>([&](ServerTrustDialog* dialog) {
             failures += !Save(dialog, directory + "/untrusted-server" + suffix);
             dialog->reject();

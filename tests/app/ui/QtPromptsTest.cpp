@@ -17,6 +17,8 @@
 #include "app/ui/QtPrompts.h"
 #include "app/ui/SelectCertificateDialog.h"
 #include "app/ui/ServerTrustDialog.h"
+#include "app/ui/UiText.h"
+#include "common/StringIds.h"
 #include "tests/support/app/DialogDriver.h"
 #include "tests/support/TestPki.h"
 
@@ -58,7 +60,8 @@ TEST(QtPrompts, PinFromWorkerRunsTheDialogOnTheUiThreadAndReturnsWhatWasTyped)
         pin->setText("1234");
         Child<QPushButton>(dialog, "okButton")->click();
     });
-    const auto pin = AskFromWorker<std::optional<SecretString>>([&] { return prompts.AskPin("SoftHSM token"); });
+    const auto pin =
+        AskFromWorker<std::optional<SecretString>>([&] { return prompts.AskPin({.target = "SoftHSM token"}); });
     EXPECT_EQ(dialogThread, std::this_thread::get_id());
     ASSERT_TRUE(pin.has_value());
     EXPECT_EQ(pin->view(), "1234");
@@ -68,7 +71,7 @@ TEST(QtPrompts, EmptyPinIsAnAnswerAndCancelIsNot)
 {
     QtPrompts prompts;
     AnswerNextDialog<PinDialog>([](PinDialog* dialog) { Child<QPushButton>(dialog, "okButton")->click(); });
-    const auto empty = prompts.AskPin("token");
+    const auto empty = prompts.AskPin({.target = "token"});
     ASSERT_TRUE(empty.has_value());
     EXPECT_TRUE(empty->empty());
 
@@ -76,7 +79,65 @@ TEST(QtPrompts, EmptyPinIsAnAnswerAndCancelIsNot)
         Child<QLineEdit>(dialog, "pinEdit")->setText("9999");
         dialog->reject();  // Escape and the close box end here too
     });
-    EXPECT_FALSE(prompts.AskPin("token").has_value());
+    EXPECT_FALSE(prompts.AskPin({.target = "token"}).has_value());
+}
+
+// What the dialog adds to the target: the holder, a warning about the tries
+// left, that the key itself asks, and a PIN pad's instruction in place of
+// the field.
+TEST(QtPrompts, PinDialogTellsWhatThePinIsForAndHowManyTriesAreLeft)
+{
+    using Kind = PinRequest::Kind;
+    struct Case {
+        const char* name;
+        PinRequest request;
+        std::vector<int> notice;  // string ids, in their order
+        bool warningIcon;
+    };
+    const Case cases[] = {
+        {"plain token", {Kind::Token, "Nerolin Test Token", ""}, {}, false},
+        {"holder and few tries",
+         {Kind::Token, "Nerolin Test Token",
+          "Anna Kov\xC3\xA1"
+          "cs",
+          true},
+         {strings::kPinFewTriesLeft},
+         true},
+        {"signing key, last try",
+         {Kind::SigningKey, "Signature key",
+          "Anna Kov\xC3\xA1"
+          "cs",
+          true, true},
+         {strings::kPinFinalTry, strings::kPinSigningKeyNotice},
+         true},
+        {"PIN pad", {Kind::Token, "Reader token", "", false, false, true}, {strings::kPinPadNotice}, false},
+    };
+    QtPrompts prompts;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QStringList expected;
+        for (const int id : c.notice) expected << UiText(id);
+        AnswerNextDialog<PinDialog>([&](PinDialog* dialog) {
+            EXPECT_EQ(Child<QLineEdit>(dialog, "targetEdit")->text(), ToQString(c.request.target));
+            auto* holder = Child<QLineEdit>(dialog, "holderEdit");
+            EXPECT_EQ(holder->isVisibleTo(dialog), !c.request.holder.empty());
+            EXPECT_EQ(holder->text(), ToQString(c.request.holder));
+            auto* notice = Child<QLabel>(dialog, "noticeLabel");
+            EXPECT_EQ(notice->isVisibleTo(dialog), !expected.isEmpty());
+            EXPECT_EQ(notice->text(), expected.join(QLatin1Char('\n')));
+            EXPECT_EQ(Child<QLabel>(dialog, "noticeIcon")->isVisibleTo(dialog), c.warningIcon);
+            auto* pin = Child<QLineEdit>(dialog, "pinEdit");
+            EXPECT_EQ(pin->isVisibleTo(dialog), !c.request.pinPad);
+            EXPECT_EQ(dialog->focusWidget(), c.request.pinPad
+                                                 ? static_cast<QWidget*>(Child<QPushButton>(dialog, "okButton"))
+                                                 : static_cast<QWidget*>(pin));
+            pin->setText("1234");  // a PIN pad's dialog has no field: this text goes nowhere
+            Child<QPushButton>(dialog, "okButton")->click();
+        });
+        const auto answer = prompts.AskPin(c.request);
+        ASSERT_TRUE(answer.has_value());
+        EXPECT_EQ(answer->view(), c.request.pinPad ? "" : "1234");
+    }
 }
 
 TEST(QtPrompts, CertificateChoiceListsEveryCertificateAndReturnsTheChosenIndex)

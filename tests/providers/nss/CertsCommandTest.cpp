@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -67,6 +68,12 @@ TEST(CertsCommandTest, DatabaseFromTheSettingOrTheDefaultIsCreatedWhenMissing)
 {
     const std::string home = NssTestEnvironment::EventStorePath() + ".home";
     ASSERT_TRUE(std::filesystem::create_directories(home + "/config/Tavorel"));
+    // The same p11-kit configuration as the test's: the machine's modules
+    // (SoftHSM's among them, which would find the test's token) stay out.
+    std::error_code ignored;
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"))
+        std::filesystem::copy(std::string(config) + "/pkcs11", home + "/config/pkcs11",
+                              std::filesystem::copy_options::recursive, ignored);
     const std::vector<std::string> environment = {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/config"};
 
     ToolRun run = RunCerts("", environment);

@@ -229,8 +229,8 @@ TEST_F(NssProviderTest, WrongAndCanceledPinsOfEveryToken)
         EXPECT_EQ(provider.SignHash(kSha256, hash.data(), 32, signedHash), SigningResult::PinIncorrect);
         EXPECT_EQ(signedHash, "untouched");
         EXPECT_EQ(pinTargets(), std::vector<std::string>{c.target}) << "asked once, not retried";
-        EXPECT_TRUE(HasErrorEntry(NewEntries(), "PK11_FindPrivateKeyFromCert", SEC_ERROR_BAD_PASSWORD));
-        EXPECT_EQ(prompts().Messages().size(), 1u) << "NSS's text for the error";
+        EXPECT_TRUE(HasErrorEntry(NewEntries(), "PK11_Authenticate", SEC_ERROR_BAD_PASSWORD));
+        EXPECT_EQ(prompts().Messages().size(), 1u) << "the text for the error";
         provider.EndSigning();
 
         // The same wrong answer again is refused without reaching the token.

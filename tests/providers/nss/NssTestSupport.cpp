@@ -1,18 +1,18 @@
 #include "tests/providers/nss/NssTestSupport.h"
 
+#include <dlfcn.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
-#include <openssl/ecdsa.h>
-#include <openssl/evp.h>
-#include <openssl/rsa.h>
 #include <pkcs11.h>
 
 #include "common/OpenSslOwners.h"
 #include "common/UserPrompts.h"
 #include "eventlog/EventStore.h"
-#include "providers/HashAlgorithm.h"
 #include "providers/NssRuntime.h"
+#include "tests/support/P11KitConfig.h"
 
 namespace nerolin::test {
 namespace {
@@ -21,6 +21,7 @@ std::unique_ptr<NssDatabase> gDatabase;
 std::shared_ptr<RecordingPrompts> gPrompts;
 std::string gFolder;
 std::size_t gEntryMark = 0;
+std::string gP11KitConfigError;
 
 std::vector<StoredEntry> AllEntriesOldestFirst()
 {
@@ -44,6 +45,10 @@ void NssTestEnvironment::SetUp()
     gDatabase = std::make_unique<NssDatabase>(options_);
     ASSERT_TRUE(gDatabase->ok()) << gDatabase->error();
     gDatabase->ExportEnvironment();
+    std::vector<std::pair<std::string, std::string>> p11KitModules;
+    if (options_.registration == NssDatabaseOptions::Registration::P11KitOnly)
+        p11KitModules.emplace_back("nerolin-test-token", gDatabase->moduleLibrary());
+    gP11KitConfigError = UsePrivateP11KitConfig(gFolder + "/p11-kit", p11KitModules);
     gPrompts = std::make_shared<RecordingPrompts>();
     SetUserPrompts(gPrompts);
     ASSERT_TRUE(InitializeNss(gDatabase->spec()));
@@ -65,6 +70,7 @@ void NssTestEnvironment::TearDown()
 NssDatabase& NssTestEnvironment::Database() { return *gDatabase; }
 RecordingPrompts& NssTestEnvironment::Prompts() { return *gPrompts; }
 std::string NssTestEnvironment::EventStorePath() { return gFolder + "/events.sqlite"; }
+const std::string& NssTestEnvironment::P11KitConfigError() { return gP11KitConfigError; }
 
 void StartEntries() { gEntryMark = AllEntriesOldestFirst().size(); }
 
@@ -74,6 +80,14 @@ std::vector<Entry> NewEntries()
     const auto all = AllEntriesOldestFirst();
     for (std::size_t i = gEntryMark; i < all.size(); ++i)
         entries.push_back({static_cast<EntryType>(all[i].type), all[i].strings.empty() ? "" : all[i].strings[0]});
+    return entries;
+}
+
+std::vector<Entry> AllEntries()
+{
+    const std::size_t mark = std::exchange(gEntryMark, 0);
+    std::vector<Entry> entries = NewEntries();
+    gEntryMark = mark;
     return entries;
 }
 
@@ -101,6 +115,23 @@ bool HasErrorEntry(const std::vector<Entry>& entries, const std::string& call, i
 
 void LogoutAllTokens() { PK11_LogoutAll(); }
 
+unsigned long WrongPinsAtToken()
+{
+    void* module = dlopen(LockingModuleLibrary().c_str(), RTLD_NOW | RTLD_NOLOAD);
+    auto count = module ? reinterpret_cast<unsigned long (*)()>(dlsym(module, "nerolin_locking_wrong_pins")) : nullptr;
+    const unsigned long value = count ? count() : 9999;
+    if (module) dlclose(module);
+    return value;
+}
+
+std::vector<RecordedPrompt> PinQuestions()
+{
+    std::vector<RecordedPrompt> questions;
+    for (const auto& prompt : NssTestEnvironment::Prompts().Recorded())
+        if (prompt.kind == "pin") questions.push_back(prompt);
+    return questions;
+}
+
 std::string CertificateText(const std::string& identity)
 {
     return Base64Encode(CertificateDerOf(identity), Base64Format::Base64Header);
@@ -109,53 +140,6 @@ std::string CertificateText(const std::string& identity)
 Bytes CertificateDerOf(const std::string& identity)
 {
     return LoadCertificateDer(SigningIdentity(identity).certificateDer);
-}
-
-::testing::AssertionResult SignatureVerifies(const std::string& identity, const std::string& hashAlgorithm,
-                                             const Bytes& hash, const std::string& signatureText)
-{
-    // The line layout first: 64 characters, CR LF after each line.
-    for (std::size_t start = 0; start < signatureText.size();) {
-        const auto end = signatureText.find("\r\n", start);
-        if (end == std::string::npos) return ::testing::AssertionFailure() << "line without CR LF";
-        if (end - start > 64 || (end - start < 64 && end + 2 != signatureText.size()))
-            return ::testing::AssertionFailure() << "line of " << end - start << " characters";
-        start = end + 2;
-    }
-    Bytes signature = Base64Decode(signatureText, Base64Format::Base64);
-    if (signature.empty()) return ::testing::AssertionFailure() << "no Base64 signature";
-
-    UniqueX509 certificate = LoadCertificate(SigningIdentity(identity).certificatePem);
-    EVP_PKEY* key = certificate ? X509_get0_pubkey(certificate.get()) : nullptr;
-    if (!key) return ::testing::AssertionFailure() << "no public key for " << identity;
-
-    if (EVP_PKEY_base_id(key) == EVP_PKEY_EC) {
-        // Raw r || s into the DER form OpenSSL verifies.
-        const std::size_t half = signature.size() / 2;
-        ECDSA_SIG* sig = ECDSA_SIG_new();
-        ECDSA_SIG_set0(sig, BN_bin2bn(signature.data(), static_cast<int>(half), nullptr),
-                       BN_bin2bn(signature.data() + half, static_cast<int>(half), nullptr));
-        unsigned char* der = nullptr;
-        const int length = i2d_ECDSA_SIG(sig, &der);
-        ECDSA_SIG_free(sig);
-        signature.assign(der, der + (length > 0 ? length : 0));
-        OPENSSL_free(der);
-    }
-
-    EvpPkeyContextPtr context(EVP_PKEY_CTX_new(key, nullptr));
-    if (!context || EVP_PKEY_verify_init(context.get()) <= 0)
-        return ::testing::AssertionFailure() << "verify init failed";
-    if (EVP_PKEY_base_id(key) == EVP_PKEY_RSA) {
-        EVP_PKEY_CTX_set_rsa_padding(context.get(), RSA_PKCS1_PADDING);
-        if (const HashAlgorithm* algorithm = FindHashAlgorithm(hashAlgorithm)) {
-            const EVP_MD* md = EVP_get_digestbyname(std::string(algorithm->name).c_str());
-            if (!md || EVP_PKEY_CTX_set_signature_md(context.get(), md) <= 0)
-                return ::testing::AssertionFailure() << "no digest " << algorithm->name;
-        }
-    }
-    if (EVP_PKEY_verify(context.get(), signature.data(), signature.size(), hash.data(), hash.size()) != 1)
-        return ::testing::AssertionFailure() << "signature of " << identity << " does not verify";
-    return ::testing::AssertionSuccess();
 }
 
 Bytes SampleHash(std::size_t length, unsigned seed)

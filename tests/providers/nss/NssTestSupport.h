@@ -15,6 +15,7 @@
 #include "eventlog/EventLog.h"
 #include "tests/support/NssDatabase.h"
 #include "tests/support/ScriptedPrompts.h"
+#include "tests/support/SignatureCheck.h"
 
 namespace nerolin::test {
 
@@ -32,7 +33,9 @@ public:
 };
 
 // Makes the database, points HOME, XDG_* and the event store at a temporary
-// folder, installs the prompts and opens NSS. Register it from the test
+// folder, gives the process a p11-kit configuration of its own
+// (P11KitConfig.h: the machine's modules left out, the token added when the
+// database does not register it), installs the prompts and opens NSS. Register it from the test
 // file: ::testing::AddGlobalTestEnvironment(new NssTestEnvironment(options)).
 class NssTestEnvironment : public ::testing::Environment {
 public:
@@ -43,6 +46,8 @@ public:
     static NssDatabase& Database();
     static RecordingPrompts& Prompts();
     static std::string EventStorePath();
+    // Why the p11-kit configuration is the machine's; empty when it is the test's own.
+    static const std::string& P11KitConfigError();
 
 private:
     NssDatabaseOptions options_;
@@ -56,6 +61,8 @@ struct Entry {
 // The event entries written since the last call of StartEntries, oldest first.
 void StartEntries();
 std::vector<Entry> NewEntries();
+// Every entry of the test process, the environment's set-up included.
+std::vector<Entry> AllEntries();
 std::vector<std::string> NewEntryTexts();
 bool HasEntry(const std::vector<Entry>& entries, EntryType type, const std::string& text);
 // Whether an error entry starts with "<call> error: <code> (".
@@ -64,15 +71,15 @@ bool HasErrorEntry(const std::vector<Entry>& entries, const std::string& call, i
 // Logs every token out, so the next key use asks for its PIN.
 void LogoutAllTokens();
 
+// Wrong PINs that reached the locking module in this process (9999 when it
+// is not loaded).
+unsigned long WrongPinsAtToken();
+
+// The PIN questions recorded since the prompts were last cleared.
+std::vector<RecordedPrompt> PinQuestions();
+
 std::string CertificateText(const std::string& identity);  // Base64 with header lines
 Bytes CertificateDerOf(const std::string& identity);
-
-// Whether signatureText (Base64, 64-character lines each ended by CR LF) is
-// a valid signature of hash under the certificate's public key: RSA PKCS#1
-// v1.5 with the DigestInfo of hashAlgorithm (none for the empty text), EC as
-// raw r || s.
-::testing::AssertionResult SignatureVerifies(const std::string& identity, const std::string& hashAlgorithm,
-                                             const Bytes& hash, const std::string& signatureText);
 
 // A digest-sized pseudo-random hash, different for every seed.
 Bytes SampleHash(std::size_t length, unsigned seed);

@@ -2,11 +2,11 @@
 // token holds rsa, and a token holding ec registered through the locking
 // module: it locks its PIN after three wrong PINs in a row, as cards do.
 
-#include <dlfcn.h>
-
 #include <gtest/gtest.h>
 #include <secerr.h>
 
+#include "common/StringIds.h"
+#include "common/StringTable.h"
 #include "providers/SigningProviderNSS.h"
 #include "providers/SigningProviderTvr.h"
 #include "tests/providers/nss/NssTestSupport.h"
@@ -25,16 +25,6 @@ NssDatabaseOptions DatabaseOptions()
 }
 
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new NssTestEnvironment(DatabaseOptions()));
-
-// Wrong PINs that reached the locking module in this process.
-unsigned long WrongPinsAtToken()
-{
-    void* module = dlopen(LockingModuleLibrary().c_str(), RTLD_NOW | RTLD_NOLOAD);
-    auto count = module ? reinterpret_cast<unsigned long (*)()>(dlsym(module, "nerolin_locking_wrong_pins")) : nullptr;
-    const unsigned long value = count ? count() : 9999;
-    if (module) dlclose(module);
-    return value;
-}
 
 class PinLockingTest : public ::testing::Test {
 protected:
@@ -92,33 +82,48 @@ TEST_F(PinLockingTest, SoftwareTokenWithoutPasswordSignsWithoutAsking)
 // One story, as the card's retry counter carries over from step to step.
 TEST_F(PinLockingTest, RetriesOfACardAreSpentOnlyOnNewAnswers)
 {
+    // What the question said of the tries left: (few tries left, last try).
+    const auto warned = [] {
+        const auto questions = PinQuestions();
+        return questions.size() == 1 ? std::make_pair(questions[0].pin.fewTriesLeft, questions[0].pin.finalTry)
+                                     : std::make_pair(true, true);
+    };
     EXPECT_EQ(SignOnCard(std::nullopt), SigningResult::Canceled);
     EXPECT_EQ(WrongPinsAtToken(), 0u);
+    EXPECT_EQ(warned(), std::make_pair(false, false));
+    EXPECT_EQ(PinQuestions()[0].pin.holder, "Nerolin Test ec");
 
     // NSS alone would have handed the wrong PIN to the card again.
     EXPECT_EQ(SignOnCard("1111"), SigningResult::PinIncorrect);
     EXPECT_EQ(pinQuestions(), 1);
     EXPECT_EQ(WrongPinsAtToken(), 1u);
-    EXPECT_TRUE(HasErrorEntry(NewEntries(), "PK11_FindPrivateKeyFromCert", SEC_ERROR_BAD_PASSWORD));
+    const auto refused = NewEntries();
+    EXPECT_TRUE(HasErrorEntry(refused, "PK11_Authenticate", SEC_ERROR_BAD_PASSWORD));
+    // The box speaks the user's language, not NSS's English.
+    EXPECT_EQ(prompts().Messages(), std::vector<std::string>{LoadString(strings::kTokenRefusedPin)});
 
-    // Typing it again costs the card nothing.
+    // Typing it again costs the card nothing; the card now warns of it.
     EXPECT_EQ(SignOnCard("1111"), SigningResult::PinIncorrect);
     EXPECT_EQ(WrongPinsAtToken(), 1u);
+    EXPECT_EQ(warned(), std::make_pair(true, false));
 
     // The right PIN resets the card's count.
     EXPECT_EQ(SignOnCard(NssDatabase::kTokenPin), SigningResult::Success);
 
     EXPECT_EQ(SignOnCard("2222"), SigningResult::PinIncorrect);
+    EXPECT_EQ(warned(), std::make_pair(false, false));
     EXPECT_EQ(SignOnCard("3333"), SigningResult::PinIncorrect);
+    EXPECT_EQ(warned(), std::make_pair(true, false));
     EXPECT_EQ(SignOnCard("4444"), SigningResult::PinLocked);
+    EXPECT_EQ(warned(), std::make_pair(true, true));
     EXPECT_EQ(WrongPinsAtToken(), 4u);
-    EXPECT_TRUE(HasErrorEntry(NewEntries(), "PK11_FindPrivateKeyFromCert", SEC_ERROR_LOCKED_PASSWORD));
+    EXPECT_TRUE(HasErrorEntry(NewEntries(), "PK11_Authenticate", SEC_ERROR_LOCKED_PASSWORD));
 
     // A locked card is not asked about at all, even with the right PIN at hand.
     EXPECT_EQ(SignOnCard(NssDatabase::kTokenPin), SigningResult::PinLocked);
     EXPECT_EQ(pinQuestions(), 0);
     EXPECT_EQ(WrongPinsAtToken(), 4u);
-    EXPECT_TRUE(HasErrorEntry(NewEntries(), "PK11_FindPrivateKeyFromCert", SEC_ERROR_LOCKED_PASSWORD));
+    EXPECT_TRUE(HasErrorEntry(NewEntries(), "PK11_Authenticate", SEC_ERROR_LOCKED_PASSWORD));
 }
 
 }  // namespace

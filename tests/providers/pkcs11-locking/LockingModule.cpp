@@ -6,12 +6,18 @@
 // CKF_USER_PIN_COUNT_LOW after a wrong PIN and CKF_USER_PIN_FINAL_TRY when
 // one try is left. A correct PIN resets the count, as cards do.
 //
+// With NEROLIN_LOCKING_PIN_PAD=<pin> the tokens stand behind a reader with a
+// PIN pad: C_GetTokenInfo reports CKF_PROTECTED_AUTHENTICATION_PATH, and a
+// C_Login without a PIN logs in with <pin>, as if the user typed it there.
+//
 // nerolin_locking_wrong_pins() tells tests how many wrong PINs reached the
-// module in this process.
+// module in this process, the user's and those of keys that ask for their
+// own (CKU_CONTEXT_SPECIFIC).
 
 #include <dlfcn.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <string>
@@ -38,8 +44,21 @@ unsigned long Limit()
     return value > 0 ? static_cast<unsigned long>(value) : 3;
 }
 
+const char* PinPad() { return std::getenv("NEROLIN_LOCKING_PIN_PAD"); }
+
 CK_RV LockingLogin(CK_SESSION_HANDLE session, CK_USER_TYPE userType, CK_UTF8CHAR_PTR pin, CK_ULONG length)
 {
+    const char* pad = PinPad();
+    if (pad && !pin && length == 0) {
+        pin = reinterpret_cast<CK_UTF8CHAR_PTR>(const_cast<char*>(pad));
+        length = std::strlen(pad);
+    }
+    if (userType == CKU_CONTEXT_SPECIFIC) {
+        const CK_RV result = gTarget->C_Login(session, userType, pin, length);
+        std::lock_guard lock(gMutex);
+        if (result == CKR_PIN_INCORRECT) ++gWrongPins;
+        return result;
+    }
     if (userType != CKU_USER) return gTarget->C_Login(session, userType, pin, length);
     CK_SESSION_INFO info{};
     const CK_RV infoResult = gTarget->C_GetSessionInfo(session, &info);
@@ -70,6 +89,7 @@ CK_RV LockingGetTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO_PTR info)
     std::lock_guard lock(gMutex);
     const SlotState& state = gSlots[slot];
     info->flags &= ~(CKF_USER_PIN_COUNT_LOW | CKF_USER_PIN_FINAL_TRY | CKF_USER_PIN_LOCKED);
+    if (PinPad()) info->flags |= CKF_PROTECTED_AUTHENTICATION_PATH;
     if (state.locked)
         info->flags |= CKF_USER_PIN_LOCKED;
     else if (state.wrongInRow > 0) {

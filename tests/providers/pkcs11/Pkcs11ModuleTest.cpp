@@ -16,20 +16,22 @@ std::string Thumbprint(const std::string& name)
     return CertThumbprint(LoadCertificate(SigningIdentity(name).certificatePem).get());
 }
 
-TEST_F(Pkcs11ModuleTest, MissingLibraryReportsTheLoaderFailureAndFindsNothing)
+TEST_F(Pkcs11ModuleTest, MissingLibraryLogsTheLoaderFailureAndFindsNothing)
 {
     SigningProviderPKCS11 provider("libnerolin-no-such-module.so");
     provider.Initialize();
     EXPECT_EQ(provider.FindCertificate(CertificateText("rsa")), SigningResult::Failed);
     provider.Finalize();
 
+    // The entry carries the loader's own words, which name the missing file;
+    // the user is not told, as signing stays with NSS.
     const std::vector<Entry> entries = events_->Entries();
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].type, EntryType::Error);
     EXPECT_EQ(entries[0].text.rfind("dlopen error: ", 0), 0u) << entries[0].text;
-    // The user sees the loader's own words, which name the missing file.
-    ASSERT_EQ(prompts_->Messages().size(), 1u);
-    EXPECT_NE(prompts_->Messages()[0].find("libnerolin-no-such-module.so"), std::string::npos);
+    EXPECT_NE(entries[0].text.find("libnerolin-no-such-module.so: cannot open shared object file"), std::string::npos)
+        << entries[0].text;
+    EXPECT_TRUE(prompts_->Messages().empty());
 }
 
 TEST_F(Pkcs11ModuleTest, LibraryWithoutFunctionListIsNotUsed)

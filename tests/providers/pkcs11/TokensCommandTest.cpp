@@ -40,10 +40,14 @@ TEST_F(TokensCommandTest, ListsTokensCertificatesAndHowTheirKeysAreFound)
     EXPECT_NE(before.find("Flags:       TOKEN_INITIALIZED LOGIN_REQUIRED"), std::string::npos) << before;
     EXPECT_NE(before.find("not visible before a login"), std::string::npos) << before;
 
-    const auto [after, afterStatus] = Output("echo 1234 | " + kTool + " --module libbit4ipki_ds.so --pin-stdin");
+    // The PIN goes to the one token named: a second card would spend a try on it.
+    ASSERT_TRUE(Run("softhsm2-util --init-token --free --label 'Other Token' --pin 9999 --so-pin 12345678"));
+    const auto [after, afterStatus] =
+        Output("echo 1234 | " + kTool + " --module libbit4ipki_ds.so --token 'Nerolin Test Token' --pin-stdin");
     EXPECT_EQ(afterStatus, 0);
     EXPECT_NE(after.find("CKA_ID:      01\n    Private key: by identifier"), std::string::npos) << after;
     EXPECT_NE(after.find("CKA_ID:      05\n    Private key: by public key (CKA_ID 11)"), std::string::npos) << after;
+    EXPECT_EQ(after.find("Other Token"), std::string::npos) << after;
 }
 
 TEST_F(TokensCommandTest, FailuresHaveTheirExitStatus)
@@ -53,6 +57,9 @@ TEST_F(TokensCommandTest, FailuresHaveTheirExitStatus)
     EXPECT_EQ(Output(kTool).second, 1);  // no PC/SC service in tests
     EXPECT_EQ(Output(kTool + " --module").second, 2);
     EXPECT_EQ(Output(kTool + " --pin-stdin").second, 2);
+    // One PIN for every token would spend a try of each card it is wrong for.
+    EXPECT_EQ(Output("echo 1234 | " + kTool + " --module libbit4ipki_ds.so --pin-stdin").second, 2);
+    EXPECT_EQ(Output(kTool + " --module libbit4ipki_ds.so --token 'No Such Token'").second, 1);
 }
 
 }  // namespace
