@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QTimer>
 #include <QUrl>
@@ -144,6 +145,19 @@ void MainWindow::showEvent(QShowEvent* event)
         shownOnce_ = true;
         ReportShownForBenchmark();
     }
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Enter presses the focused button. Push buttons do that themselves; the
+    // menu button ignores Enter, which would otherwise reach the dialog and
+    // press its default button, "Start sign".
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && focusWidget() == ui_->menuButton) {
+        ui_->menuButton->showMenu();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void MainWindow::StartLaunch()

@@ -4,7 +4,8 @@
 // application, and the session's state below it, asked of the service every
 // two seconds by a StatePoller. The dialog closes when the poller has
 // finished: after the session finished, after a failed poll, or after Cancel
-// (which only asks the poller to stop). Enter does nothing.
+// (which only asks the poller to stop). Enter presses the focused button,
+// Cancel, and nothing else.
 
 #include <chrono>
 #include <memory>
@@ -36,7 +37,7 @@ public:
 
     // Cancel, Escape and the close box.
     void reject() override;
-    // Enter: ignored, so that only the poller's end closes the dialog.
+    // A dialog's accept: ignored, so that only the poller's end closes it.
     void accept() override {}
 
 protected:

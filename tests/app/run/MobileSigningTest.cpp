@@ -2,7 +2,7 @@
 // mobile side: the QR dialog follows the session's state and the window
 // decides afterwards whether its session is over.
 
-#include <QKeyEvent>
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 
@@ -63,12 +63,11 @@ TEST_F(MobileSigning, CancelBeforeTheCodeIsReadLeavesTheWindowReady)
             const std::string waiting = run.Session().mode == SessionMode::SignMode ? "Waiting for signed hashes..."
                                                                                     : "Waiting for certificate...";
             EXPECT_TRUE(ProcessEventsUntil([&] { return StateShown(dialog) == waiting; })) << StateShown(dialog);
-            // Enter closes nothing; Cancel only asks the poller to stop.
-            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-            QCoreApplication::sendEvent(dialog, &enter);
+            // Enter presses the focused Cancel, which only asks the poller to stop.
             auto* cancel = Control<QPushButton>(dialog, "cancelButton");
-            EXPECT_TRUE(cancel->isEnabled());
-            cancel->click();
+            ASSERT_TRUE(Activate(dialog));
+            EXPECT_EQ(QApplication::focusWidget(), cancel);
+            Press(Qt::Key_Return);
             EXPECT_FALSE(cancel->isEnabled());
             EXPECT_TRUE(dialog->isVisible());
         });

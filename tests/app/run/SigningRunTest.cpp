@@ -8,10 +8,12 @@
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QMenu>
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/ui/DocumentList.h"
@@ -200,6 +202,64 @@ TEST_F(SigningRun, CancelIsIgnoredWhileLoadingAndEndsAReadySessionAtTheService)
     EXPECT_FALSE(run.Window().IsSendingCancel());
     EXPECT_TRUE(Cancelled(run.Report()));
     EXPECT_TRUE(run.Prompts().Messages().empty());
+}
+
+TEST_F(SigningRun, EnterPressesTheFocusedButtonSoACancelNeverSigns)
+{
+    // A key that needs no PIN: nothing but the keys decides what happens.
+    const auto ready = [](SessionWindow& run) {
+        return run.Created() && run.WaitUntilLoaded() && Activate(&run.Window()) &&
+               QApplication::focusWidget() == run.Window().findChild<QPushButton*>("startSignButton");
+    };
+    {
+        SCOPED_TRACE("Tab to Cancel, Enter");
+        SessionWindow run(Service(), R"({"mode":"SIGN"})");
+        ASSERT_TRUE(ready(run));
+        Press(Qt::Key_Tab);
+        Press(Qt::Key_Return);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return !run.Window().isVisible(); }));
+        EXPECT_TRUE(run.ProviderCalls().empty()) << Joined(run.ProviderCalls());
+        EXPECT_TRUE(Cancelled(run.Report()));
+    }
+    {
+        SCOPED_TRACE("Shift+Tab to Sign with mobile, Enter");
+        SessionWindow run(Service(), R"({"mode":"SIGN"})");
+        ASSERT_TRUE(ready(run));
+        bool opened = false;
+        AnswerNextDialog<QDialog>([&](QDialog* dialog) {
+            opened = dialog->objectName() == "QrCodeDialog";
+            dialog->reject();
+        });
+        Press(Qt::Key_Tab, Qt::ShiftModifier);
+        Press(Qt::Key_Enter);
+        EXPECT_TRUE(opened);
+        EXPECT_TRUE(run.ProviderCalls().empty()) << Joined(run.ProviderCalls());
+    }
+    {
+        SCOPED_TRACE("the menu button, Enter");
+        SessionWindow run(Service(), R"({"mode":"SIGN"})");
+        ASSERT_TRUE(ready(run));
+        run.Window().findChild<QWidget*>("menuButton")->setFocus(Qt::TabFocusReason);
+        bool menuShown = false;
+        QTimer::singleShot(0, [&] {
+            ProcessEventsUntil([] { return QApplication::activePopupWidget() != nullptr; });
+            menuShown = qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr;
+            if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+        });
+        Press(Qt::Key_Return);
+        EXPECT_TRUE(menuShown);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(run.ProviderCalls().empty()) << Joined(run.ProviderCalls());
+        EXPECT_EQ(ButtonStates(&run.Window()), "enabled/enabled/Cancel");
+    }
+    {
+        SCOPED_TRACE("Enter on Start sign");
+        SessionWindow run(Service(), R"({"mode":"SIGN"})");
+        ASSERT_TRUE(ready(run));
+        Press(Qt::Key_Return);
+        ASSERT_TRUE(run.WaitUntilFinished());
+        EXPECT_TRUE(AllSignaturesVerified(run.Report()));
+    }
 }
 
 TEST_F(SigningRun, CancelWhileWaitingForHashesStopsTheWorkerAndTellsTheService)
