@@ -16,6 +16,7 @@
 #include "app/ui/DocumentLinks.h"
 #include "app/ui/LaunchWorker.h"
 #include "app/ui/ProgramIcon.h"
+#include "app/ui/ProgressBar.h"
 #include "app/ui/ProxyDialog.h"
 #include "app/ui/QrCodeDialog.h"
 #include "app/ui/QtPrompts.h"
@@ -163,8 +164,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event)
 void MainWindow::StartLaunch()
 {
     launch_ = std::make_unique<LaunchWorker>(*session_);
-    connect(launch_.get(), &LaunchWorker::StepBegins, this, [this] { SetMarquee(true); });
-    connect(launch_.get(), &LaunchWorker::StepEnded, this, [this] { SetMarquee(false); });
+    connect(launch_.get(), &LaunchWorker::StepBegins, ui_->progressBar, [this] { ui_->progressBar->SetBusy(true); });
+    connect(launch_.get(), &LaunchWorker::StepEnded, ui_->progressBar, [this] { ui_->progressBar->SetBusy(false); });
     connect(launch_.get(), &LaunchWorker::Finished, this, &MainWindow::LaunchFinished);
     loading_ = true;
     if (!launch_->Start()) {
@@ -250,14 +251,15 @@ void MainWindow::StartSigning()
 
     signing_ = std::make_unique<SigningWorker>(*session_, providerFactory_ ? providerFactory_() : MakeSessionProvider(),
                                                workerPause_);
-    connect(signing_.get(), &SigningWorker::StartMarquee, this, [this] { SetMarquee(true); });
-    connect(signing_.get(), &SigningWorker::StopMarquee, this, [this] { SetMarquee(false); });
-    connect(signing_.get(), &SigningWorker::SetProgressFull, this, [this] {
-        SetRange(1);
-        SetPosition(1);
+    ProgressBar* bar = ui_->progressBar;
+    connect(signing_.get(), &SigningWorker::StartMarquee, bar, [bar] { bar->SetBusy(true); });
+    connect(signing_.get(), &SigningWorker::StopMarquee, bar, [bar] { bar->SetBusy(false); });
+    connect(signing_.get(), &SigningWorker::SetProgressFull, bar, [bar] {
+        bar->SetSteps(1);
+        bar->SetPosition(1);
     });
-    connect(signing_.get(), &SigningWorker::SetProgressRange, this, &MainWindow::SetRange);
-    connect(signing_.get(), &SigningWorker::SetProgressStep, this, [this](int index) { SetPosition(index + 1); });
+    connect(signing_.get(), &SigningWorker::SetProgressRange, bar, &ProgressBar::SetSteps);
+    connect(signing_.get(), &SigningWorker::SetProgressStep, bar, [bar](int index) { bar->SetPosition(index + 1); });
     connect(signing_.get(), &SigningWorker::Finished, this, &MainWindow::SigningFinished);
 
     signingStarted_ = true;
@@ -361,7 +363,7 @@ void MainWindow::SendCancelAndClose()
     cancel_ = std::make_unique<CancelSender>(*session_);
     connect(cancel_.get(), &CancelSender::Finished, this, [this] {
         sendingCancel_ = false;
-        SetMarquee(false);
+        ui_->progressBar->SetBusy(false);
         QDialog::reject();
     });
     sendingCancel_ = true;
@@ -378,38 +380,7 @@ void MainWindow::SendCancelAndClose()
     ui_->signWithMobileButton->setEnabled(false);
     ui_->startSignButton->setEnabled(false);
     ui_->cancelButton->setEnabled(false);
-    SetMarquee(true);
-}
-
-void MainWindow::SetRange(int maximum)
-{
-    rangeMaximum_ = maximum;
-    position_ = std::min(position_, std::max(maximum, 0));
-    SetMarquee(marquee_);
-}
-
-void MainWindow::SetPosition(int position)
-{
-    position_ = position;
-    SetMarquee(marquee_);
-}
-
-void MainWindow::SetMarquee(bool on)
-{
-    marquee_ = on;
-    auto* bar = ui_->progressBar;
-    if (on) {
-        bar->setRange(0, 0);  // Qt's busy indicator
-        return;
-    }
-    // An empty range would also read as busy: show it as an empty bar.
-    if (rangeMaximum_ <= 0) {
-        bar->setRange(0, 1);
-        bar->setValue(0);
-    } else {
-        bar->setRange(0, rangeMaximum_);
-        bar->setValue(std::clamp(position_, 0, rangeMaximum_));
-    }
+    ui_->progressBar->SetBusy(true);
 }
 
 void MainWindow::OpenLink(const QString& url)

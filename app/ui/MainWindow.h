@@ -84,9 +84,6 @@ private:
     bool Busy() const { return loading_ || signingRunning_ || sendingCancel_ || mobileOpen_; }
     // A close the updater asked for while busy happens now; true when it did.
     bool CloseIfRequested();
-    void SetMarquee(bool on);
-    void SetRange(int maximum);
-    void SetPosition(int position);
     void OpenLink(const QString& url);
     void SaveScreenshotForTests();
     void ReportShownForBenchmark();
@@ -107,9 +104,6 @@ private:
     bool closePending_ = false;
 
     bool shownOnce_ = false;
-    bool marquee_ = false;
-    int rangeMaximum_ = 100;
-    int position_ = 0;
 
     // Declared last, so they go first: each joins its thread.
     std::unique_ptr<LaunchWorker> launch_;
