@@ -148,4 +148,30 @@ inline constexpr int kUpdateCheckFailed = 20507;
 inline constexpr int kUpdateDownloadFailed = 20508;
 inline constexpr int kUpdateBadSignature = 20509;
 
+// --- Main window's status line (20800) --------------------------------------
+
+inline constexpr int kStatusOneDocumentSigned = 20800;
+inline constexpr int kStatusDocumentsSigned = 20801;  // %d: how many
+inline constexpr int kStatusCertificateHandedOver = 20802;
+inline constexpr int kStatusFinishedOnMobile = 20803;
+inline constexpr int kStatusHandedOver = 20804;
+inline constexpr int kStatusCanceled = 20805;
+inline constexpr int kStatusSigningFailed = 20806;    // %s: a reason below
+inline constexpr int kStatusSelectingFailed = 20807;  // %s: a reason below
+inline constexpr int kStatusOpeningFailed = 20808;    // %s: a reason below
+inline constexpr int kStatusServiceWarning = 20809;
+inline constexpr int kReasonCertificateNotFound = 20820;
+inline constexpr int kReasonNoCertificateChosen = 20821;
+inline constexpr int kReasonPinIncorrect = 20822;
+inline constexpr int kReasonPinLocked = 20823;
+inline constexpr int kReasonKeyCouldNotSign = 20824;
+inline constexpr int kReasonServiceUnreachable = 20825;
+inline constexpr int kReasonServiceAnswerUnreadable = 20826;
+inline constexpr int kReasonServiceNotAllowed = 20827;
+inline constexpr int kReasonNoWhitelist = 20828;
+inline constexpr int kReasonServiceReportedError = 20829;
+inline constexpr int kReasonUnsupportedProtocol = 20830;
+inline constexpr int kReasonStateNotFetched = 20831;
+inline constexpr int kReasonSigningNotStarted = 20832;
+
 }  // namespace nerolin::strings

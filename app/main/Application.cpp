@@ -30,6 +30,21 @@ namespace {
 
 void ShowError(int id) { Prompts().ShowMessage(LoadString(id), MessageIcon::Error); }
 
+// The status of a run whose window has closed: its session's outcome. A
+// session that never ended was left by the user (or by an update's
+// installation) unfinished.
+int ExitStatusOf(const SessionOutcome& outcome, bool hasSession)
+{
+    switch (outcome.kind) {
+    case SessionOutcome::Kind::Finished:
+    case SessionOutcome::Kind::HandedOver: return exit_status::kDone;
+    case SessionOutcome::Kind::Failed: return exit_status::kSessionFailed;
+    case SessionOutcome::Kind::Canceled: return exit_status::kSessionCanceled;
+    case SessionOutcome::Kind::Open: break;
+    }
+    return hasSession ? exit_status::kSessionCanceled : exit_status::kDone;
+}
+
 }  // namespace
 
 std::vector<std::u16string> CommandLineArguments(int argc, char** argv)
@@ -149,7 +164,7 @@ int Application::RunMainWindow(SigningSession& session)
     ConfigureUpdates();
     window = std::make_unique<MainWindow>(&session);
     window->exec();
-    return 0;
+    return ExitStatusOf(window->Outcome(), session.hasLaunchRequest);
 }
 
 }  // namespace nerolin

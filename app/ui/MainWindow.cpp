@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QStyle>
 #include <QTimer>
 #include <QUrl>
 
@@ -175,13 +176,16 @@ void MainWindow::StartLaunch()
     }
 }
 
-void MainWindow::LaunchFinished(bool configured)
+void MainWindow::LaunchFinished(const SessionOutcome& outcome)
 {
     loading_ = false;
+    if (outcome.kind != SessionOutcome::Kind::Open) {
+        ShowOutcome(outcome);
+    }
     if (CloseIfRequested()) {
         return;
     }
-    if (configured) {
+    if (outcome.kind == SessionOutcome::Kind::Open) {
         ShowConfiguration();
     }
 }
@@ -190,6 +194,9 @@ void MainWindow::ShowConfiguration()
 {
     if (!IsSupportedProtocolVersion(session_->version)) {
         Prompts().ShowMessage(LoadString(strings::kUnsupportedProtocolVersion), MessageIcon::Error);
+        SessionOutcome unsupported = SessionOutcome::Failure(strings::kReasonUnsupportedProtocol);
+        unsupported.whileOpening = true;
+        ShowOutcome(unsupported);
         return;
     }
     ui_->serviceProviderEdit->setText(ToQString(session_->spName));
@@ -272,9 +279,10 @@ void MainWindow::StartSigning()
     }
 }
 
-void MainWindow::SigningFinished()
+void MainWindow::SigningFinished(const SessionOutcome& outcome)
 {
     signingRunning_ = false;
+    ShowOutcome(outcome);
     if (CloseIfRequested()) {
         return;
     }
@@ -301,12 +309,15 @@ void MainWindow::SignWithMobile()
     const bool autoClose = ui_->autoCloseCheckBox->isChecked();
     WriteUserSetting(setting::kAutomaticallyClose, autoClose ? 1 : 0);
     mobileOpen_ = true;
-    const bool over = RunMobileSigning(*session_, this);
+    const SessionOutcome outcome = RunMobileSigning(*session_, this);
     mobileOpen_ = false;
+    if (outcome.kind != SessionOutcome::Kind::Open) {
+        ShowOutcome(outcome);
+    }
     if (CloseIfRequested()) {
         return;
     }
-    if (!over) {
+    if (outcome.kind == SessionOutcome::Kind::Open) {
         return;  // untouched by the mobile side: the user may try again or sign here
     }
     ui_->signWithMobileButton->setEnabled(false);
@@ -345,6 +356,9 @@ void MainWindow::reject()
     }
     if (!signingStarted_) {
         if (session_->hasLaunchRequest) {
+            if (outcome_.kind == SessionOutcome::Kind::Open) {
+                ShowOutcome(SessionOutcome::Cancellation());
+            }
             SendCancelAndClose();
             return;
         }
@@ -381,6 +395,25 @@ void MainWindow::SendCancelAndClose()
     ui_->startSignButton->setEnabled(false);
     ui_->cancelButton->setEnabled(false);
     ui_->progressBar->SetBusy(true);
+}
+
+void MainWindow::ShowOutcome(const SessionOutcome& outcome)
+{
+    outcome_ = outcome;
+    const QString text = ToQString(StatusText(outcome, session_->mode));
+    QStyle::StandardPixmap icon = QStyle::SP_MessageBoxInformation;
+    if (outcome.kind == SessionOutcome::Kind::Failed) {
+        icon = QStyle::SP_MessageBoxCritical;
+    } else if (outcome.kind == SessionOutcome::Kind::Canceled) {
+        icon = QStyle::SP_MessageBoxWarning;
+    } else if (outcome.kind == SessionOutcome::Kind::Finished) {
+        icon = outcome.warning ? QStyle::SP_MessageBoxWarning : QStyle::SP_DialogApplyButton;
+    }
+    const int size = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+    ui_->statusIcon->setPixmap(style()->standardIcon(icon, nullptr, this).pixmap(size, size));
+    ui_->statusLabel->setText(text);
+    ui_->statusIcon->setVisible(!text.isEmpty());
+    ui_->statusLabel->setVisible(!text.isEmpty());
 }
 
 void MainWindow::OpenLink(const QString& url)

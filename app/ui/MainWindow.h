@@ -15,6 +15,7 @@
 
 #include <QDialog>
 
+#include "app/run/SessionOutcome.h"
 #include "providers/SigningProvider.h"
 
 namespace Ui {
@@ -52,6 +53,9 @@ public:
     bool IsSigningRunning() const { return signingRunning_; }
     bool IsSendingCancel() const { return sendingCancel_; }
     bool IsClosePending() const { return closePending_; }
+    // How the session ended, as the status line says it; Open while it has
+    // not (or without a session).
+    const SessionOutcome& Outcome() const { return outcome_; }
 
     // "Start sign", and the start that "StartSigningImmediately" queues.
     // One worker per run, however many requests arrive.
@@ -71,10 +75,10 @@ private:
     void BuildMenu();
     void ApplySelectCertificateLayout();
     void StartLaunch();
-    void LaunchFinished(bool configured);
+    void LaunchFinished(const SessionOutcome& outcome);
     void ShowConfiguration();
     void AddDocumentRow(int index);
-    void SigningFinished();
+    void SigningFinished(const SessionOutcome& outcome);
     void EndOfSession();
     // The cancel message off this thread; the window shows it is busy and
     // closes once the exchange has ended.
@@ -84,6 +88,8 @@ private:
     bool Busy() const { return loading_ || signingRunning_ || sendingCancel_ || mobileOpen_; }
     // A close the updater asked for while busy happens now; true when it did.
     bool CloseIfRequested();
+    // The status line; the outcome the process's exit status follows.
+    void ShowOutcome(const SessionOutcome& outcome);
     void OpenLink(const QString& url);
     void SaveScreenshotForTests();
     void ReportShownForBenchmark();
@@ -104,6 +110,7 @@ private:
     bool closePending_ = false;
 
     bool shownOnce_ = false;
+    SessionOutcome outcome_;
 
     // Declared last, so they go first: each joins its thread.
     std::unique_ptr<LaunchWorker> launch_;

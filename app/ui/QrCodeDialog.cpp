@@ -104,17 +104,13 @@ void QrCodeDialog::reject()
     poller_->Stop();
 }
 
-bool RunMobileSigning(SigningSession& session, QWidget* parent)
+SessionOutcome RunMobileSigning(SigningSession& session, QWidget* parent)
 {
     {
         QrCodeDialog dialog(&session, parent);
         dialog.exec();
     }
-    // The state in which the service still waits for the mobile side to
-    // begin: the mobile application never took the session up.
-    const std::string_view untouched = session.mode == SessionMode::SignMode ? SessionState::WaitingForSignedHashes
-                                                                             : SessionState::WaitingForCertificate;
-    return !(session.serverMessage.code.empty() && session.state == untouched);
+    return OutcomeOfMobileSigning(session);
 }
 
 }  // namespace nerolin

@@ -13,6 +13,7 @@
 #include <QDialog>
 #include <QPixmap>
 
+#include "app/run/SessionOutcome.h"
 #include "app/run/WorkerThread.h"
 
 namespace Ui {
@@ -57,9 +58,9 @@ private:
     bool started_ = false;
 };
 
-// "Sign with mobile" of the main window: runs the dialog and says whether
-// the session is over for the window (false: the mobile side never took it
-// up, and the window stays ready).
-bool RunMobileSigning(SigningSession& session, QWidget* parent);
+// "Sign with mobile" of the main window: runs the dialog and says how the
+// session ended for the window (Open: the mobile side never took it up, and
+// the window stays ready).
+SessionOutcome RunMobileSigning(SigningSession& session, QWidget* parent);
 
 }  // namespace nerolin

@@ -73,6 +73,7 @@ TEST_F(MobileSigning, CancelBeforeTheCodeIsReadLeavesTheWindowReady)
         });
         EXPECT_EQ(ButtonStates(&run.Window()), "enabled/enabled/Cancel");
         EXPECT_TRUE(run.Window().isVisible());
+        EXPECT_EQ(StatusLine(&run.Window()), "");
 
         // Signing on the computer still works.
         run.ClickStart();
@@ -101,6 +102,7 @@ TEST_F(MobileSigning, AFinishedSessionClosesTheDialogAndEndsTheWindowsSession)
         EXPECT_TRUE(AllSignaturesVerified(run.Report()));
         EXPECT_FALSE(Cancelled(run.Report()));
         EXPECT_EQ(ReadUserSetting(setting::kAutomaticallyClose, 7), autoClose);
+        EXPECT_EQ(StatusLine(&run.Window()), "Finished on the mobile device.");
         if (autoClose == 1) {
             EXPECT_FALSE(run.Window().isVisible());
         } else {
@@ -124,6 +126,7 @@ TEST_F(MobileSigning, TheStateErrorIsShownUntilCancelAndEndsTheWindowsSession)
     });
     EXPECT_EQ(run.Session().state, "ERROR");
     EXPECT_EQ(ButtonStates(&run.Window()), "disabled/disabled/Close");
+    EXPECT_EQ(StatusLine(&run.Window()), "Signing failed: the signing service reported an error.");
     EXPECT_TRUE(run.Prompts().Messages().empty());
 
     // Closing now follows the Cancel rules: no worker ran, so the cancel
@@ -148,6 +151,7 @@ TEST_F(MobileSigning, AFailingStateFetchShowsOneMessageAndClosesTheDialog)
     // and, with automatic closing on, closes without a cancel message.
     EXPECT_FALSE(run.Window().isVisible());
     EXPECT_FALSE(Cancelled(run.Report()));
+    EXPECT_EQ(StatusLine(&run.Window()), "Signing failed: the session's state could not be fetched.");
 }
 
 }  // namespace

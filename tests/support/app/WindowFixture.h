@@ -31,6 +31,13 @@ inline std::string ButtonStates(QWidget* window)
            Control<QAbstractButton>(window, "cancelButton")->text().toStdString();
 }
 
+// The main window's status line; empty while it is hidden.
+inline std::string StatusLine(QWidget* window)
+{
+    auto* line = Control<QWidget>(window, "statusLabel");
+    return line->isHidden() ? std::string() : line->property("text").toString().toStdString();
+}
+
 // Settings the window reads, reset to their defaults around each test.
 class UserSettingsScope {
 public:
