@@ -11,6 +11,7 @@
 #include "app/ui/MainWindow.h"
 #include "app/ui/ProxyDialog.h"
 #include "app/ui/QtUpdaterUi.h"
+#include "app/ui/WindowActivation.h"
 #include "app/updater/UpdateCalls.h"
 #include "app/updater/UpdateLibrary.h"
 #include "app/updater/Updater.h"
@@ -146,12 +147,14 @@ int Application::RunMainWindow(SigningSession& session)
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<SessionChannel> channel;
     if (session.hasLaunchRequest) {
-        channel = std::make_unique<SessionChannel>(sessionId, [&window] {
-            if (window) window->BringToFront();
+        channel = std::make_unique<SessionChannel>(sessionId, [&window](const RaiseRequest& request) {
+            if (window) window->BringToFront(request);
         });
         // Another process shows this session already: it comes forward and
-        // this one ends without a word.
-        if (channel->ClaimSession() == SessionChannel::Claim::RaisedOwner) return 0;
+        // this one ends without a word. Only a start with a display has
+        // anything to hand over for the desktop's focus rules.
+        const RaiseRequest request = hasDisplay_ ? ActivationOfThisStart() : RaiseRequest{};
+        if (channel->ClaimSession(request) == SessionChannel::Claim::RaisedOwner) return 0;
     }
     if (!hasDisplay_) {
         if (sessionId.empty())

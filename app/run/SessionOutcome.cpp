@@ -75,7 +75,7 @@ std::string StatusText(const SessionOutcome& outcome, SessionMode mode)
     case SessionOutcome::Kind::HandedOver: return LoadString(strings::kStatusHandedOver);
     case SessionOutcome::Kind::Failed: break;
     }
-    const int sentence = outcome.whileOpening                          ? strings::kStatusOpeningFailed
+    const int sentence = outcome.whileOpening                         ? strings::kStatusOpeningFailed
                          : mode == SessionMode::SelectCertificateMode ? strings::kStatusSelectingFailed
                                                                       : strings::kStatusSigningFailed;
     return FormatText(LoadString(sentence).c_str(), LoadString(outcome.reasonId).c_str());

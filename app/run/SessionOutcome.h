@@ -23,10 +23,10 @@ struct SessionOutcome {
         HandedOver,  // the mobile application runs the session on
     };
     Kind kind = Kind::Open;
-    int signedDocuments = 0;  // Finished: the documents signed here (0: the certificate only)
-    bool onMobile = false;    // Finished on the mobile device
-    bool warning = false;     // Finished with the service's WARNING verdict
-    int reasonId = 0;         // Failed: string id of the reason, a phrase that ends a sentence
+    int signedDocuments = 0;    // Finished: the documents signed here (0: the certificate only)
+    bool onMobile = false;      // Finished on the mobile device
+    bool warning = false;       // Finished with the service's WARNING verdict
+    int reasonId = 0;           // Failed: string id of the reason, a phrase that ends a sentence
     bool whileOpening = false;  // Failed before the session could be shown
 
     static SessionOutcome Finish(int signedDocuments)

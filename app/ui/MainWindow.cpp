@@ -23,6 +23,7 @@
 #include "app/ui/QtPrompts.h"
 #include "app/ui/SigningWorker.h"
 #include "app/ui/UiText.h"
+#include "app/ui/WindowActivation.h"
 #include "app/updater/UpdateCalls.h"
 #include "BuildConfig.h"
 #include "common/StringIds.h"
@@ -131,14 +132,7 @@ void MainWindow::ApplySelectCertificateLayout()
     ui_->startSignButton->setText(UiText(strings::kSelectCertificateButton));
 }
 
-void MainWindow::BringToFront()
-{
-    if (isMinimized()) {
-        showNormal();
-    }
-    raise();
-    activateWindow();
-}
+void MainWindow::BringToFront(const RaiseRequest& request) { RaiseForUser(this, request); }
 
 void MainWindow::showEvent(QShowEvent* event)
 {

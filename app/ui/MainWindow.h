@@ -16,6 +16,7 @@
 #include <QDialog>
 
 #include "app/run/SessionOutcome.h"
+#include "platform/qt/SessionChannel.h"
 #include "providers/SigningProvider.h"
 
 namespace Ui {
@@ -39,8 +40,9 @@ public:
     explicit MainWindow(SigningSession* session, QWidget* parent = nullptr, ProviderFactory providerFactory = {});
     ~MainWindow() override;
 
-    // Shows the window on top of the others (a second start with this session).
-    void BringToFront();
+    // A second start with this session: the window the user must answer
+    // (the top-most modal dialog, else this one) comes forward.
+    void BringToFront(const RaiseRequest& request = {});
 
     // For tests: the pause of the worker after "OK" and between polls, and
     // what a click on a link does instead of opening the browser.
