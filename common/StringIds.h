@@ -60,6 +60,8 @@ inline constexpr int kPinLocked = 148;
 inline constexpr int kAboutTitle = 10000;
 inline constexpr int kAboutVersionText = 10001;  // "Nerolin, Version %s": the build's version
 inline constexpr int kAboutOk = 10002;
+inline constexpr int kAboutLicenceTab = 10003;
+inline constexpr int kAboutNoticesTab = 10004;
 
 // --- Main window (dialog 102) ----------------------------------------------
 
@@ -87,6 +89,7 @@ inline constexpr int kMobileTitle = 13200;
 inline constexpr int kMobileIntroText = 13201;
 inline constexpr int kMobileAppsText = 13202;
 inline constexpr int kMobileCancel = 13203;
+inline constexpr int kQrCodeAccessibleName = 13204;
 
 // --- Proxy settings dialog (dialog 133) ------------------------------------
 
@@ -118,6 +121,7 @@ inline constexpr int kValidToColumn = 20205;
 inline constexpr int kDetailsButton = 20206;
 inline constexpr int kSelectCertificateOk = 20207;
 inline constexpr int kSelectCertificateCancel = 20208;
+inline constexpr int kCertificateListAccessibleName = 20209;
 
 // Certificate details (selection dialog's details view, trust dialog)
 inline constexpr int kCertificateDetailsTitle = 20300;

@@ -12,6 +12,7 @@
 
 #include "app/run/SessionProvider.h"
 #include "app/ui/AboutDialog.h"
+#include "app/ui/AccentRoom.h"
 #include "app/ui/CancelSender.h"
 #include "app/ui/DocumentIcon.h"
 #include "app/ui/DocumentLinks.h"
@@ -59,6 +60,7 @@ MainWindow::MainWindow(SigningSession* session, QWidget* parent, ProviderFactory
     SetMainWindowCloser(this, [this] { CloseForUpdater(); });
 
     ui_->documentList->setHeaderLabels({UiText(strings::kDocumentNameColumn), UiText(strings::kDownloadUrlColumn)});
+    ui_->documentList->setAccessibleName(UiText(strings::kMainDocumentsLabel).remove(u'&').remove(u':'));
     ui_->documentList->setIconSize(QSize(16, 16));
     ui_->autoCloseCheckBox->setChecked(ReadUserSetting(setting::kAutomaticallyClose, 1) != 0);
 
@@ -76,6 +78,7 @@ MainWindow::MainWindow(SigningSession* session, QWidget* parent, ProviderFactory
         // Once the window's event loop runs.
         QMetaObject::invokeMethod(this, &MainWindow::StartLaunch, Qt::QueuedConnection);
     }
+    MakeRoomForAccents(this);
     ui_->startSignButton->setFocus();
 }
 

@@ -5,6 +5,7 @@
 #include <QPalette>
 #include <QStyle>
 
+#include "app/ui/AccentRoom.h"
 #include "app/ui/StatePoller.h"
 #include "app/ui/UiText.h"
 #include "common/StringIds.h"
@@ -45,6 +46,8 @@ QrCodeDialog::QrCodeDialog(SigningSession* session, QWidget* parent)
     }
     ui_->iconLabel->setPixmap(icon.pixmap(32, 32));
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QrCodeDialog::reject);
+    ui_->qrCodeLabel->setAccessibleName(UiText(strings::kQrCodeAccessibleName));
+    MakeRoomForAccents(this);
     ShowQrCode();
 }
 

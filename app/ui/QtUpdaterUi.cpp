@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/ui/AccentRoom.h"
 #include "app/updater/Updater.h"
 #include "common/StringIds.h"
 #include "common/StringTable.h"
@@ -23,6 +24,7 @@ void ShowBox(QMessageBox::Icon icon, const QString& text)
     auto* box = new QMessageBox(icon, Text(strings::kUpdateTitle), text, QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
+    MakeRoomForAccents(box);
     box->show();
 }
 
@@ -92,6 +94,7 @@ void QtUpdaterUi::OfferUpdate(Updater& updater, const AppcastItem& item, const s
         auto* install = buttons->addButton(Text(strings::kUpdateInstall), QDialogButtonBox::AcceptRole);
         install->setDefault(true);
         layout->addWidget(buttons);
+        MakeRoomForAccents(dialog);
         // The close box and Escape count as "Remind me later".
         auto choice = std::make_shared<UpdateChoice>(UpdateChoice::RemindLater);
         QObject::connect(skip, &QPushButton::clicked, dialog, [dialog, choice] {

@@ -3,8 +3,8 @@
 #include <poll.h>
 
 #include <charconv>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include <QApplication>
@@ -90,8 +90,7 @@ void AskWindowManagerToActivate(xcb_window_t window, std::uint32_t time)
     message.data.data32[0] = 1;
     message.data.data32[1] = time;
     message.data.data32[2] = XCB_NONE;
-    xcb_send_event(c, 0, screen->root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+    xcb_send_event(c, 0, screen->root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&message));
     xcb_flush(c);
 }

@@ -197,7 +197,7 @@ TEST_F(ProxyDialogTest, TheMainWindowsMenuEditsTheUsersFile)
     MainWindow window(&session);
     QAction* command = nullptr;
     for (QAction* action : window.findChild<QToolButton*>("menuButton")->menu()->actions()) {
-        if (action->text() == "Proxy settings...") command = action;
+        if (action->text() == "&Proxy settings...") command = action;
     }
     ASSERT_NE(command, nullptr);
     AnswerNextDialog<ProxyDialog>([](ProxyDialog* dialog) {
