@@ -151,6 +151,8 @@ inline constexpr int kUpdateSkipVersion = 20506;
 inline constexpr int kUpdateCheckFailed = 20507;
 inline constexpr int kUpdateDownloadFailed = 20508;
 inline constexpr int kUpdateBadSignature = 20509;
+inline constexpr int kUpdateWrongVersion = 20510;
+inline constexpr int kUpdateNoInstaller = 20511;  // %s: the package's path
 
 // --- Main window's status line (20800) --------------------------------------
 

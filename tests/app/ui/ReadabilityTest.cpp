@@ -94,8 +94,8 @@ TEST(Readability, EveryButtonAndNamingLabelHasItsOwnMnemonicInBothLanguages)
             QWidget* widget = window.findChild<QWidget*>(control);
             others.emplace(Mnemonic(widget->property("text").toString()), control);
         }
-        for (const int id : {strings::kCloseButton, strings::kSelectCertificateButton,
-                             strings::kSelectCertificateWithMobileButton}) {
+        for (const int id :
+             {strings::kCloseButton, strings::kSelectCertificateButton, strings::kSelectCertificateWithMobileButton}) {
             const QChar letter = Mnemonic(QString::fromStdString(LoadString(id)));
             EXPECT_FALSE(letter.isNull()) << id;
             EXPECT_EQ(others.count(letter), 0u) << id;
@@ -103,7 +103,9 @@ TEST(Readability, EveryButtonAndNamingLabelHasItsOwnMnemonicInBothLanguages)
 
         const std::vector<std::pair<const char*, std::function<std::unique_ptr<QWidget>()>>> dialogs = {
             {"certificate choice",
-             [&]() -> std::unique_ptr<QWidget> { return std::make_unique<SelectCertificateDialog>(certificates, nullptr); }},
+             [&]() -> std::unique_ptr<QWidget> {
+                 return std::make_unique<SelectCertificateDialog>(certificates, nullptr);
+             }},
             {"PIN", []() -> std::unique_ptr<QWidget> { return std::make_unique<PinDialog>("Token", nullptr); }},
             {"proxy settings", [&]() -> std::unique_ptr<QWidget> { return std::make_unique<ProxyDialog>(key, false); }},
             {"untrusted server",
