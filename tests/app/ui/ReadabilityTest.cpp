@@ -11,9 +11,13 @@
 
 #include <gtest/gtest.h>
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTabWidget>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTreeWidget>
 
 #include "app/ui/AboutDialog.h"
@@ -150,6 +154,19 @@ TEST(Readability, HungarianCapitalsKeepTheirAccents)
     }
     EXPECT_EQ(inkOnTopRow, 0);
     EXPECT_GT(message->contentsMargins().top(), 0);
+}
+
+TEST(Readability, TheServicesMessageWrapsInsteadOfScrollingSideways)
+{
+    SigningSession session;
+    MainWindow window(&session);
+    window.show();
+    auto* message = window.findChild<QPlainTextEdit*>("messageEdit");
+    message->setPlainText(QString("Please read the contract before you sign it. ").repeated(6));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(message->horizontalScrollBar()->maximum(), 0);
+    const QTextBlock block = message->document()->firstBlock();
+    EXPECT_GT(block.layout()->lineCount(), 1);
 }
 
 TEST(Readability, AboutShowsTheLicenceAndTheThirdPartyNotices)
