@@ -60,6 +60,8 @@ inline constexpr int kPinLocked = 148;
 inline constexpr int kAboutTitle = 10000;
 inline constexpr int kAboutVersionText = 10001;  // "Nerolin, Version %s": the build's version
 inline constexpr int kAboutOk = 10002;
+inline constexpr int kAboutLicenceTab = 10003;
+inline constexpr int kAboutNoticesTab = 10004;
 
 // --- Main window (dialog 102) ----------------------------------------------
 
@@ -92,6 +94,7 @@ inline constexpr int kMobileTitle = 13200;
 inline constexpr int kMobileIntroText = 13201;
 inline constexpr int kMobileAppsText = 13202;
 inline constexpr int kMobileCancel = 13203;
+inline constexpr int kQrCodeAccessibleName = 13204;
 
 // --- Proxy settings dialog (dialog 133) ------------------------------------
 
@@ -123,6 +126,7 @@ inline constexpr int kValidToColumn = 20205;
 inline constexpr int kDetailsButton = 20206;
 inline constexpr int kSelectCertificateOk = 20207;
 inline constexpr int kSelectCertificateCancel = 20208;
+inline constexpr int kCertificateListAccessibleName = 20209;
 
 // Certificate details (selection dialog's details view, trust dialog)
 inline constexpr int kCertificateDetailsTitle = 20300;
@@ -152,6 +156,34 @@ inline constexpr int kUpdateSkipVersion = 20506;
 inline constexpr int kUpdateCheckFailed = 20507;
 inline constexpr int kUpdateDownloadFailed = 20508;
 inline constexpr int kUpdateBadSignature = 20509;
+inline constexpr int kUpdateWrongVersion = 20510;
+inline constexpr int kUpdateNoInstaller = 20511;  // %s: the package's path
+
+// --- Main window's status line (20800) --------------------------------------
+
+inline constexpr int kStatusOneDocumentSigned = 20800;
+inline constexpr int kStatusDocumentsSigned = 20801;  // %d: how many
+inline constexpr int kStatusCertificateHandedOver = 20802;
+inline constexpr int kStatusFinishedOnMobile = 20803;
+inline constexpr int kStatusHandedOver = 20804;
+inline constexpr int kStatusCanceled = 20805;
+inline constexpr int kStatusSigningFailed = 20806;    // %s: a reason below
+inline constexpr int kStatusSelectingFailed = 20807;  // %s: a reason below
+inline constexpr int kStatusOpeningFailed = 20808;    // %s: a reason below
+inline constexpr int kStatusServiceWarning = 20809;
+inline constexpr int kReasonCertificateNotFound = 20820;
+inline constexpr int kReasonNoCertificateChosen = 20821;
+inline constexpr int kReasonPinIncorrect = 20822;
+inline constexpr int kReasonPinLocked = 20823;
+inline constexpr int kReasonKeyCouldNotSign = 20824;
+inline constexpr int kReasonServiceUnreachable = 20825;
+inline constexpr int kReasonServiceAnswerUnreadable = 20826;
+inline constexpr int kReasonServiceNotAllowed = 20827;
+inline constexpr int kReasonNoWhitelist = 20828;
+inline constexpr int kReasonServiceReportedError = 20829;
+inline constexpr int kReasonUnsupportedProtocol = 20830;
+inline constexpr int kReasonStateNotFetched = 20831;
+inline constexpr int kReasonSigningNotStarted = 20832;
 
 // Token errors that NSS reports, in the user's language (NSS's texts are English)
 inline constexpr int kTokenRefusedPin = 20900;   // SEC_ERROR_BAD_PASSWORD

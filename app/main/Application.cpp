@@ -11,6 +11,7 @@
 #include "app/ui/MainWindow.h"
 #include "app/ui/ProxyDialog.h"
 #include "app/ui/QtUpdaterUi.h"
+#include "app/ui/WindowActivation.h"
 #include "app/updater/UpdateCalls.h"
 #include "app/updater/UpdateLibrary.h"
 #include "app/updater/Updater.h"
@@ -29,6 +30,21 @@ namespace nerolin {
 namespace {
 
 void ShowError(int id) { Prompts().ShowMessage(LoadString(id), MessageIcon::Error); }
+
+// The status of a run whose window has closed: its session's outcome. A
+// session that never ended was left by the user (or by an update's
+// installation) unfinished.
+int ExitStatusOf(const SessionOutcome& outcome, bool hasSession)
+{
+    switch (outcome.kind) {
+    case SessionOutcome::Kind::Finished:
+    case SessionOutcome::Kind::HandedOver: return exit_status::kDone;
+    case SessionOutcome::Kind::Failed: return exit_status::kSessionFailed;
+    case SessionOutcome::Kind::Canceled: return exit_status::kSessionCanceled;
+    case SessionOutcome::Kind::Open: break;
+    }
+    return hasSession ? exit_status::kSessionCanceled : exit_status::kDone;
+}
 
 }  // namespace
 
@@ -131,12 +147,14 @@ int Application::RunMainWindow(SigningSession& session)
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<SessionChannel> channel;
     if (session.hasLaunchRequest) {
-        channel = std::make_unique<SessionChannel>(sessionId, [&window] {
-            if (window) window->BringToFront();
+        channel = std::make_unique<SessionChannel>(sessionId, [&window](const RaiseRequest& request) {
+            if (window) window->BringToFront(request);
         });
         // Another process shows this session already: it comes forward and
-        // this one ends without a word.
-        if (channel->ClaimSession() == SessionChannel::Claim::RaisedOwner) return 0;
+        // this one ends without a word. Only a start with a display has
+        // anything to hand over for the desktop's focus rules.
+        const RaiseRequest request = hasDisplay_ ? ActivationOfThisStart() : RaiseRequest{};
+        if (channel->ClaimSession(request) == SessionChannel::Claim::RaisedOwner) return 0;
     }
     if (!hasDisplay_) {
         if (sessionId.empty())
@@ -149,7 +167,7 @@ int Application::RunMainWindow(SigningSession& session)
     ConfigureUpdates();
     window = std::make_unique<MainWindow>(&session);
     window->exec();
-    return 0;
+    return ExitStatusOf(window->Outcome(), session.hasLaunchRequest);
 }
 
 }  // namespace nerolin

@@ -13,6 +13,14 @@ namespace nerolin {
 class SigningSession;
 class UpdateLibrary;
 
+// The process's exit status, for scripts and support.
+namespace exit_status {
+inline constexpr int kDone = 0;             // the run did what it was asked; a session finished
+inline constexpr int kErrorMessage = 1;     // it ended with an error message before any session
+inline constexpr int kSessionFailed = 2;    // the session failed (the status line says why)
+inline constexpr int kSessionCanceled = 3;  // the session ended unfinished: canceled, or its window closed
+}  // namespace exit_status
+
 class Application {
 public:
     // hasDisplay: a QApplication exists and windows can be shown; otherwise
@@ -22,8 +30,7 @@ public:
     explicit Application(bool hasDisplay, std::shared_ptr<UpdateLibrary> updates = nullptr);
     ~Application();
 
-    // The whole run; returns the process's exit status: 0 when the run did
-    // what it was asked, 1 when it ended with an error message.
+    // The whole run; returns the process's exit status (exit_status).
     int Run(const std::vector<std::u16string>& arguments);
 
 private:

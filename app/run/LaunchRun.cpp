@@ -6,24 +6,33 @@
 #include "session/SigningSession.h"
 
 namespace nerolin {
+namespace {
 
-bool RunLaunch(SigningSession& session, LaunchReporter& reporter)
+SessionOutcome Opening(SessionOutcome outcome)
+{
+    outcome.whileOpening = true;
+    return outcome;
+}
+
+}  // namespace
+
+SessionOutcome RunLaunch(SigningSession& session, LaunchReporter& reporter)
 {
     reporter.StepBegins();
     const SessionError whitelist = session.DownloadWhitelist();
     reporter.StepEnded();
     if (whitelist != SessionError::Ok) {
         Prompts().ShowMessage(LoadString(strings::kWhitelistDownloadFailed), MessageIcon::Error);
-        return false;
+        return Opening(SessionOutcome::Failure(strings::kReasonNoWhitelist));
     }
     reporter.StepBegins();
     const SessionError config = session.FetchConfig();
     reporter.StepEnded();
     if (config != SessionError::Ok) {
         ShowSessionResult(config, session.serverMessage);
-        return false;
+        return Opening(OutcomeOfSessionError(config, session.serverMessage));
     }
-    return true;
+    return {};
 }
 
 }  // namespace nerolin

@@ -5,6 +5,8 @@
 // user-interface thread and says when a network step begins and ends, so
 // the window can show that it is busy.
 
+#include "app/run/SessionOutcome.h"
+
 namespace nerolin {
 
 class SigningSession;
@@ -17,7 +19,8 @@ public:
 };
 
 // Downloads the whitelist and fetches the configuration, with one message
-// for the step that fails. True when the configuration may be shown.
-bool RunLaunch(SigningSession& session, LaunchReporter& reporter);
+// for the step that fails. Open when the configuration may be shown, else
+// the failure (or the service's cancellation) that ended the session.
+SessionOutcome RunLaunch(SigningSession& session, LaunchReporter& reporter);
 
 }  // namespace nerolin

@@ -2,8 +2,8 @@
 
 #include <thread>
 
+#include "app/run/SessionOutcome.h"
 #include "app/run/SigningReporter.h"
-
 #include "common/StringIds.h"
 #include "common/StringTable.h"
 #include "common/UserPrompts.h"
@@ -18,6 +18,18 @@ void ShowError(int id) { Prompts().ShowMessage(LoadString(id), MessageIcon::Erro
 
 bool CodeIsOk(const ServerMessage& message) { return message.code == "OK"; }
 
+// A provider's refusal as the status line tells it; failed is the reason of
+// a plain failure at that step.
+SessionOutcome OutcomeOfProvider(SigningResult result, int failed)
+{
+    switch (result) {
+    case SigningResult::Canceled: return SessionOutcome::Cancellation();
+    case SigningResult::PinIncorrect: return SessionOutcome::Failure(strings::kReasonPinIncorrect);
+    case SigningResult::PinLocked: return SessionOutcome::Failure(strings::kReasonPinLocked);
+    default: return SessionOutcome::Failure(failed);
+    }
+}
+
 // What the worker does between its prologue and its epilogue.
 class SigningRun {
 public:
@@ -30,6 +42,9 @@ public:
     {
     }
 
+    // How the run ended; Canceled until it says otherwise.
+    SessionOutcome Outcome() const { return outcome_; }
+
     void Run()
     {
         if (session_.mode == SessionMode::SignMode) {
@@ -41,7 +56,7 @@ public:
                 return;
             }
             if (session_.mode == SessionMode::SelectCertificateMode) {
-                ConcludeWith(session_.serverMessage);
+                ConcludeWith(session_.serverMessage, 0);
                 return;
             }
             if (!AwaitUnsignedHashes()) {
@@ -55,8 +70,9 @@ private:
     void EndWithCancel() { session_.SendCancel(); }
 
     // The service's verdict: "OK" ends quietly after a pause, anything else is shown.
-    void ConcludeWith(const ServerMessage& message)
+    void ConcludeWith(const ServerMessage& message, int signedDocuments)
     {
+        outcome_ = OutcomeOfVerdict(message, signedDocuments);
         if (CodeIsOk(message)) {
             std::this_thread::sleep_for(pause_);
         } else {
@@ -69,6 +85,7 @@ private:
         const SigningResult result = provider_.FindCertificate(session_.certificate);
         if (result != SigningResult::Success) {
             session_.certificate.clear();
+            outcome_ = OutcomeOfProvider(result, strings::kReasonCertificateNotFound);
             if (result == SigningResult::Failed) {
                 ShowError(strings::kCertificateNotFound);
             }
@@ -88,6 +105,7 @@ private:
         }
         reporter_.StopMarquee();
         if (result != SigningResult::Success) {
+            outcome_ = OutcomeOfProvider(result, strings::kReasonNoCertificateChosen);
             if (result == SigningResult::Failed) {
                 ShowError(strings::kSelectCertificateFailed);
             }
@@ -97,6 +115,7 @@ private:
         reporter_.SetProgressFull();
         const SessionError error = session_.SendCertificate();
         if (error != SessionError::Ok) {
+            outcome_ = OutcomeOfSessionError(error, session_.serverMessage);
             ShowSessionResult(error, session_.serverMessage);
             EndWithCancel();
             return false;
@@ -118,6 +137,7 @@ private:
             }
             const SessionError error = session_.FetchUnsignedHashes();
             if (error != SessionError::Ok) {
+                outcome_ = OutcomeOfSessionError(error, session_.serverMessage);
                 ShowSessionResult(error, session_.serverMessage);
                 reporter_.StopMarquee();
                 return false;  // the service has failed the session already: no cancel message
@@ -182,6 +202,9 @@ private:
             }
         }
         provider_.EndSigning();
+        if (result != SigningResult::Success) {
+            outcome_ = OutcomeOfProvider(result, strings::kReasonKeyCouldNotSign);
+        }
 
         switch (result) {
         case SigningResult::Success: break;
@@ -204,17 +227,19 @@ private:
 
         const SessionError error = session_.SendSignedHashes();
         if (error != SessionError::Ok) {
+            outcome_ = OutcomeOfSessionError(error, session_.serverMessage);
             ShowSessionResult(error, session_.serverMessage);
             EndWithCancel();
             return;
         }
-        ConcludeWith(session_.serverMessage);
+        ConcludeWith(session_.serverMessage, count);
     }
 
     SigningSession& session_;
     SigningProvider& provider_;
     SigningReporter& reporter_;
     const std::chrono::milliseconds pause_;
+    SessionOutcome outcome_ = SessionOutcome::Cancellation();
 };
 
 }  // namespace
@@ -223,11 +248,12 @@ void RunSigning(SigningSession& session, SigningProvider& provider, SigningRepor
                 std::chrono::milliseconds pause)
 {
     provider.Initialize();
-    SigningRun(session, provider, reporter, pause).Run();
+    SigningRun run(session, provider, reporter, pause);
+    run.Run();
     // Every use of the session comes before Finished, after which the window
     // may close and the process end.
     provider.Finalize();
-    reporter.Finished();
+    reporter.Finished(run.Outcome());
 }
 
 }  // namespace nerolin

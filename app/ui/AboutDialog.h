@@ -2,7 +2,7 @@
 
 // The About box: the program icon, "Nerolin, Version " and the build's
 // version (with "development build" for a build on the development trust
-// configuration) and OK.
+// configuration), the licence and the third-party notices, and OK.
 
 #include <memory>
 

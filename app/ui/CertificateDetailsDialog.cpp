@@ -2,6 +2,7 @@
 
 #include <QPushButton>
 
+#include "app/ui/AccentRoom.h"
 #include "app/ui/UiText.h"
 #include "common/StringIds.h"
 #include "ui_CertificateDetailsDialog.h"
@@ -29,6 +30,7 @@ CertificateDetailsDialog::CertificateDetailsDialog(const CertificateSummary& sum
     ui_->validToValue->setText(FormatValidityTime(summary.validTo));
     ui_->fingerprintValue->setText(TwoLines(summary.sha256Fingerprint));
     connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
+    MakeRoomForAccents(this);
     setMinimumWidth(560);
     adjustSize();
 }

@@ -24,10 +24,7 @@ protected:
         if (list_->IsLinkCell(row, column)) {
             option->font = list_->LinkFont();
         }
-        const QColor color = list_->CellColor(row, column);
-        option->palette.setColor(QPalette::Text, color);
-        option->palette.setColor(QPalette::HighlightedText,
-                                 list_->IsLinkCell(row, column) ? color : option->palette.highlightedText().color());
+        option->palette.setColor(QPalette::Text, list_->CellColor(row, column));
     }
 
 private:

@@ -1,8 +1,10 @@
 #pragma once
 
 // The documents list: a report view whose link cells (HTTPS download URLs)
-// are drawn blue and underlined, show the hand cursor over their text, and
-// report a click on their text. Every other cell is plain black and inert.
+// are drawn in the palette's link colour and underlined, show the hand
+// cursor over their text, and report a click on their text. Every other
+// cell has the palette's text colour and is inert; a selected row has the
+// highlight's, so names and links read on a dark theme too.
 
 #include <set>
 #include <utility>
@@ -31,7 +33,10 @@ public:
     void SizeColumnToContentsAndHeader(int column);
 
     const QFont& LinkFont() const { return linkFont_; }
-    QColor CellColor(int row, int column) const { return IsLinkCell(row, column) ? linkColor_ : textColor_; }
+    QColor CellColor(int row, int column) const
+    {
+        return palette().color(IsLinkCell(row, column) ? QPalette::Link : QPalette::Text);
+    }
 
 signals:
     void LinkClicked(const QString& url);
@@ -44,8 +49,6 @@ protected:
 private:
     QFont normalFont_;
     QFont linkFont_;
-    QColor textColor_{0, 0, 0};
-    QColor linkColor_{0, 0, 255};
     std::set<std::pair<int, int>> linkCells_;  // (row, column), ordered by row then column
 };
 

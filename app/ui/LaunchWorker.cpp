@@ -25,8 +25,7 @@ bool LaunchWorker::Start()
 {
     return thread_.Start([this] {
         SignalReporter reporter(*this);
-        const bool configured = RunLaunch(session_, reporter);
-        emit Finished(configured);
+        emit Finished(RunLaunch(session_, reporter));
     });
 }
 

@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+#include "app/run/SessionOutcome.h"
 #include "app/run/WorkerThread.h"
 
 namespace nerolin {
@@ -25,8 +26,8 @@ public:
 signals:
     void StepBegins();
     void StepEnded();
-    // configured: the configuration arrived and may be shown.
-    void Finished(bool configured);
+    // Open: the configuration arrived and may be shown; else why not.
+    void Finished(nerolin::SessionOutcome outcome);
 
 private:
     SigningSession& session_;

@@ -4,22 +4,27 @@
 #include <cstdlib>
 
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QMenu>
+#include <QStyle>
 #include <QTimer>
 #include <QUrl>
 
 #include "app/run/SessionProvider.h"
 #include "app/ui/AboutDialog.h"
+#include "app/ui/AccentRoom.h"
 #include "app/ui/CancelSender.h"
 #include "app/ui/DocumentIcon.h"
 #include "app/ui/DocumentLinks.h"
 #include "app/ui/LaunchWorker.h"
 #include "app/ui/ProgramIcon.h"
+#include "app/ui/ProgressBar.h"
 #include "app/ui/ProxyDialog.h"
 #include "app/ui/QrCodeDialog.h"
 #include "app/ui/QtPrompts.h"
 #include "app/ui/SigningWorker.h"
 #include "app/ui/UiText.h"
+#include "app/ui/WindowActivation.h"
 #include "app/updater/UpdateCalls.h"
 #include "BuildConfig.h"
 #include "common/StringIds.h"
@@ -55,6 +60,7 @@ MainWindow::MainWindow(SigningSession* session, QWidget* parent, ProviderFactory
     SetMainWindowCloser(this, [this] { CloseForUpdater(); });
 
     ui_->documentList->setHeaderLabels({UiText(strings::kDocumentNameColumn), UiText(strings::kDownloadUrlColumn)});
+    ui_->documentList->setAccessibleName(UiText(strings::kMainDocumentsLabel).remove(u'&').remove(u':'));
     ui_->documentList->setIconSize(QSize(16, 16));
     ui_->autoCloseCheckBox->setChecked(ReadUserSetting(setting::kAutomaticallyClose, 1) != 0);
 
@@ -72,6 +78,7 @@ MainWindow::MainWindow(SigningSession* session, QWidget* parent, ProviderFactory
         // Once the window's event loop runs.
         QMetaObject::invokeMethod(this, &MainWindow::StartLaunch, Qt::QueuedConnection);
     }
+    MakeRoomForAccents(this);
     ui_->startSignButton->setFocus();
 }
 
@@ -128,14 +135,7 @@ void MainWindow::ApplySelectCertificateLayout()
     ui_->startSignButton->setText(UiText(strings::kSelectCertificateButton));
 }
 
-void MainWindow::BringToFront()
-{
-    if (isMinimized()) {
-        showNormal();
-    }
-    raise();
-    activateWindow();
-}
+void MainWindow::BringToFront(const RaiseRequest& request) { RaiseForUser(this, request); }
 
 void MainWindow::showEvent(QShowEvent* event)
 {
@@ -146,11 +146,24 @@ void MainWindow::showEvent(QShowEvent* event)
     }
 }
 
+void MainWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Enter presses the focused button. Push buttons do that themselves; the
+    // menu button ignores Enter, which would otherwise reach the dialog and
+    // press its default button, "Start sign".
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && focusWidget() == ui_->menuButton) {
+        ui_->menuButton->showMenu();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void MainWindow::StartLaunch()
 {
     launch_ = std::make_unique<LaunchWorker>(*session_);
-    connect(launch_.get(), &LaunchWorker::StepBegins, this, [this] { SetMarquee(true); });
-    connect(launch_.get(), &LaunchWorker::StepEnded, this, [this] { SetMarquee(false); });
+    connect(launch_.get(), &LaunchWorker::StepBegins, ui_->progressBar, [this] { ui_->progressBar->SetBusy(true); });
+    connect(launch_.get(), &LaunchWorker::StepEnded, ui_->progressBar, [this] { ui_->progressBar->SetBusy(false); });
     connect(launch_.get(), &LaunchWorker::Finished, this, &MainWindow::LaunchFinished);
     loading_ = true;
     if (!launch_->Start()) {
@@ -160,13 +173,16 @@ void MainWindow::StartLaunch()
     }
 }
 
-void MainWindow::LaunchFinished(bool configured)
+void MainWindow::LaunchFinished(const SessionOutcome& outcome)
 {
     loading_ = false;
+    if (outcome.kind != SessionOutcome::Kind::Open) {
+        ShowOutcome(outcome);
+    }
     if (CloseIfRequested()) {
         return;
     }
-    if (configured) {
+    if (outcome.kind == SessionOutcome::Kind::Open) {
         ShowConfiguration();
     }
 }
@@ -175,6 +191,9 @@ void MainWindow::ShowConfiguration()
 {
     if (!IsSupportedProtocolVersion(session_->version)) {
         Prompts().ShowMessage(LoadString(strings::kUnsupportedProtocolVersion), MessageIcon::Error);
+        SessionOutcome unsupported = SessionOutcome::Failure(strings::kReasonUnsupportedProtocol);
+        unsupported.whileOpening = true;
+        ShowOutcome(unsupported);
         return;
     }
     ui_->serviceProviderEdit->setText(ToQString(session_->spName));
@@ -236,14 +255,15 @@ void MainWindow::StartSigning()
 
     signing_ = std::make_unique<SigningWorker>(*session_, providerFactory_ ? providerFactory_() : MakeSessionProvider(),
                                                workerPause_);
-    connect(signing_.get(), &SigningWorker::StartMarquee, this, [this] { SetMarquee(true); });
-    connect(signing_.get(), &SigningWorker::StopMarquee, this, [this] { SetMarquee(false); });
-    connect(signing_.get(), &SigningWorker::SetProgressFull, this, [this] {
-        SetRange(1);
-        SetPosition(1);
+    ProgressBar* bar = ui_->progressBar;
+    connect(signing_.get(), &SigningWorker::StartMarquee, bar, [bar] { bar->SetBusy(true); });
+    connect(signing_.get(), &SigningWorker::StopMarquee, bar, [bar] { bar->SetBusy(false); });
+    connect(signing_.get(), &SigningWorker::SetProgressFull, bar, [bar] {
+        bar->SetSteps(1);
+        bar->SetPosition(1);
     });
-    connect(signing_.get(), &SigningWorker::SetProgressRange, this, &MainWindow::SetRange);
-    connect(signing_.get(), &SigningWorker::SetProgressStep, this, [this](int index) { SetPosition(index + 1); });
+    connect(signing_.get(), &SigningWorker::SetProgressRange, bar, &ProgressBar::SetSteps);
+    connect(signing_.get(), &SigningWorker::SetProgressStep, bar, [bar](int index) { bar->SetPosition(index + 1); });
     connect(signing_.get(), &SigningWorker::Finished, this, &MainWindow::SigningFinished);
 
     signingStarted_ = true;
@@ -256,9 +276,10 @@ void MainWindow::StartSigning()
     }
 }
 
-void MainWindow::SigningFinished()
+void MainWindow::SigningFinished(const SessionOutcome& outcome)
 {
     signingRunning_ = false;
+    ShowOutcome(outcome);
     if (CloseIfRequested()) {
         return;
     }
@@ -285,12 +306,15 @@ void MainWindow::SignWithMobile()
     const bool autoClose = ui_->autoCloseCheckBox->isChecked();
     WriteUserSetting(setting::kAutomaticallyClose, autoClose ? 1 : 0);
     mobileOpen_ = true;
-    const bool over = RunMobileSigning(*session_, this);
+    const SessionOutcome outcome = RunMobileSigning(*session_, this);
     mobileOpen_ = false;
+    if (outcome.kind != SessionOutcome::Kind::Open) {
+        ShowOutcome(outcome);
+    }
     if (CloseIfRequested()) {
         return;
     }
-    if (!over) {
+    if (outcome.kind == SessionOutcome::Kind::Open) {
         return;  // untouched by the mobile side: the user may try again or sign here
     }
     ui_->signWithMobileButton->setEnabled(false);
@@ -329,6 +353,9 @@ void MainWindow::reject()
     }
     if (!signingStarted_) {
         if (session_->hasLaunchRequest) {
+            if (outcome_.kind == SessionOutcome::Kind::Open) {
+                ShowOutcome(SessionOutcome::Cancellation());
+            }
             SendCancelAndClose();
             return;
         }
@@ -347,7 +374,7 @@ void MainWindow::SendCancelAndClose()
     cancel_ = std::make_unique<CancelSender>(*session_);
     connect(cancel_.get(), &CancelSender::Finished, this, [this] {
         sendingCancel_ = false;
-        SetMarquee(false);
+        ui_->progressBar->SetBusy(false);
         QDialog::reject();
     });
     sendingCancel_ = true;
@@ -364,38 +391,26 @@ void MainWindow::SendCancelAndClose()
     ui_->signWithMobileButton->setEnabled(false);
     ui_->startSignButton->setEnabled(false);
     ui_->cancelButton->setEnabled(false);
-    SetMarquee(true);
+    ui_->progressBar->SetBusy(true);
 }
 
-void MainWindow::SetRange(int maximum)
+void MainWindow::ShowOutcome(const SessionOutcome& outcome)
 {
-    rangeMaximum_ = maximum;
-    position_ = std::min(position_, std::max(maximum, 0));
-    SetMarquee(marquee_);
-}
-
-void MainWindow::SetPosition(int position)
-{
-    position_ = position;
-    SetMarquee(marquee_);
-}
-
-void MainWindow::SetMarquee(bool on)
-{
-    marquee_ = on;
-    auto* bar = ui_->progressBar;
-    if (on) {
-        bar->setRange(0, 0);  // Qt's busy indicator
-        return;
+    outcome_ = outcome;
+    const QString text = ToQString(StatusText(outcome, session_->mode));
+    QStyle::StandardPixmap icon = QStyle::SP_MessageBoxInformation;
+    if (outcome.kind == SessionOutcome::Kind::Failed) {
+        icon = QStyle::SP_MessageBoxCritical;
+    } else if (outcome.kind == SessionOutcome::Kind::Canceled) {
+        icon = QStyle::SP_MessageBoxWarning;
+    } else if (outcome.kind == SessionOutcome::Kind::Finished) {
+        icon = outcome.warning ? QStyle::SP_MessageBoxWarning : QStyle::SP_DialogApplyButton;
     }
-    // An empty range would also read as busy: show it as an empty bar.
-    if (rangeMaximum_ <= 0) {
-        bar->setRange(0, 1);
-        bar->setValue(0);
-    } else {
-        bar->setRange(0, rangeMaximum_);
-        bar->setValue(std::clamp(position_, 0, rangeMaximum_));
-    }
+    const int size = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+    ui_->statusIcon->setPixmap(style()->standardIcon(icon, nullptr, this).pixmap(size, size));
+    ui_->statusLabel->setText(text);
+    ui_->statusIcon->setVisible(!text.isEmpty());
+    ui_->statusLabel->setVisible(!text.isEmpty());
 }
 
 void MainWindow::OpenLink(const QString& url)

@@ -15,6 +15,8 @@
 
 #include <QDialog>
 
+#include "app/run/SessionOutcome.h"
+#include "platform/qt/SessionChannel.h"
 #include "providers/SigningProvider.h"
 
 namespace Ui {
@@ -38,8 +40,9 @@ public:
     explicit MainWindow(SigningSession* session, QWidget* parent = nullptr, ProviderFactory providerFactory = {});
     ~MainWindow() override;
 
-    // Shows the window on top of the others (a second start with this session).
-    void BringToFront();
+    // A second start with this session: the window the user must answer
+    // (the top-most modal dialog, else this one) comes forward.
+    void BringToFront(const RaiseRequest& request = {});
 
     // For tests: the pause of the worker after "OK" and between polls, and
     // what a click on a link does instead of opening the browser.
@@ -52,6 +55,9 @@ public:
     bool IsSigningRunning() const { return signingRunning_; }
     bool IsSendingCancel() const { return sendingCancel_; }
     bool IsClosePending() const { return closePending_; }
+    // How the session ended, as the status line says it; Open while it has
+    // not (or without a session).
+    const SessionOutcome& Outcome() const { return outcome_; }
 
     // "Start sign", and the start that "StartSigningImmediately" queues.
     // One worker per run, however many requests arrive.
@@ -65,15 +71,16 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void BuildMenu();
     void ApplySelectCertificateLayout();
     void StartLaunch();
-    void LaunchFinished(bool configured);
+    void LaunchFinished(const SessionOutcome& outcome);
     void ShowConfiguration();
     void AddDocumentRow(int index);
-    void SigningFinished();
+    void SigningFinished(const SessionOutcome& outcome);
     void EndOfSession();
     // The cancel message off this thread; the window shows it is busy and
     // closes once the exchange has ended.
@@ -83,9 +90,8 @@ private:
     bool Busy() const { return loading_ || signingRunning_ || sendingCancel_ || mobileOpen_; }
     // A close the updater asked for while busy happens now; true when it did.
     bool CloseIfRequested();
-    void SetMarquee(bool on);
-    void SetRange(int maximum);
-    void SetPosition(int position);
+    // The status line; the outcome the process's exit status follows.
+    void ShowOutcome(const SessionOutcome& outcome);
     void OpenLink(const QString& url);
     void SaveScreenshotForTests();
     void ReportShownForBenchmark();
@@ -106,9 +112,7 @@ private:
     bool closePending_ = false;
 
     bool shownOnce_ = false;
-    bool marquee_ = false;
-    int rangeMaximum_ = 100;
-    int position_ = 0;
+    SessionOutcome outcome_;
 
     // Declared last, so they go first: each joins its thread.
     std::unique_ptr<LaunchWorker> launch_;

@@ -52,9 +52,9 @@ ProxyDialog::ProxyDialog(SettingsKey& key, bool machineWide, QWidget* parent)
     ui_->passwordEdit->setCursorPosition(0);
     connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    // The first control in the tab order has the focus, as the dialog was
-    // always opened: OK.
-    ui_->okButton->setFocus();
+    // The URL first: with OK focused, a stray space would store the fields
+    // as they stand.
+    ui_->urlEdit->setFocus();
     adjustSize();
 }
 

@@ -5,6 +5,7 @@
 #include <QPalette>
 #include <QStyle>
 
+#include "app/ui/AccentRoom.h"
 #include "app/ui/StatePoller.h"
 #include "app/ui/UiText.h"
 #include "common/StringIds.h"
@@ -45,6 +46,8 @@ QrCodeDialog::QrCodeDialog(SigningSession* session, QWidget* parent)
     }
     ui_->iconLabel->setPixmap(icon.pixmap(32, 32));
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QrCodeDialog::reject);
+    ui_->qrCodeLabel->setAccessibleName(UiText(strings::kQrCodeAccessibleName));
+    MakeRoomForAccents(this);
     ShowQrCode();
 }
 
@@ -104,17 +107,13 @@ void QrCodeDialog::reject()
     poller_->Stop();
 }
 
-bool RunMobileSigning(SigningSession& session, QWidget* parent)
+SessionOutcome RunMobileSigning(SigningSession& session, QWidget* parent)
 {
     {
         QrCodeDialog dialog(&session, parent);
         dialog.exec();
     }
-    // The state in which the service still waits for the mobile side to
-    // begin: the mobile application never took the session up.
-    const std::string_view untouched = session.mode == SessionMode::SignMode ? SessionState::WaitingForSignedHashes
-                                                                             : SessionState::WaitingForCertificate;
-    return !(session.serverMessage.code.empty() && session.state == untouched);
+    return OutcomeOfMobileSigning(session);
 }
 
 }  // namespace nerolin

@@ -4,7 +4,8 @@
 // application, and the session's state below it, asked of the service every
 // two seconds by a StatePoller. The dialog closes when the poller has
 // finished: after the session finished, after a failed poll, or after Cancel
-// (which only asks the poller to stop). Enter does nothing.
+// (which only asks the poller to stop). Enter presses the focused button,
+// Cancel, and nothing else.
 
 #include <chrono>
 #include <memory>
@@ -12,6 +13,7 @@
 #include <QDialog>
 #include <QPixmap>
 
+#include "app/run/SessionOutcome.h"
 #include "app/run/WorkerThread.h"
 
 namespace Ui {
@@ -36,7 +38,7 @@ public:
 
     // Cancel, Escape and the close box.
     void reject() override;
-    // Enter: ignored, so that only the poller's end closes the dialog.
+    // A dialog's accept: ignored, so that only the poller's end closes it.
     void accept() override {}
 
 protected:
@@ -56,9 +58,9 @@ private:
     bool started_ = false;
 };
 
-// "Sign with mobile" of the main window: runs the dialog and says whether
-// the session is over for the window (false: the mobile side never took it
-// up, and the window stays ready).
-bool RunMobileSigning(SigningSession& session, QWidget* parent);
+// "Sign with mobile" of the main window: runs the dialog and says how the
+// session ended for the window (Open: the mobile side never took it up, and
+// the window stays ready).
+SessionOutcome RunMobileSigning(SigningSession& session, QWidget* parent);
 
 }  // namespace nerolin

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include "app/ui/AccentRoom.h"
 #include "app/ui/PinDialog.h"
 #include "app/ui/ScriptFilePrompts.h"
 #include "app/ui/SelectCertificateDialog.h"
@@ -51,6 +52,7 @@ void QtPrompts::ShowMessage(const std::string& text, MessageIcon icon)
         QMessageBox box(ToQtIcon(icon), UiText(strings::kApplicationName), ToQString(text), QMessageBox::Ok,
                         promptOwner.data());
         box.button(QMessageBox::Ok)->setText(UiText(strings::kMessageBoxOk));
+        MakeRoomForAccents(&box);
         box.exec();
     });
 }

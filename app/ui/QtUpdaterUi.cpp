@@ -1,6 +1,5 @@
 #include "app/ui/QtUpdaterUi.h"
 
-#include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -9,6 +8,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/ui/AccentRoom.h"
 #include "app/updater/Updater.h"
 #include "common/StringIds.h"
 #include "common/StringTable.h"
@@ -23,6 +23,7 @@ void ShowBox(QMessageBox::Icon icon, const QString& text)
     auto* box = new QMessageBox(icon, Text(strings::kUpdateTitle), text, QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
+    MakeRoomForAccents(box);
     box->show();
 }
 
@@ -54,11 +55,18 @@ void QtUpdaterUi::ShowCheckFailed()
     OnUiThread([] { ShowBox(QMessageBox::Warning, Text(strings::kUpdateCheckFailed)); });
 }
 
-void QtUpdaterUi::ShowInstallFailed(bool badSignature)
+void QtUpdaterUi::ShowInstallFailed(InstallFailure failure, const std::string& packagePath)
 {
-    OnUiThread([badSignature] {
-        ShowBox(QMessageBox::Critical,
-                Text(badSignature ? strings::kUpdateBadSignature : strings::kUpdateDownloadFailed));
+    OnUiThread([failure, packagePath] {
+        switch (failure) {
+        case InstallFailure::Download: ShowBox(QMessageBox::Critical, Text(strings::kUpdateDownloadFailed)); return;
+        case InstallFailure::BadSignature: ShowBox(QMessageBox::Critical, Text(strings::kUpdateBadSignature)); return;
+        case InstallFailure::WrongVersion: ShowBox(QMessageBox::Critical, Text(strings::kUpdateWrongVersion)); return;
+        case InstallFailure::NoInstaller:
+            ShowBox(QMessageBox::Warning, QString::fromStdString(FormatText(
+                                              LoadString(strings::kUpdateNoInstaller).c_str(), packagePath.c_str())));
+            return;
+        }
     });
 }
 
@@ -92,6 +100,7 @@ void QtUpdaterUi::OfferUpdate(Updater& updater, const AppcastItem& item, const s
         auto* install = buttons->addButton(Text(strings::kUpdateInstall), QDialogButtonBox::AcceptRole);
         install->setDefault(true);
         layout->addWidget(buttons);
+        MakeRoomForAccents(dialog);
         // The close box and Escape count as "Remind me later".
         auto choice = std::make_shared<UpdateChoice>(UpdateChoice::RemindLater);
         QObject::connect(skip, &QPushButton::clicked, dialog, [dialog, choice] {
@@ -106,14 +115,6 @@ void QtUpdaterUi::OfferUpdate(Updater& updater, const AppcastItem& item, const s
         QObject::connect(dialog, &QDialog::finished, &context_,
                          [&updater, item, choice](int) { updater.AnswerOffer(item, *choice); });
         dialog->show();
-    });
-}
-
-void QtUpdaterUi::OpenPackage(Updater& updater, const std::string& path)
-{
-    OnUiThread([&updater, path] {
-        const bool opened = QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
-        updater.PackageOpened(path, opened);
     });
 }
 

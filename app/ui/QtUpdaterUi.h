@@ -17,8 +17,7 @@ public:
     void ShowUpToDate(const std::string& currentVersion) override;
     void ShowCheckFailed() override;
     void OfferUpdate(Updater& updater, const AppcastItem& item, const std::string& currentVersion) override;
-    void ShowInstallFailed(bool badSignature) override;
-    void OpenPackage(Updater& updater, const std::string& path) override;
+    void ShowInstallFailed(InstallFailure failure, const std::string& packagePath) override;
 
 private:
     template <typename Function>

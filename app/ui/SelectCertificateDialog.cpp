@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QTreeWidgetItem>
 
+#include "app/ui/AccentRoom.h"
 #include "app/ui/CertificateDetailsDialog.h"
 #include "app/ui/UiText.h"
 #include "common/StringIds.h"
@@ -24,6 +25,7 @@ SelectCertificateDialog::SelectCertificateDialog(const std::vector<Bytes>& certi
     ui_->promptLabel->setText(UiText(strings::kSelectCertificatePrompt));
     ui_->certificateList->setHeaderLabels({UiText(strings::kIssuedToColumn), UiText(strings::kIssuedByColumn),
                                            UiText(strings::kValidFromColumn), UiText(strings::kValidToColumn)});
+    ui_->certificateList->setAccessibleName(UiText(strings::kCertificateListAccessibleName));
     ui_->detailsButton->setText(UiText(strings::kDetailsButton));
     ui_->okButton->setText(UiText(strings::kSelectCertificateOk));
     ui_->cancelButton->setText(UiText(strings::kSelectCertificateCancel));
@@ -56,6 +58,7 @@ SelectCertificateDialog::SelectCertificateDialog(const std::vector<Bytes>& certi
         ui_->certificateList->setCurrentItem(ui_->certificateList->topLevelItem(0));
     }
     UpdateButtons();
+    MakeRoomForAccents(this);
     ui_->certificateList->setFocus();
 }
 

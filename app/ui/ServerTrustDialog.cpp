@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "app/ui/AccentRoom.h"
 #include "app/ui/CertificateSummary.h"
 #include "app/ui/UiText.h"
 #include "common/StringIds.h"
@@ -40,6 +41,7 @@ ServerTrustDialog::ServerTrustDialog(const Bytes& certificate, const std::string
 
     connect(ui_->yesButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->noButton, &QPushButton::clicked, this, &QDialog::reject);
+    MakeRoomForAccents(this);
     ui_->noButton->setFocus();
     setMinimumWidth(560);
     adjustSize();

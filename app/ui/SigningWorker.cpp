@@ -10,7 +10,7 @@ namespace {
 class SignalReporter final : public SigningReporter {
 public:
     explicit SignalReporter(SigningWorker& worker) : worker_(worker) {}
-    void Finished() override { emit worker_.Finished(); }
+    void Finished(const SessionOutcome& outcome) override { emit worker_.Finished(outcome); }
     void StartMarquee() override { emit worker_.StartMarquee(); }
     void StopMarquee() override { emit worker_.StopMarquee(); }
     void SetProgressFull() override { emit worker_.SetProgressFull(); }

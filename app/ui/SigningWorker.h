@@ -11,6 +11,7 @@
 
 #include <QObject>
 
+#include "app/run/SessionOutcome.h"
 #include "app/run/WorkerThread.h"
 
 namespace nerolin {
@@ -34,7 +35,7 @@ signals:
     void SetProgressFull();
     void SetProgressRange(int count);
     void SetProgressStep(int index);
-    void Finished();
+    void Finished(nerolin::SessionOutcome outcome);
 
 private:
     SigningSession& session_;

@@ -148,13 +148,14 @@ int CompareRest(const std::vector<Part>& parts, std::size_t from)
 
 }  // namespace
 
-std::optional<AppcastItem> NewestAppcastItem(const std::string& text)
+std::optional<Appcast> ReadAppcast(const std::string& text)
 {
     QXmlStreamReader xml(QByteArray::fromStdString(text));
     if (!xml.readNextStartElement() || !IsPlain(xml, "rss")) {
         return std::nullopt;
     }
-    std::optional<AppcastItem> newest;
+    Appcast appcast;
+    std::optional<AppcastItem>& newest = appcast.newest;
     while (xml.readNextStartElement()) {
         if (!IsPlain(xml, "channel")) {
             xml.skipCurrentElement();
@@ -174,7 +175,7 @@ std::optional<AppcastItem> NewestAppcastItem(const std::string& text)
     if (xml.hasError()) {
         return std::nullopt;
     }
-    return newest;
+    return appcast;
 }
 
 int CompareVersions(const std::string& a, const std::string& b)

@@ -19,10 +19,15 @@ struct AppcastItem {
     std::string edSignature;            // Base64 Ed25519 signature of the enclosure
 };
 
-// The newest item with an enclosure and a version whose sparkle:os is
-// absent or "linux"; nullopt when the document is no RSS feed or has no
-// such item. Never throws; a hostile document only gives nullopt.
-std::optional<AppcastItem> NewestAppcastItem(const std::string& xml);
+struct Appcast {
+    // The newest item with an enclosure and a version whose sparkle:os is
+    // absent or "linux"; none when the feed offers nothing for this system.
+    std::optional<AppcastItem> newest;
+};
+
+// The feed; nullopt when the document is no well-formed RSS feed. Never
+// throws; a hostile document only gives nullopt.
+std::optional<Appcast> ReadAppcast(const std::string& xml);
 
 // Compares two version texts the way Sparkle does: runs of digits compare
 // as numbers, other runs as text, "." separates; a missing part counts as

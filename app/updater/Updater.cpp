@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "app/updater/PackageInstaller.h"
 #include "app/updater/UpdateSignature.h"
 #include "BuildConfig.h"
 #include "eventlog/EventLog.h"
@@ -37,6 +38,8 @@ Updater::Options Updater::DefaultOptions()
     options.publicKeyBase64 = build::kUpdatePublicKey;
     options.downloadDirectory = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation).toStdString() +
                                 "/Tavorel/Nerolin/updates";
+    options.packageVersion = [](const std::string& path) { return DebianPackageVersion(path); };
+    options.handToInstaller = [](const std::string& path) { return HandToInstaller(path); };
     return options;
 }
 
@@ -167,13 +170,15 @@ void Updater::Check(bool withUi)
                       std::to_string(std::chrono::duration_cast<std::chrono::seconds>(now).count()), Group());
         key.Sync();
     }
-    const auto newest = NewestAppcastItem(feed);
-    if (!newest) {
+    const auto appcast = ReadAppcast(feed);
+    if (!appcast) {
         WriteEventEntry(EntryType::Warning, "Update check failed: the update feed cannot be read (" + url + ")");
         if (withUi) ui_->ShowCheckFailed();
         return;
     }
-    const bool newer = CompareVersions(newest->version, options_.currentVersion) > 0;
+    // A feed that offers nothing for this system has no update for it.
+    const std::optional<AppcastItem>& newest = appcast->newest;
+    const bool newer = newest && CompareVersions(newest->version, options_.currentVersion) > 0;
     const auto skipped = SettingsKey::OpenUser().ReadText(kSkipThisVersionValue, Group());
     if (newer && (withUi || !skipped || *skipped != newest->version)) {
         ui_->OfferUpdate(*this, *newest, options_.currentVersion);
@@ -195,7 +200,7 @@ void Updater::Install(const AppcastItem& item)
     if (!ok) {
         if (!abort_) {
             WriteEventEntry(EntryType::Warning, "Update download failed: " + error + " (" + item.enclosureUrl + ")");
-            ui_->ShowInstallFailed(false);
+            ui_->ShowInstallFailed(InstallFailure::Download, path);
         }
         return;
     }
@@ -206,17 +211,23 @@ void Updater::Install(const AppcastItem& item)
         std::filesystem::remove(path, ignored);
         WriteEventEntry(EntryType::Error,
                         "Update package rejected: its signature is not valid (" + item.enclosureUrl + ")");
-        ui_->ShowInstallFailed(true);
+        ui_->ShowInstallFailed(InstallFailure::BadSignature, path);
         return;
     }
-    ui_->OpenPackage(*this, path);
-}
-
-void Updater::PackageOpened(const std::string& path, bool opened)
-{
-    if (!opened) {
-        WriteEventEntry(EntryType::Warning, "Update package could not be opened: " + path);
-        ui_->ShowInstallFailed(false);
+    // A signed package of an older release must not pass for the newer one a
+    // tampered feed names: the package's own version must be the offer's.
+    const auto version = options_.packageVersion ? options_.packageVersion(path) : std::nullopt;
+    if (!version || *version != item.version) {
+        std::filesystem::remove(path, ignored);
+        WriteEventEntry(EntryType::Error, "Update package rejected: " +
+                                              (version ? "it is version " + *version : "its version cannot be read") +
+                                              ", the feed offered " + item.version + " (" + item.enclosureUrl + ")");
+        ui_->ShowInstallFailed(InstallFailure::WrongVersion, path);
+        return;
+    }
+    if (!options_.handToInstaller || !options_.handToInstaller(path)) {
+        WriteEventEntry(EntryType::Warning, "Update package could not be handed to the system's installer: " + path);
+        ui_->ShowInstallFailed(InstallFailure::NoInstaller, path);
         return;
     }
     Call(shutdownRequest_);

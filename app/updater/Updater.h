@@ -2,8 +2,8 @@
 
 // Nerolin's updater: checks a Sparkle RSS feed on a thread of its own,
 // offers a newer version, downloads it over HTTPS, checks its Ed25519
-// signature against the key the build carries, hands it to the system and
-// asks the program to close. It keeps "LastCheckTime", "CheckForUpdates"
+// signature against the key the build carries and that it is the version
+// offered, hands it to the system's installer and asks the program to close. It keeps "LastCheckTime", "CheckForUpdates"
 // and "SkipThisVersion" in its group of the user's settings file.
 //
 // Checks and installations run one after another on the one thread. A
@@ -13,8 +13,10 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -35,6 +37,10 @@ public:
         std::string downloadDirectory;  // where packages go; made when missing
         std::size_t maxFeedSize = 1024 * 1024;
         std::uint64_t maxPackageSize = 512ull * 1024 * 1024;
+        // The version a package declares itself, and its hand-over to the
+        // system's installer (true when it took the package); tests replace them.
+        std::function<std::optional<std::string>(const std::string& path)> packageVersion;
+        std::function<bool(const std::string& path)> handToInstaller;
     };
     // The program's own version and key, downloads under the user's cache.
     static Options DefaultOptions();
@@ -56,9 +62,6 @@ public:
 
     // The user's answer to OfferUpdate; from any thread.
     void AnswerOffer(const AppcastItem& item, UpdateChoice choice);
-    // The end of UpdaterUi::OpenPackage: on success the program is asked to
-    // close; from any thread.
-    void PackageOpened(const std::string& path, bool opened);
 
 private:
     struct Task {

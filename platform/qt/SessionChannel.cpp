@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <charconv>
 #include <chrono>
+#include <sstream>
 
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -16,8 +19,13 @@
 namespace nerolin {
 namespace {
 
-constexpr char kRaiseRequest[] = "raise\n";
+constexpr char kRaiseWord[] = "raise";
 constexpr char kRaiseAnswer[] = "raised\n";
+// A request line: "raise TIME TOKEN\n", "-" for an empty token. Tokens are
+// short (a UUID or a compositor's name and serial); the bound keeps a
+// stranger's write from growing the owner's buffer.
+constexpr qint64 kMaxRequestLine = 512;
+constexpr std::size_t kMaxToken = 400;
 constexpr int kConnectMilliseconds = 2000;
 constexpr int kAnswerMilliseconds = 5000;
 constexpr std::chrono::milliseconds kClaimLockWait{5000};
@@ -34,7 +42,7 @@ std::string ChannelDirectory()
 
 }  // namespace
 
-SessionChannel::SessionChannel(std::string sessionId, std::function<void()> onRaise)
+SessionChannel::SessionChannel(std::string sessionId, std::function<void(const RaiseRequest&)> onRaise)
     : sessionId_(std::move(sessionId)),
       onRaise_(std::move(onRaise))
 {
@@ -54,14 +62,42 @@ std::string SessionChannel::SocketPath(const std::string& sessionId)
     return ChannelDirectory() + "/nerolin-" + HexEncode(digest, sizeof digest / 2);
 }
 
-bool SessionChannel::AskOwnerToRaise(const std::string& sessionId) { return Ask(sessionId) == Answer::Raised; }
+bool SessionChannel::AskOwnerToRaise(const std::string& sessionId, const RaiseRequest& request)
+{
+    return Ask(sessionId, request) == Answer::Raised;
+}
 
-SessionChannel::Answer SessionChannel::Ask(const std::string& sessionId)
+std::string SessionChannel::RequestLine(const RaiseRequest& request)
+{
+    const bool tokenUsable = !request.activationToken.empty() && request.activationToken.size() <= kMaxToken &&
+                             std::all_of(request.activationToken.begin(), request.activationToken.end(),
+                                         [](char c) { return c > ' ' && c < 127; });
+    return std::string(kRaiseWord) + " " + std::to_string(request.userTime) + " " +
+           (tokenUsable ? request.activationToken : std::string("-")) + "\n";
+}
+
+std::optional<RaiseRequest> SessionChannel::ParseRequestLine(const std::string& line)
+{
+    // The bare "raise" of an older start still asks for the window.
+    if (line == std::string(kRaiseWord) + "\n") return RaiseRequest{};
+    std::istringstream words(line);
+    std::string word, time, token, rest;
+    if (!(words >> word >> time >> token) || word != kRaiseWord || (words >> rest) || line.back() != '\n') {
+        return std::nullopt;
+    }
+    RaiseRequest request;
+    const auto [end, error] = std::from_chars(time.data(), time.data() + time.size(), request.userTime);
+    if (error != std::errc() || end != time.data() + time.size() || token.size() > kMaxToken) return std::nullopt;
+    if (token != "-") request.activationToken = token;
+    return request;
+}
+
+SessionChannel::Answer SessionChannel::Ask(const std::string& sessionId, const RaiseRequest& request)
 {
     QLocalSocket socket;
     socket.connectToServer(QString::fromStdString(SocketPath(sessionId)));
     if (!socket.waitForConnected(kConnectMilliseconds)) return Answer::NoOwner;
-    socket.write(kRaiseRequest);
+    socket.write(QByteArray::fromStdString(RequestLine(request)));
     QByteArray answer;
     if (socket.waitForBytesWritten(kConnectMilliseconds)) {
         while (!answer.contains('\n') && answer.size() < 64 && socket.waitForReadyRead(kAnswerMilliseconds))
@@ -72,14 +108,14 @@ SessionChannel::Answer SessionChannel::Ask(const std::string& sessionId)
     return answer == kRaiseAnswer ? Answer::Raised : Answer::Busy;
 }
 
-SessionChannel::Claim SessionChannel::ClaimSession()
+SessionChannel::Claim SessionChannel::ClaimSession(const RaiseRequest& request)
 {
     std::string path = SocketPath(sessionId_);
     // Serialises "is anyone listening? then I listen" between processes of
     // the same session, so two that start together cannot both become owners.
     FileLock lock(path + ".lock", kClaimLockWait);
     if (!lock.locked()) return Claim::Unavailable;
-    if (Ask(sessionId_) != Answer::NoOwner) return Claim::RaisedOwner;
+    if (Ask(sessionId_, request) != Answer::NoOwner) return Claim::RaisedOwner;
 
     // Nobody answered: whatever socket is there belongs to a dead process.
     QLocalServer::removeServer(QString::fromStdString(path));
@@ -93,14 +129,14 @@ SessionChannel::Claim SessionChannel::ClaimSession()
         while (QLocalSocket* client = server_->nextPendingConnection()) {
             QObject::connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
             QObject::connect(client, &QLocalSocket::readyRead, client, [this, client] {
-                if (client->bytesAvailable() > 64) {
+                if (client->bytesAvailable() > kMaxRequestLine) {
                     client->abort();
                     return;
                 }
                 if (!client->canReadLine()) return;
-                QByteArray request = client->readLine();
-                if (request == kRaiseRequest) {
-                    if (onRaise_) onRaise_();
+                const auto request = ParseRequestLine(client->readLine(kMaxRequestLine + 1).toStdString());
+                if (request) {
+                    if (onRaise_) onRaise_(*request);
                     client->write(kRaiseAnswer);
                 }
                 client->disconnectFromServer();

@@ -3,17 +3,27 @@
 // The one open window of a session. The first process that listens on the
 // session's local socket owns the session; a later process with the same
 // session identifier connects, asks the owner to show and raise its window,
-// and ends. The socket is $XDG_RUNTIME_DIR/nerolin-<first half of the SHA-256 of
+// and ends. The request carries what the later start got from its launcher
+// for the desktop to let a window come forward: a Wayland activation token
+// and an X11 time of the user's action. The socket is $XDG_RUNTIME_DIR/nerolin-<first half of the SHA-256 of
 // the id, in hex>; a
 // socket left behind by a dead process is reclaimed.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QLocalServer;
 
 namespace nerolin {
+
+// What a raise request carries; either may be empty (0).
+struct RaiseRequest {
+    std::string activationToken;  // xdg-activation token, printable ASCII without blanks
+    std::uint32_t userTime = 0;   // X11 server time
+};
 
 class SessionChannel {
 public:
@@ -25,26 +35,31 @@ public:
 
     // onRaise runs on the thread of the Qt event loop that serves the socket
     // (the user-interface thread) for every raise request.
-    SessionChannel(std::string sessionId, std::function<void()> onRaise);
+    SessionChannel(std::string sessionId, std::function<void(const RaiseRequest&)> onRaise);
     ~SessionChannel();
     SessionChannel(const SessionChannel&) = delete;
     SessionChannel& operator=(const SessionChannel&) = delete;
 
     // Asks a running owner to raise its window, else becomes the owner.
     // Blocks for at most a few seconds.
-    Claim ClaimSession();
+    Claim ClaimSession(const RaiseRequest& request = {});
 
     // Only asks: true when an owner acknowledged the raise request.
-    static bool AskOwnerToRaise(const std::string& sessionId);
+    static bool AskOwnerToRaise(const std::string& sessionId, const RaiseRequest& request = {});
+
+    // The request's line on the socket, and the line read back; nullopt for
+    // a line that is no raise request.
+    static std::string RequestLine(const RaiseRequest& request);
+    static std::optional<RaiseRequest> ParseRequestLine(const std::string& line);
 
     static std::string SocketPath(const std::string& sessionId);
 
 private:
     enum class Answer { NoOwner, Raised, Busy };
-    static Answer Ask(const std::string& sessionId);
+    static Answer Ask(const std::string& sessionId, const RaiseRequest& request);
 
     std::string sessionId_;
-    std::function<void()> onRaise_;
+    std::function<void(const RaiseRequest&)> onRaise_;
     std::unique_ptr<QLocalServer> server_;
 };
 

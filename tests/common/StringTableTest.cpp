@@ -81,12 +81,13 @@ TEST(StringTable, TextsInBothLanguages)
         {146, "Failed to download the list of the allowed proxy servers!",
          "Az engedélyezett közvetítő szerverek listájának letöltése sikertelen volt!"},
         {148, "The PIN code is locked.", "A PIN kód zárolva van."},
-        {strings::kMainAutoCloseCheckBox, "Automatically close application when process finished",
-         "Automatikus kilépés az alkalmazásból a folyamat befejeztével"},
+        // Captions carry their mnemonic.
+        {strings::kMainAutoCloseCheckBox, "&Automatically close application when process finished",
+         "&Automatikus kilépés az alkalmazásból a folyamat befejeztével"},
         {strings::kPinTitle, "Nerolin PIN", "Nerolin PIN"},
         {strings::kAboutVersionText, "Nerolin, Version %s", "Nerolin, Verzió %s"},
         // The trailing blank is part of the label.
-        {strings::kProxyUrlLabel, "Proxy URL: ", "Proxy URL: "},
+        {strings::kProxyUrlLabel, "Proxy &URL: ", "Proxy &URL: "},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(LoadString(c.id, Language::English), c.english) << c.id;
@@ -232,9 +233,9 @@ TEST_F(UserInterfaceLanguageTest, LoadStringFollowsTheLanguage)
     Set("LANGUAGE", nullptr);
     Set("LC_ALL", nullptr);
     Set("LC_MESSAGES", "hu_HU.UTF-8");
-    EXPECT_EQ(LoadString(strings::kCloseButton), "Bezárás");
+    EXPECT_EQ(LoadString(strings::kCloseButton), "Be&zárás");
     Set("LC_MESSAGES", "en_US.UTF-8");
-    EXPECT_EQ(LoadString(strings::kCloseButton), "Close");
+    EXPECT_EQ(LoadString(strings::kCloseButton), "&Close");
 }
 
 }  // namespace

@@ -197,7 +197,7 @@ TEST_F(Agent, SelectCertificateModeHandsTheChosenCertificateToTheService)
     EXPECT_EQ(Joined(run.Transcript()), "certificate 1\n");
 }
 
-TEST_F(Agent, RefusalsAndFailuresEndWithTheirMessageAndACancelAtTheService)
+TEST_F(Agent, RefusalsAndFailuresEndWithTheirMessageACancelAtTheServiceAndTheirStatus)
 {
     struct Case {
         const char* name;
@@ -205,19 +205,22 @@ TEST_F(Agent, RefusalsAndFailuresEndWithTheirMessageAndACancelAtTheService)
         const char* request;
         std::vector<std::string> answers;
         const char* message;  // the transcript's message line, "" for none
+        int status;           // 2: the session failed, 3: it was canceled
     };
     const Case cases[] = {
-        {"certificate choice closed", "--no-softhsm --nss-certs rsa", "{}", {"certificate-cancel"}, ""},
+        {"certificate choice closed", "--no-softhsm --nss-certs rsa", "{}", {"certificate-cancel"}, "", 3},
         {"certificate not in the store",
          "--no-softhsm --nss-certs rsa",
          R"({"mode":"SIGN","certificate":"ec"})",
          {},
-         "message error Certificate not found!"},
+         "message error Certificate not found!",
+         2},
         {"wrong PIN",
          "--token-certs rsa",
          "{}",
          {"certificate 0", "pin 0000", "pin 0001"},
-         "message error Bad PIN code!"},
+         "message error Bad PIN code!",
+         2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -225,7 +228,7 @@ TEST_F(Agent, RefusalsAndFailuresEndWithTheirMessageAndACancelAtTheService)
         ASSERT_TRUE(run.Ready());
         const auto session = Service().CreateSession(c.request);
         ASSERT_TRUE(session);
-        EXPECT_EQ(run.Run(session->link, c.answers), 0) << run.Stderr();
+        EXPECT_EQ(run.Run(session->link, c.answers), c.status) << run.Stderr();
         std::vector<std::string> messages;
         for (const auto& line : run.Transcript()) {
             if (line.rfind("message ", 0) == 0) {

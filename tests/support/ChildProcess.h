@@ -108,6 +108,7 @@ public:
         status_ = 128 + signal;
     }
 
+    pid_t Pid() const { return pid_; }
     std::string Stdout() const { return ReadAll(stdout_); }
     std::string Stderr() const { return ReadAll(stderr_); }
 

@@ -2,7 +2,7 @@
 // mobile side: the QR dialog follows the session's state and the window
 // decides afterwards whether its session is over.
 
-#include <QKeyEvent>
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 
@@ -63,17 +63,17 @@ TEST_F(MobileSigning, CancelBeforeTheCodeIsReadLeavesTheWindowReady)
             const std::string waiting = run.Session().mode == SessionMode::SignMode ? "Waiting for signed hashes..."
                                                                                     : "Waiting for certificate...";
             EXPECT_TRUE(ProcessEventsUntil([&] { return StateShown(dialog) == waiting; })) << StateShown(dialog);
-            // Enter closes nothing; Cancel only asks the poller to stop.
-            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-            QCoreApplication::sendEvent(dialog, &enter);
+            // Enter presses the focused Cancel, which only asks the poller to stop.
             auto* cancel = Control<QPushButton>(dialog, "cancelButton");
-            EXPECT_TRUE(cancel->isEnabled());
-            cancel->click();
+            ASSERT_TRUE(Activate(dialog));
+            EXPECT_EQ(QApplication::focusWidget(), cancel);
+            Press(Qt::Key_Return);
             EXPECT_FALSE(cancel->isEnabled());
             EXPECT_TRUE(dialog->isVisible());
         });
         EXPECT_EQ(ButtonStates(&run.Window()), "enabled/enabled/Cancel");
         EXPECT_TRUE(run.Window().isVisible());
+        EXPECT_EQ(StatusLine(&run.Window()), "");
 
         // Signing on the computer still works.
         run.ClickStart();
@@ -102,6 +102,7 @@ TEST_F(MobileSigning, AFinishedSessionClosesTheDialogAndEndsTheWindowsSession)
         EXPECT_TRUE(AllSignaturesVerified(run.Report()));
         EXPECT_FALSE(Cancelled(run.Report()));
         EXPECT_EQ(ReadUserSetting(setting::kAutomaticallyClose, 7), autoClose);
+        EXPECT_EQ(StatusLine(&run.Window()), "Finished on the mobile device.");
         if (autoClose == 1) {
             EXPECT_FALSE(run.Window().isVisible());
         } else {
@@ -125,6 +126,7 @@ TEST_F(MobileSigning, TheStateErrorIsShownUntilCancelAndEndsTheWindowsSession)
     });
     EXPECT_EQ(run.Session().state, "ERROR");
     EXPECT_EQ(ButtonStates(&run.Window()), "disabled/disabled/Close");
+    EXPECT_EQ(StatusLine(&run.Window()), "Signing failed: the signing service reported an error.");
     EXPECT_TRUE(run.Prompts().Messages().empty());
 
     // Closing now follows the Cancel rules: no worker ran, so the cancel
@@ -149,6 +151,7 @@ TEST_F(MobileSigning, AFailingStateFetchShowsOneMessageAndClosesTheDialog)
     // and, with automatic closing on, closes without a cancel message.
     EXPECT_FALSE(run.Window().isVisible());
     EXPECT_FALSE(Cancelled(run.Report()));
+    EXPECT_EQ(StatusLine(&run.Window()), "Signing failed: the session's state could not be fetched.");
 }
 
 }  // namespace

@@ -8,10 +8,12 @@
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QMenu>
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/ui/DocumentList.h"
@@ -55,13 +57,20 @@ TEST_F(SigningRun, EachModeEndsWithTheServiceSatisfiedAndTheWindowClosed)
         const char* request;
         SigningResult batch;
         const char* calls;
+        const char* status;
     };
     const Case cases[] = {
         {R"({"mode":"SIGN","certificate":"rsa"})", SigningResult::Unsupported,
-         "Initialize, FindCertificate, BeginSigning 2, SignHashes 2, SignHash 0, SignHash 1, EndSigning, Finalize"},
+         "Initialize, FindCertificate, BeginSigning 2, SignHashes 2, SignHash 0, SignHash 1, EndSigning, Finalize",
+         "Finished: 2 documents signed."},
         {R"({"mode":"SELECT_CERTIFICATE_AND_SIGN","pendingPolls":2,"documents":[{"name":"a.pdf"},{"name":"b.txt"},{"name":"c.xml"}]})",
-         SigningResult::Success, "Initialize, SelectCertificate, BeginSigning 3, SignHashes 3, EndSigning, Finalize"},
-        {R"({"mode":"SELECT_CERTIFICATE"})", SigningResult::Success, "Initialize, SelectCertificate, Finalize"},
+         SigningResult::Success, "Initialize, SelectCertificate, BeginSigning 3, SignHashes 3, EndSigning, Finalize",
+         "Finished: 3 documents signed."},
+        {R"({"mode":"SIGN","documents":[{"name":"only.pdf"}]})", SigningResult::Success,
+         "Initialize, FindCertificate, BeginSigning 1, SignHashes 1, EndSigning, Finalize",
+         "Finished: one document signed."},
+        {R"({"mode":"SELECT_CERTIFICATE"})", SigningResult::Success, "Initialize, SelectCertificate, Finalize",
+         "Finished: the certificate was handed to the service."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.request);
@@ -78,6 +87,8 @@ TEST_F(SigningRun, EachModeEndsWithTheServiceSatisfiedAndTheWindowClosed)
 
         const auto report = run.Report();
         EXPECT_EQ(Joined(run.ProviderCalls()), c.calls);
+        EXPECT_EQ(StatusLine(&run.Window()), c.status);
+        EXPECT_EQ(run.Window().Outcome().kind, SessionOutcome::Kind::Finished);
         EXPECT_TRUE(run.Prompts().Messages().empty()) << Joined(run.Prompts().Messages());
         EXPECT_FALSE(Cancelled(report));
         if (std::string(c.request).find("\"SELECT_CERTIFICATE\"") != std::string::npos) {
@@ -96,6 +107,7 @@ TEST_F(SigningRun, FailuresShowTheirMessageAndCancelAtTheServiceWhereTheyMust)
         ProviderScript script;
         const char* message;  // "" for no message box
         bool cancelMessage;
+        const char* status;
         bool signaturesCleared = false;  // a failed signing step leaves none behind
     };
     const auto failHash = [](SigningResult result) {
@@ -112,36 +124,55 @@ TEST_F(SigningRun, FailuresShowTheirMessageAndCancelAtTheServiceWhereTheyMust)
     ProviderScript selectClosed;
     selectClosed.selectResult = SigningResult::Canceled;
 
+    const std::string canceled = "The session was canceled.";
     const Case cases[] = {
-        {"certificate not found", R"({"mode":"SIGN"})", notFound, "Certificate not found!", true},
-        {"find canceled", R"({"mode":"SIGN"})", findCanceled, "", true},
-        {"selection failed", "{}", selectFailed, "Failed to select certificate!", true},
-        {"selection closed", "{}", selectClosed, "", true},
-        {"wrong PIN", "{}", failHash(SigningResult::PinIncorrect), "Bad PIN code!", true, true},
-        {"PIN locked", "{}", failHash(SigningResult::PinLocked), "The PIN code is locked.", true, true},
-        {"signing failed", "{}", failHash(SigningResult::Failed), "Failed to sign hash(es)!", true, true},
-        {"signing canceled", "{}", failHash(SigningResult::Canceled), "", true, true},
+        {"certificate not found", R"({"mode":"SIGN"})", notFound, "Certificate not found!", true,
+         "Signing failed: the certificate was not found."},
+        {"find canceled", R"({"mode":"SIGN"})", findCanceled, "", true, canceled.c_str()},
+        {"selection failed", "{}", selectFailed, "Failed to select certificate!", true,
+         "Signing failed: no certificate could be chosen."},
+        {"selection closed", "{}", selectClosed, "", true, canceled.c_str()},
+        {"selection closed, certificate only", R"({"mode":"SELECT_CERTIFICATE"})", selectClosed, "", true,
+         canceled.c_str()},
+        {"selection failed, certificate only", R"({"mode":"SELECT_CERTIFICATE"})", selectFailed,
+         "Failed to select certificate!", true, "Choosing the certificate failed: no certificate could be chosen."},
+        {"wrong PIN", "{}", failHash(SigningResult::PinIncorrect), "Bad PIN code!", true,
+         "Signing failed: the PIN code was wrong.", true},
+        {"PIN locked", "{}", failHash(SigningResult::PinLocked), "The PIN code is locked.", true,
+         "Signing failed: the PIN code is locked.", true},
+        {"signing failed", "{}", failHash(SigningResult::Failed), "Failed to sign hash(es)!", true,
+         "Signing failed: the key could not sign the documents.", true},
+        {"signing canceled", "{}", failHash(SigningResult::Canceled), "", true, canceled.c_str(), true},
         {"unsigned hashes refused",
          R"({"faults":{"exchange":"unsignedHashes","kind":"serviceError","code":"ERROR","message":"no hashes","endSession":true}})",
          {},
          "Error occured during the opertation! | Message: no hashes",
-         false},
+         false,
+         "Signing failed: the signing service reported an error."},
         {"certificate answered 500",
          R"({"faults":{"exchange":"certificate","kind":"status","status":500}})",
          {},
          "Invalid status code!",
-         true},
-        {"certificate verdict CANCEL", R"({"mode":"SELECT_CERTIFICATE","finalCode":"CANCEL"})", {}, "*", false},
+         true,
+         "Signing failed: the signing service's answer could not be read."},
+        {"certificate verdict CANCEL",
+         R"({"mode":"SELECT_CERTIFICATE","finalCode":"CANCEL"})",
+         {},
+         "*",
+         false,
+         canceled.c_str()},
         {"signed hashes answered 500",
          R"({"mode":"SIGN","faults":{"exchange":"signedHashes","kind":"status","status":500}})",
          {},
          "Invalid status code!",
-         true},
+         true,
+         "Signing failed: the signing service's answer could not be read."},
         {"service verdict WARNING",
          R"({"mode":"SIGN","finalCode":"WARNING"})",
          {},
          "Warning! | Message: 2 signature(s) verified",
-         false},
+         false,
+         "Finished: 2 documents signed. The signing service sent a warning."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -167,6 +198,7 @@ TEST_F(SigningRun, FailuresShowTheirMessageAndCancelAtTheServiceWhereTheyMust)
             }
         }
         EXPECT_EQ(Cancelled(run.Report()), c.cancelMessage);
+        EXPECT_EQ(StatusLine(&run.Window()), c.status);
         if (c.signaturesCleared) {
             for (const auto& document : run.Session().documents) {
                 EXPECT_TRUE(document.signedHash.empty());
@@ -186,6 +218,7 @@ TEST_F(SigningRun, CancelIsIgnoredWhileLoadingAndEndsAReadySessionAtTheService)
 
     ASSERT_TRUE(run.WaitUntilLoaded());
     EXPECT_EQ(ButtonStates(&run.Window()), "enabled/enabled/Cancel");
+    EXPECT_EQ(StatusLine(&run.Window()), "");
     // The service is slow to take the cancel message: the click returns at
     // once and the window shows that it is busy until the exchange has ended.
     ASSERT_TRUE(Service().AddFaults(run.Session().sessionId, R"({"exchange":"cancel","kind":"stall","seconds":1})"));
@@ -199,7 +232,66 @@ TEST_F(SigningRun, CancelIsIgnoredWhileLoadingAndEndsAReadySessionAtTheService)
     ASSERT_TRUE(ProcessEventsUntil([&] { return !run.Window().isVisible(); }));
     EXPECT_FALSE(run.Window().IsSendingCancel());
     EXPECT_TRUE(Cancelled(run.Report()));
+    EXPECT_EQ(StatusLine(&run.Window()), "The session was canceled.");
     EXPECT_TRUE(run.Prompts().Messages().empty());
+}
+
+TEST_F(SigningRun, EnterPressesTheFocusedButtonSoACancelNeverSigns)
+{
+    // A key that needs no PIN: nothing but the keys decides what happens.
+    const auto ready = [](SessionWindow& run) {
+        return run.Created() && run.WaitUntilLoaded() && Activate(&run.Window()) &&
+               QApplication::focusWidget() == run.Window().findChild<QPushButton*>("startSignButton");
+    };
+    {
+        SCOPED_TRACE("Tab to Cancel, Enter");
+        SessionWindow run(Service(), R"({"mode":"SIGN"})");
+        ASSERT_TRUE(ready(run));
+        Press(Qt::Key_Tab);
+        Press(Qt::Key_Return);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return !run.Window().isVisible(); }));
+        EXPECT_TRUE(run.ProviderCalls().empty()) << Joined(run.ProviderCalls());
+        EXPECT_TRUE(Cancelled(run.Report()));
+    }
+    {
+        SCOPED_TRACE("Shift+Tab to Sign with mobile, Enter");
+        SessionWindow run(Service(), R"({"mode":"SIGN"})");
+        ASSERT_TRUE(ready(run));
+        bool opened = false;
+        AnswerNextDialog<QDialog>([&](QDialog* dialog) {
+            opened = dialog->objectName() == "QrCodeDialog";
+            dialog->reject();
+        });
+        Press(Qt::Key_Tab, Qt::ShiftModifier);
+        Press(Qt::Key_Enter);
+        EXPECT_TRUE(opened);
+        EXPECT_TRUE(run.ProviderCalls().empty()) << Joined(run.ProviderCalls());
+    }
+    {
+        SCOPED_TRACE("the menu button, Enter");
+        SessionWindow run(Service(), R"({"mode":"SIGN"})");
+        ASSERT_TRUE(ready(run));
+        run.Window().findChild<QWidget*>("menuButton")->setFocus(Qt::TabFocusReason);
+        bool menuShown = false;
+        QTimer::singleShot(0, [&] {
+            ProcessEventsUntil([] { return QApplication::activePopupWidget() != nullptr; });
+            menuShown = qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr;
+            if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+        });
+        Press(Qt::Key_Return);
+        EXPECT_TRUE(menuShown);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(run.ProviderCalls().empty()) << Joined(run.ProviderCalls());
+        EXPECT_EQ(ButtonStates(&run.Window()), "enabled/enabled/Cancel");
+    }
+    {
+        SCOPED_TRACE("Enter on Start sign");
+        SessionWindow run(Service(), R"({"mode":"SIGN"})");
+        ASSERT_TRUE(ready(run));
+        Press(Qt::Key_Return);
+        ASSERT_TRUE(run.WaitUntilFinished());
+        EXPECT_TRUE(AllSignaturesVerified(run.Report()));
+    }
 }
 
 TEST_F(SigningRun, CancelWhileWaitingForHashesStopsTheWorkerAndTellsTheService)
@@ -305,6 +397,7 @@ TEST_F(SigningRun, RefusedConfigurationUnsupportedVersionAndMissingWhitelistLeav
         EXPECT_EQ(run.Prompts().Messages(),
                   std::vector<std::string>{"Error occured during the opertation!\r\nMessage: closed"});
         EXPECT_EQ(ButtonStates(&run.Window()), "disabled/disabled/Cancel");
+        EXPECT_EQ(StatusLine(&run.Window()), "The session could not be opened: the signing service reported an error.");
     }
     {
         SessionWindow run(Service(), R"({"version":"2"})");
@@ -313,6 +406,12 @@ TEST_F(SigningRun, RefusedConfigurationUnsupportedVersionAndMissingWhitelistLeav
         EXPECT_EQ(run.Prompts().Messages(),
                   std::vector<std::string>{"Not supported protocol version! Update your application!"});
         EXPECT_EQ(ButtonStates(&run.Window()), "disabled/disabled/Cancel");
+        EXPECT_EQ(StatusLine(&run.Window()),
+                  "The session could not be opened: this version of Nerolin does not support the service's protocol.");
+        // Closed now, the session stays failed rather than canceled.
+        run.ClickCancel();
+        ASSERT_TRUE(ProcessEventsUntil([&] { return !run.Window().isVisible(); }));
+        EXPECT_EQ(run.Window().Outcome().kind, SessionOutcome::Kind::Failed);
     }
     {
         SessionWindow run(Service(), "{}");
@@ -324,6 +423,8 @@ TEST_F(SigningRun, RefusedConfigurationUnsupportedVersionAndMissingWhitelistLeav
         ASSERT_FALSE(messages.empty());
         EXPECT_EQ(messages.back(), "Failed to download the list of the allowed proxy servers!");
         EXPECT_EQ(ButtonStates(&run.Window()), "disabled/disabled/Cancel");
+        EXPECT_EQ(StatusLine(&run.Window()),
+                  "The session could not be opened: the list of allowed services could not be downloaded.");
     }
 }
 
@@ -335,8 +436,9 @@ TEST_F(SigningRun, SelectCertificateModeHidesTheDocumentsAndRenamesTheButtons)
     auto& window = selecting.Window();
     EXPECT_FALSE(window.findChild<QTreeWidget*>("documentList")->isVisible());
     EXPECT_FALSE(window.findChild<QLabel*>("documentsLabel")->isVisible());
-    EXPECT_EQ(window.findChild<QPushButton*>("startSignButton")->text(), "Select certificate");
-    EXPECT_EQ(window.findChild<QPushButton*>("signWithMobileButton")->text(), "Select certificate with mobile");
+    EXPECT_EQ(Caption(window.findChild<QPushButton*>("startSignButton")->text()), "Select certificate");
+    EXPECT_EQ(Caption(window.findChild<QPushButton*>("signWithMobileButton")->text()),
+              "Select certificate with mobile");
     EXPECT_LT(window.height() + 60, signing.Window().height());
     ASSERT_TRUE(signing.WaitUntilLoaded());
     ASSERT_TRUE(selecting.WaitUntilLoaded());
@@ -376,8 +478,8 @@ TEST_F(SigningRun, OnlyTheTextOfHttpsDownloadUrlsActsAsALink)
     EXPECT_FALSE(list->IsLinkCell(0, 0));
     EXPECT_FALSE(list->IsLinkCell(1, 1));
     EXPECT_FALSE(list->IsLinkCell(2, 1));
-    EXPECT_EQ(list->CellColor(0, 1), QColor(0, 0, 255));
-    EXPECT_EQ(list->CellColor(1, 1), QColor(0, 0, 0));
+    EXPECT_EQ(list->CellColor(0, 1), list->palette().color(QPalette::Link));
+    EXPECT_EQ(list->CellColor(1, 1), list->palette().color(QPalette::Text));
     EXPECT_EQ(list->topLevelItem(2)->text(1), "no url at all");  // shown as plain text
 
     QWidget* viewport = list->viewport();

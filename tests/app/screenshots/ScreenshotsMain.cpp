@@ -1,6 +1,6 @@
 // Takes the pictures of docs/screenshots: the main window and the dialogs as
 // the user sees them, in English and Hungarian, on Qt's offscreen platform
-// against the reference service.
+// against the reference service, and the main window on a dark palette.
 
 #include <atomic>
 #include <cstdio>
@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QMetaObject>
+#include <QPalette>
 #include <QPushButton>
 
 #include "app/ui/AboutDialog.h"
@@ -86,6 +87,16 @@ int Take(const QString& directory, const char* language)
         failures += !Save(&run.Window(), directory + "/main-finished" + suffix);
         failures += !shot;
     }
+    {  // a session that failed, as its status line says
+        WriteUserSetting(setting::kAutomaticallyClose, 0);
+        ProviderScript script;
+        script.hashResult = [](int) { return SigningResult::PinIncorrect; };
+        SessionWindow run(service, Request("SIGN"), script);
+        run.WaitUntilLoaded();
+        run.ClickStart();
+        run.WaitUntilFinished();
+        failures += !Save(&run.Window(), directory + "/main-failed" + suffix);
+    }
     {  // the layout without documents
         SessionWindow run(
             service,
@@ -156,6 +167,42 @@ int Take(const QString& directory, const char* language)
     return failures;
 }
 
+// The finished window once more on a dark palette: names, links and the
+// status line take the palette's colours.
+int TakeDark(const QString& directory)
+{
+    setenv("LANGUAGE", "en", 1);
+    DevService service;
+    if (!service.Running()) return 1;
+    const QPalette light = QApplication::palette();
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(45, 45, 48));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Base, QColor(30, 30, 32));
+    dark.setColor(QPalette::AlternateBase, QColor(40, 40, 44));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::Button, QColor(55, 55, 60));
+    dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Highlight, QColor(61, 142, 201));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    dark.setColor(QPalette::Link, QColor(120, 180, 255));
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(130, 130, 130));
+    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(130, 130, 130));
+    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(130, 130, 130));
+    QApplication::setPalette(dark);
+    WriteUserSetting(setting::kAutomaticallyClose, 0);
+    int failures = 0;
+    {
+        SessionWindow run(service, Request("SIGN"));
+        run.WaitUntilLoaded();
+        run.ClickStart();
+        run.WaitUntilFinished();
+        failures += !Save(&run.Window(), directory + "/main-dark-en.png");
+    }
+    QApplication::setPalette(light);
+    return failures;
+}
+
 }  // namespace
 }  // namespace nerolin::test
 
@@ -184,6 +231,7 @@ int main(int argc, char** argv)
     for (const char* language : {"en", "hu"}) {
         failures += nerolin::test::Take(directory, language);
     }
+    failures += nerolin::test::TakeDark(directory);
     std::error_code ignored;
     std::filesystem::remove_all(base, ignored);
     return failures == 0 ? 0 : 1;

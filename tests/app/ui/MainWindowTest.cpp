@@ -27,7 +27,7 @@ TEST(MainWindow, WithoutLaunchRequestOnlyCancelWorksAndClosesTheWindow)
     EXPECT_EQ(window.windowTitle(), "Nerolin");
     EXPECT_TRUE(Control<QLineEdit>(&window, "sessionIdEdit")->text().isEmpty());
     EXPECT_EQ(ButtonStates(&window), "disabled/disabled/Cancel");
-    EXPECT_EQ(Control<QPushButton>(&window, "startSignButton")->text(), "Start sign");
+    EXPECT_EQ(Control<QPushButton>(&window, "startSignButton")->text(), "S&tart sign");
 
     Control<QPushButton>(&window, "cancelButton")->click();
     EXPECT_FALSE(window.isVisible());
@@ -60,7 +60,7 @@ TEST(MainWindow, MenuHoldsTheFourCommandsInOrder)
         items << (action->isSeparator() ? QStringLiteral("-") : action->text());
     }
     EXPECT_EQ(items,
-              (QStringList{"-", "Update...", "Proxy settings...", "Save eventlog...", "-", "&About Nerolin..."}));
+              (QStringList{"-", "&Update...", "&Proxy settings...", "&Save eventlog...", "-", "&About Nerolin..."}));
 }
 
 TEST(MainWindow, AboutBoxShowsTheIconVersionAndDevelopmentBuild)

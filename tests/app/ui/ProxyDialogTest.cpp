@@ -164,19 +164,19 @@ TEST_F(ProxyDialogTest, CancelWritesNothing)
     EXPECT_EQ(TempHome::ReadFile(home.UserSettings()), before);
 }
 
-TEST_F(ProxyDialogTest, TabOrderRunsFromOkThroughTheThreeFields)
+TEST_F(ProxyDialogTest, TabOrderRunsFromTheUrlThroughTheFieldsToOkAndCancel)
 {
     auto key = SettingsKey::OpenUser();
     ProxyDialog dialog(key, false);
     dialog.show();
     const std::vector<QWidget*> expected = {
-        dialog.findChild<QPushButton*>("okButton"),
-        dialog.findChild<QPushButton*>("cancelButton"),
         Edit(dialog, "urlEdit"),
         Edit(dialog, "usernameEdit"),
         Edit(dialog, "passwordEdit"),
+        dialog.findChild<QPushButton*>("okButton"),
+        dialog.findChild<QPushButton*>("cancelButton"),
     };
-    // The widgets Tab visits, in the chain's order, starting at OK.
+    // The widgets Tab visits, in the chain's order, starting at the URL.
     std::vector<QWidget*> visited;
     QWidget* widget = expected.front();
     do {
@@ -197,7 +197,7 @@ TEST_F(ProxyDialogTest, TheMainWindowsMenuEditsTheUsersFile)
     MainWindow window(&session);
     QAction* command = nullptr;
     for (QAction* action : window.findChild<QToolButton*>("menuButton")->menu()->actions()) {
-        if (action->text() == "Proxy settings...") command = action;
+        if (action->text() == "&Proxy settings...") command = action;
     }
     ASSERT_NE(command, nullptr);
     AnswerNextDialog<ProxyDialog>([](ProxyDialog* dialog) {

@@ -14,6 +14,7 @@
 #include "app/updater/Updater.h"
 #include "platform/Settings.h"
 #include "tests/support/app/DialogDriver.h"
+#include "tests/support/app/WindowFixture.h"
 #include "tests/support/TempHome.h"
 
 namespace nerolin::test {
@@ -25,7 +26,7 @@ void Declined() { ++declined; }
 QPushButton* Button(QDialog* dialog, const QString& text)
 {
     for (auto* button : dialog->findChildren<QPushButton*>()) {
-        if (button->text() == text) return button;
+        if (Caption(button->text()) == text) return button;
     }
     return nullptr;
 }

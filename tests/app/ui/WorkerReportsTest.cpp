@@ -54,8 +54,8 @@ TEST(WorkerReports, LaunchAndSigningReportInOrderOnTheReceiversThread)
     LaunchWorker launchWorker(session);
     QObject::connect(&launchWorker, &LaunchWorker::StepBegins, &launch.receiver, [&] { launch.Add("step begins"); });
     QObject::connect(&launchWorker, &LaunchWorker::StepEnded, &launch.receiver, [&] { launch.Add("step ended"); });
-    QObject::connect(&launchWorker, &LaunchWorker::Finished, &launch.receiver, [&](bool configured) {
-        launch.Add(configured ? "finished, configured" : "finished");
+    QObject::connect(&launchWorker, &LaunchWorker::Finished, &launch.receiver, [&](const SessionOutcome& outcome) {
+        launch.Add(outcome.kind == SessionOutcome::Kind::Open ? "finished, configured" : "finished");
         launch.ended = true;
     });
     ASSERT_TRUE(launchWorker.Start());
@@ -77,8 +77,8 @@ TEST(WorkerReports, LaunchAndSigningReportInOrderOnTheReceiversThread)
                      [&](int count) { signing.Add("range " + std::to_string(count)); });
     QObject::connect(&signingWorker, &SigningWorker::SetProgressStep, &signing.receiver,
                      [&](int index) { signing.Add("step " + std::to_string(index)); });
-    QObject::connect(&signingWorker, &SigningWorker::Finished, &signing.receiver, [&] {
-        signing.Add("finished");
+    QObject::connect(&signingWorker, &SigningWorker::Finished, &signing.receiver, [&](const SessionOutcome& outcome) {
+        signing.Add(outcome.kind == SessionOutcome::Kind::Finished ? "finished" : "ended unfinished");
         signing.ended = true;
     });
     ASSERT_TRUE(signingWorker.Start());

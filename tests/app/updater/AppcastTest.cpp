@@ -10,6 +10,12 @@
 namespace nerolin::test {
 namespace {
 
+std::optional<AppcastItem> NewestAppcastItem(const std::string& xml)
+{
+    const auto appcast = ReadAppcast(xml);
+    return appcast ? appcast->newest : std::nullopt;
+}
+
 std::string Feed(const std::string& items)
 {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
@@ -81,22 +87,34 @@ TEST(Appcast, VersionComesFromTheItemOrTheShortVersion)
     EXPECT_EQ(item->enclosureLength, 0u);
 }
 
-TEST(Appcast, DamagedOrEmptyFeedsOfferNothing)
+TEST(Appcast, DamagedFeedsCannotBeRead)
 {
     const std::vector<std::string> feeds = {
         "",
         "not xml at all",
         "<html><body>login page</body></html>",
-        Feed(""),
-        Feed("<item><title>no enclosure</title><sparkle:version>2.0</sparkle:version></item>"),
-        Feed("<item><enclosure url=\"https://h/a\"/></item>"),                                         // no version
         Feed("<item><enclosure url=\"https://h/a\" sparkle:version=\"2.0\"/></item>").substr(0, 150),  // cut short
         "<!DOCTYPE rss [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
         "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">]>"
         "<rss><channel><item><title>&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;</title></item></channel></rss>",
     };
     for (const std::string& feed : feeds) {
-        EXPECT_FALSE(NewestAppcastItem(feed)) << feed;
+        EXPECT_FALSE(ReadAppcast(feed)) << feed;
+    }
+}
+
+TEST(Appcast, AWellFormedFeedWithoutAnItemForThisSystemOffersNothing)
+{
+    const std::vector<std::string> feeds = {
+        Feed(""),
+        Feed("<item><title>no enclosure</title><sparkle:version>2.0</sparkle:version></item>"),
+        Feed("<item><enclosure url=\"https://h/a\"/></item>"),  // no version
+        Feed("<item><enclosure url=\"https://h/w.exe\" sparkle:version=\"9.0\" sparkle:os=\"windows\"/></item>"),
+    };
+    for (const std::string& feed : feeds) {
+        const auto appcast = ReadAppcast(feed);
+        ASSERT_TRUE(appcast) << feed;
+        EXPECT_FALSE(appcast->newest) << feed;
     }
 }
 

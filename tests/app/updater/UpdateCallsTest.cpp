@@ -116,7 +116,7 @@ TEST_F(UpdateCallsTest, TheMenusUpdateCommandChecksWithUserInterface)
     SigningSession session;
     MainWindow window(&session);
     for (QAction* action : window.findChild<QToolButton*>("menuButton")->menu()->actions()) {
-        if (action->text() == "Update...") action->trigger();
+        if (action->text() == "&Update...") action->trigger();
     }
     EXPECT_EQ(library->calls, (std::vector<std::string>{"shutdown callback CloseMainWindow", "check with ui"}));
 }

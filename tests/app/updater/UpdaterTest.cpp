@@ -1,6 +1,7 @@
 // The updater against the reference service's update feed: no update, a
 // newer version installed, skipped or postponed, a package with a bad
-// signature, and feeds that cannot be read.
+// signature or of another version, a failed hand-over, and feeds that
+// cannot be read. Packages are real Debian packages made with dpkg-deb.
 
 #include <atomic>
 #include <chrono>
@@ -20,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/updater/PackageInstaller.h"
 #include "app/updater/Updater.h"
 #include "common/OpenSslOwners.h"
 #include "common/Text.h"
@@ -78,15 +80,21 @@ public:
         Record("offer " + item.version + " over " + current);
         updater.AnswerOffer(item, choice);
     }
-    void ShowInstallFailed(bool badSignature) override
+    void ShowInstallFailed(InstallFailure failure, const std::string&) override
     {
-        Record(badSignature ? "install failed: bad signature" : "install failed");
+        switch (failure) {
+        case InstallFailure::Download: Record("install failed: download"); break;
+        case InstallFailure::BadSignature: Record("install failed: bad signature"); break;
+        case InstallFailure::WrongVersion: Record("install failed: wrong version"); break;
+        case InstallFailure::NoInstaller: Record("install failed: no installer"); break;
+        }
     }
-    void OpenPackage(Updater& updater, const std::string& path) override
+    // Stands in for the system's installer.
+    bool HandToInstaller(const std::string& path)
     {
         Record("open " + std::filesystem::path(path).filename().string());
         openedContent = ReadFile(path);
-        updater.PackageOpened(path, true);
+        return installerTakesIt;
     }
 
     std::vector<std::string> Calls()
@@ -95,6 +103,7 @@ public:
         return calls;
     }
     std::string openedContent;
+    bool installerTakesIt = true;
 
 private:
     void Record(const std::string& call)
@@ -137,6 +146,8 @@ protected:
         options.currentVersion = "1.0.21";
         options.publicKeyBase64 = ReadFile(NEROLIN_SOURCE_DIR "/testdata/updater/update-public-key.b64");
         options.downloadDirectory = (home.root() / "cache/updates").string();
+        options.packageVersion = [](const std::string& path) { return DebianPackageVersion(path); };
+        options.handToInstaller = [ui = ui](const std::string& path) { return ui->HandToInstaller(path); };
         updater = std::make_unique<Updater>(ui, options);
         updater->SetRegistryPath("Software\\Tavorel\\Nerolin\\WinSparkle");
         updater->SetAppcastUrl(appcastUrl);
@@ -148,10 +159,25 @@ protected:
 
     std::string FeedUrl() const { return service.ServiceUrl() + "/appcast.xml"; }
 
+    // A Debian package that declares version.
+    std::string DebianPackage(const std::string& version)
+    {
+        const std::filesystem::path tree = home.root() / ("deb-" + version);
+        std::filesystem::create_directories(tree / "DEBIAN");
+        std::ofstream(tree / "DEBIAN/control") << "Package: nerolin\nVersion: " << version
+                                               << "\nArchitecture: all\nMaintainer: Tests <tests@example.org>\n"
+                                                  "Description: a package of the updater's tests\n";
+        const std::string deb = tree.string() + ".deb";
+        const std::string command =
+            "dpkg-deb --root-owner-group -Zgzip --build " + tree.string() + " " + deb + " >/dev/null 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        return ReadFile(deb);
+    }
+
     // The feed offers version with a package of content signed as signedContent.
     void Publish(const std::string& version, const std::string& content, const std::string& signedContent)
     {
-        const std::string name = "nerolin-" + version + ".tar.gz";
+        const std::string name = "nerolin-" + version + ".deb";
         ASSERT_EQ(service.Call("POST", "/admin/downloads/" + name, content).status, 200);
         ASSERT_TRUE(service.ConfigureAppcast(R"({"version":")" + version + R"(","shortVersionString":")" + version +
                                              R"(","enclosureUrl":")" + service.ServiceUrl() + "/downloads/" + name +
@@ -161,7 +187,7 @@ protected:
 
     std::filesystem::path Package(const std::string& version) const
     {
-        return home.root() / "cache/updates" / ("nerolin-" + version + ".tar.gz");
+        return home.root() / "cache/updates" / ("nerolin-" + version + ".deb");
     }
 
     TempHome home;
@@ -187,16 +213,68 @@ TEST_F(UpdaterTest, TheSameVersionIsNoUpdate)
     EXPECT_GT(std::stoll(*last), 1700000000);
 }
 
-TEST_F(UpdaterTest, ANewerVersionIsDownloadedVerifiedAndOpened)
+TEST_F(UpdaterTest, ANewerVersionIsDownloadedVerifiedAndHandedToTheInstaller)
 {
-    const std::string content = "Nerolin 1.0.30 package\n";
+    const std::string content = DebianPackage("1.0.30");
     Publish("1.0.30", content, content);
     Updater& updates = MakeUpdater(FeedUrl());
     updates.CheckUpdateWithoutUi();
     ASSERT_TRUE(WaitFor([] { return shutdownCalls == 1; })) << ::testing::PrintToString(ui->Calls());
-    EXPECT_EQ(ui->Calls(), (std::vector<std::string>{"offer 1.0.30 over 1.0.21", "open nerolin-1.0.30.tar.gz"}));
+    EXPECT_EQ(ui->Calls(), (std::vector<std::string>{"offer 1.0.30 over 1.0.21", "open nerolin-1.0.30.deb"}));
     EXPECT_EQ(ui->openedContent, content);
     EXPECT_EQ(didNotFindCalls + cancelledCalls, 0);
+}
+
+TEST_F(UpdaterTest, ASignedPackageOfAnotherVersionIsDeletedAndTheFailureShown)
+{
+    struct Case {
+        const char* name;
+        std::string content;
+    };
+    // A tampered feed names an older signed release as the newer one.
+    const std::vector<Case> cases = {
+        {"an older release", DebianPackage("1.0.20")},
+        {"no Debian package", "Nerolin 1.0.32, but no package"},
+    };
+    for (const Case& c : cases) {
+        Publish("1.0.32", c.content, c.content);
+        ui = std::make_shared<RecordingUi>();
+        Updater& updates = MakeUpdater(FeedUrl());
+        updates.CheckUpdateWithUi();
+        ASSERT_TRUE(WaitFor([&] { return ui->Calls().size() == 2; })) << c.name;
+        updates.Cleanup();
+        EXPECT_EQ(ui->Calls(), (std::vector<std::string>{"offer 1.0.32 over 1.0.21", "install failed: wrong version"}))
+            << c.name;
+        EXPECT_FALSE(std::filesystem::exists(Package("1.0.32"))) << c.name;
+        EXPECT_EQ(shutdownCalls, 0) << c.name;
+    }
+}
+
+TEST_F(UpdaterTest, AHandOverTheSystemRefusesIsToldAndThePackageKept)
+{
+    const std::string content = DebianPackage("1.0.33");
+    Publish("1.0.33", content, content);
+    ui->installerTakesIt = false;
+    Updater& updates = MakeUpdater(FeedUrl());
+    updates.CheckUpdateWithUi();
+    ASSERT_TRUE(WaitFor([&] { return ui->Calls().size() == 3; })) << ::testing::PrintToString(ui->Calls());
+    updates.Cleanup();
+    EXPECT_EQ(ui->Calls(), (std::vector<std::string>{"offer 1.0.33 over 1.0.21", "open nerolin-1.0.33.deb",
+                                                     "install failed: no installer"}));
+    EXPECT_TRUE(std::filesystem::exists(Package("1.0.33")));
+    EXPECT_EQ(shutdownCalls, 0);
+}
+
+TEST_F(UpdaterTest, AFeedWithNothingForThisSystemIsNoUpdate)
+{
+    ASSERT_TRUE(service.ConfigureAppcast(R"({"version":"1.0.50","shortVersionString":"1.0.50","os":"windows"})"));
+    Updater& updates = MakeUpdater(FeedUrl());
+    updates.CheckUpdateWithoutUi();
+    ASSERT_TRUE(WaitFor([] { return didNotFindCalls == 1; }));
+    updates.CheckUpdateWithUi();
+    ASSERT_TRUE(WaitFor([&] { return ui->Calls().size() == 1; }));
+    EXPECT_EQ(ui->Calls(), (std::vector<std::string>{"up to date 1.0.21"}));
+    EXPECT_EQ(cancelledCalls + shutdownCalls, 0);
 }
 
 TEST_F(UpdaterTest, APackageWithABadSignatureIsDeletedAndTheFailureShown)

@@ -1,7 +1,8 @@
 #pragma once
 
 // Answers the next modal dialog of a kind the way a user would, while the
-// code under test waits in the dialog's event loop (or a worker waits on it).
+// code under test waits in the dialog's event loop (or a worker waits on it),
+// and presses keys as a user does.
 
 #include <chrono>
 #include <functional>
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -45,6 +47,24 @@ inline bool ProcessEventsUntil(const std::function<bool()>& condition,
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
+}
+
+// Makes window the active window, so that key presses reach its focus.
+inline bool Activate(QWidget* window)
+{
+    window->show();
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
+}
+
+// One key press as the user's would arrive: at the widget that has the
+// keyboard focus, passed on to its parents when it ignores the key.
+inline void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (focus != nullptr) {
+        QTest::keyClick(focus, key, modifiers);
+    }
 }
 
 }  // namespace nerolin::test

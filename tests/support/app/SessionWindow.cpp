@@ -8,6 +8,7 @@
 #include "common/Text.h"
 #include "session/LaunchRequest.h"
 #include "tests/support/app/DialogDriver.h"
+#include "tests/support/app/WindowFixture.h"
 
 namespace nerolin::test {
 
@@ -61,7 +62,7 @@ bool SessionWindow::WaitUntilLoaded()
 bool SessionWindow::WaitUntilFinished()
 {
     auto* cancel = window_->findChild<QPushButton*>("cancelButton");
-    return ProcessEventsUntil([&] { return !window_->isVisible() || cancel->text() == "Close"; });
+    return ProcessEventsUntil([&] { return !window_->isVisible() || Caption(cancel->text()) == "Close"; });
 }
 
 rapidjson::Document SessionWindow::Report() const

@@ -21,6 +21,14 @@ Widget* Control(QWidget* window, const char* name)
     return control;
 }
 
+// A caption as the user reads it: without its mnemonic marker.
+inline QString Caption(QString text)
+{
+    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    text.remove(u'&');
+    return text.replace(u'\x01', u'&');
+}
+
 // The main window's three buttons as "enabled/enabled/text of button 2".
 inline std::string ButtonStates(QWidget* window)
 {
@@ -28,7 +36,14 @@ inline std::string ButtonStates(QWidget* window)
         return std::string(Control<QAbstractButton>(window, name)->isEnabled() ? "enabled" : "disabled");
     };
     return state("signWithMobileButton") + "/" + state("startSignButton") + "/" +
-           Control<QAbstractButton>(window, "cancelButton")->text().toStdString();
+           Caption(Control<QAbstractButton>(window, "cancelButton")->text()).toStdString();
+}
+
+// The main window's status line; empty while it is hidden.
+inline std::string StatusLine(QWidget* window)
+{
+    auto* line = Control<QWidget>(window, "statusLabel");
+    return line->isHidden() ? std::string() : line->property("text").toString().toStdString();
 }
 
 // Settings the window reads, reset to their defaults around each test.
