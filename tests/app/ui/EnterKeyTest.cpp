@@ -49,7 +49,7 @@ std::vector<Window> Windows(SettingsKey& key)
          }},
         {"untrusted server",
          [] { return std::make_unique<ServerTrustDialog>(ServerCertificate(), "reason", nullptr); }},
-        {"PIN", [] { return std::make_unique<PinDialog>("Token", nullptr); }},
+        {"PIN", [] { return std::make_unique<PinDialog>(PinRequest{.target = "Token"}, nullptr); }},
         {"proxy settings", [&key] { return std::make_unique<ProxyDialog>(key, false); }},
         {"About", [] { return std::make_unique<AboutDialog>(nullptr); }},
     };
@@ -87,8 +87,8 @@ TEST(EnterKey, EnterOnTheFocusedButtonPressesItInsteadOfTheDefault)
         {"untrusted server, No",
          [] { return std::make_unique<ServerTrustDialog>(ServerCertificate(), "reason", nullptr); }, "noButton",
          QDialog::Rejected},
-        {"PIN, Cancel", [] { return std::make_unique<PinDialog>("Token", nullptr); }, "cancelButton",
-         QDialog::Rejected},
+        {"PIN, Cancel", [] { return std::make_unique<PinDialog>(PinRequest{.target = "Token"}, nullptr); },
+         "cancelButton", QDialog::Rejected},
         {"proxy settings, Cancel", [&key] { return std::make_unique<ProxyDialog>(key, false); }, "cancelButton",
          QDialog::Rejected},
     };

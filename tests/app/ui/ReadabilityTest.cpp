@@ -110,7 +110,11 @@ TEST(Readability, EveryButtonAndNamingLabelHasItsOwnMnemonicInBothLanguages)
              [&]() -> std::unique_ptr<QWidget> {
                  return std::make_unique<SelectCertificateDialog>(certificates, nullptr);
              }},
-            {"PIN", []() -> std::unique_ptr<QWidget> { return std::make_unique<PinDialog>("Token", nullptr); }},
+            {"PIN",
+             []() -> std::unique_ptr<QWidget> {
+                 return std::make_unique<PinDialog>(
+                     PinRequest{.target = "Token", .holder = "Test Holder", .fewTriesLeft = true}, nullptr);
+             }},
             {"proxy settings", [&]() -> std::unique_ptr<QWidget> { return std::make_unique<ProxyDialog>(key, false); }},
             {"untrusted server",
              [&]() -> std::unique_ptr<QWidget> {
