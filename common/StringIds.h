@@ -148,4 +148,17 @@ inline constexpr int kUpdateCheckFailed = 20507;
 inline constexpr int kUpdateDownloadFailed = 20508;
 inline constexpr int kUpdateBadSignature = 20509;
 
+// Transfers that failed below HTTP (session/TransportFailure.cpp)
+inline constexpr int kTransportTimedOut = 20700;
+inline constexpr int kTransportHostNotFound = 20701;
+inline constexpr int kTransportUnreachable = 20702;
+inline constexpr int kTransportProxyFailed = 20703;
+inline constexpr int kTransportTlsFailed = 20704;
+inline constexpr int kTransportUntrusted = 20705;
+inline constexpr int kTransportBroken = 20706;
+inline constexpr int kTransportFailed = 20707;
+
+// Untrusted-server-certificate dialog, continued
+inline constexpr int kUntrustedServerHostLabel = 20406;
+
 }  // namespace nerolin::strings

@@ -9,7 +9,7 @@
 //                                      "save <path>", "save-cancel"
 //   NEROLIN_TEST_TRANSCRIPT=<file>     (optional) lines appended per prompt:
 //                                      "message <icon> <text>", "pin <target>",
-//                                      "certificate <count>", "trust <reason>",
+//                                      "certificate <count>", "trust <host> <reason>",
 //                                      "save <initial name>"
 // A question without a scripted answer counts as cancelled.
 
@@ -32,7 +32,7 @@ public:
     void ShowMessage(const std::string& text, MessageIcon icon) override;
     std::optional<SecretString> AskPin(const std::string& target) override;
     std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates) override;
-    bool TrustServerCertificate(const Bytes& certificate, const std::string& reason) override;
+    bool TrustServerCertificate(const std::string& host, const Bytes& certificate, const std::string& reason) override;
     std::optional<std::string> AskSaveFile(const SaveFileRequest& request) override;
 
 private:
