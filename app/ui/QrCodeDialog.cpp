@@ -95,6 +95,7 @@ void QrCodeDialog::StartPolling()
 
 void QrCodeDialog::reject()
 {
+    cancelled_ = true;
     // Without a polling thread nothing would ever close the dialog.
     if (!polling_) {
         QDialog::reject();
@@ -106,15 +107,20 @@ void QrCodeDialog::reject()
 
 bool RunMobileSigning(SigningSession& session, QWidget* parent)
 {
+    bool cancelled = false;
     {
         QrCodeDialog dialog(&session, parent);
         dialog.exec();
+        cancelled = dialog.Cancelled();
     }
     // The state in which the service still waits for the mobile side to
-    // begin: the mobile application never took the session up.
+    // begin: the mobile application never took the session up. A user who
+    // cancelled the very first state request learnt no state at all, and
+    // nothing says the session moved either.
     const std::string_view untouched = session.mode == SessionMode::SignMode ? SessionState::WaitingForSignedHashes
                                                                              : SessionState::WaitingForCertificate;
-    return !(session.serverMessage.code.empty() && session.state == untouched);
+    const bool untouchedState = session.state == untouched || (cancelled && session.state.empty());
+    return !(session.serverMessage.code.empty() && untouchedState);
 }
 
 }  // namespace nerolin
