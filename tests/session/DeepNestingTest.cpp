@@ -32,8 +32,7 @@ TEST(DeepNesting, EveryReaderRefusesAMillionLevels)
     const std::pair<const char*, Reader> readers[] = {
         {"launch request", [](const std::string& text, SigningSession& s) { return s.ParseLaunchRequest(text); }},
         {"configuration", [](const std::string& text, SigningSession& s) { return ReadSessionConfig(text, s); }},
-        {"unsigned-hash URL",
-         [](const std::string& text, SigningSession& s) { return ReadUnsignedHashUrl(text, s); }},
+        {"unsigned-hash URL", [](const std::string& text, SigningSession& s) { return ReadUnsignedHashUrl(text, s); }},
         {"unsigned hashes", [](const std::string& text, SigningSession& s) { return ReadUnsignedHashes(text, s); }},
         {"result message", [](const std::string& text, SigningSession& s) { return ReadResultMessage(text, s); }},
         {"state", [](const std::string& text, SigningSession& s) { return ReadStateMessage(text, s); }},
@@ -77,8 +76,8 @@ TEST(DeepNesting, AZeroByteIsNeverTheEndOfTheText)
     EXPECT_TRUE(session.ParseLaunchRequest(request));
 
     // A link's %00 decodes to a zero byte: what follows it is not ignored.
-    const auto json = LaunchJsonFromLink(u"yendo:" + std::u16string(request.begin(), request.end()) +
-                                         u"%00trailing garbage");
+    const auto json =
+        LaunchJsonFromLink(u"yendo:" + std::u16string(request.begin(), request.end()) + u"%00trailing garbage");
     ASSERT_TRUE(json.has_value());
     EXPECT_EQ(*json, request + "\0trailing garbage"s);
     SigningSession fromLink;
