@@ -235,17 +235,22 @@ TEST(HttpExchange, SlowEndlessAndBrokenAnswersEndTheExchange)
         std::string message;
     };
     const Case cases[] = {
-        // A byte now and then keeps the idle bound from running out.
+        // A byte now and then: only the low-speed bound can end it (the idle
+        // bound is set out of reach, so that a slow machine changes nothing).
         {"drip", drip(1, std::chrono::milliseconds(200)),
          [](ExchangeLimits& l) {
+             l.idleTimeout = std::chrono::hours(1);
              l.lowSpeedLimit = 100;
              l.lowSpeedTime = std::chrono::seconds(1);
          },
          28, "Operation too slow", "The server did not answer in time."},
-        // Fast enough, but without end.
+        // Fast enough, but without end: only the bound on the whole exchange.
         {"endless", drip(256, std::chrono::milliseconds(20)),
-         [](ExchangeLimits& l) { l.totalTimeout = std::chrono::milliseconds(1500); }, 28, "Operation timed out after",
-         "The server did not answer in time."},
+         [](ExchangeLimits& l) {
+             l.idleTimeout = std::chrono::hours(1);
+             l.totalTimeout = std::chrono::milliseconds(1500);
+         },
+         28, "Operation timed out after", "The server did not answer in time."},
         {"stall after the headers",
          [&](const httplib::Request&, httplib::Response& response) {
              response.set_content_provider(100, "application/json", [&](std::size_t, std::size_t, httplib::DataSink&) {
