@@ -33,7 +33,7 @@ std::optional<SecretString> ConsolePrompts::AskPin(const PinRequest&) { return s
 
 std::optional<std::size_t> ConsolePrompts::ChooseCertificate(const std::vector<Bytes>&) { return std::nullopt; }
 
-bool ConsolePrompts::TrustServerCertificate(const Bytes&, const std::string&) { return false; }
+bool ConsolePrompts::TrustServerCertificate(const std::string&, const Bytes&, const std::string&) { return false; }
 
 std::optional<std::string> ConsolePrompts::AskSaveFile(const SaveFileRequest&) { return std::nullopt; }
 

@@ -190,4 +190,17 @@ inline constexpr int kTokenRefusedPin = 20900;   // SEC_ERROR_BAD_PASSWORD
 inline constexpr int kTokenPinLocked = 20901;    // SEC_ERROR_LOCKED_PASSWORD
 inline constexpr int kTokenNotLoggedIn = 20902;  // SEC_ERROR_TOKEN_NOT_LOGGED_IN
 
+// Transfers that failed below HTTP (session/TransportFailure.cpp)
+inline constexpr int kTransportTimedOut = 20700;
+inline constexpr int kTransportHostNotFound = 20701;
+inline constexpr int kTransportUnreachable = 20702;
+inline constexpr int kTransportProxyFailed = 20703;
+inline constexpr int kTransportTlsFailed = 20704;
+inline constexpr int kTransportUntrusted = 20705;
+inline constexpr int kTransportBroken = 20706;
+inline constexpr int kTransportFailed = 20707;
+
+// Untrusted-server-certificate dialog, continued
+inline constexpr int kUntrustedServerHostLabel = 20406;
+
 }  // namespace nerolin::strings

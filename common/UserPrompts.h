@@ -64,9 +64,12 @@ public:
     // One of the DER certificates, by index; nullopt when cancelled.
     virtual std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates) = 0;
 
-    // Whether to trust a server certificate the system does not trust, for
-    // one repeated request. reason is the verification failure's text.
-    virtual bool TrustServerCertificate(const Bytes& certificate, const std::string& reason) = 0;
+    // Whether to trust a certificate that the system does not trust, which
+    // the server host presented (DER). reason is the verification failure's
+    // text. The answer holds for that host and certificate for the rest of
+    // the run (session/TrustAnswers.h).
+    virtual bool TrustServerCertificate(const std::string& host, const Bytes& certificate,
+                                        const std::string& reason) = 0;
 
     // The path to save to; nullopt when cancelled.
     virtual std::optional<std::string> AskSaveFile(const SaveFileRequest& request) = 0;

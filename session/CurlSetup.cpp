@@ -41,7 +41,7 @@ const std::string& UserAgent()
     return agent;
 }
 
-CurlEasyPtr OpenTransferHandle(const std::string& url, std::chrono::milliseconds connectTimeout)
+CurlEasyPtr OpenTransferHandle(const std::string& url, const ExchangeLimits& limits)
 {
     // Once per process, before any handle: several threads may transfer at once.
     static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
@@ -54,7 +54,9 @@ CurlEasyPtr OpenTransferHandle(const std::string& url, std::chrono::milliseconds
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https");
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_USERAGENT, UserAgent().c_str());
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectTimeout.count()));
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeout.count()));
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, limits.lowSpeedLimit);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.lowSpeedTime.count()));
     ApplyStoredProxy(handle);
     return easy;
 }

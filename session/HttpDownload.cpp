@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "session/CurlSetup.h"
-#include "session/HttpExchange.h"
+#include "session/ExchangeLimits.h"
 
 namespace nerolin {
 namespace {
@@ -73,7 +73,7 @@ int OnProgress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 bool Download(const std::string& url, Sink& sink, std::string& error)
 {
     const ExchangeLimits limits = CurrentExchangeLimits();
-    CurlEasyPtr easy = OpenTransferHandle(url, limits.connectTimeout);
+    CurlEasyPtr easy = OpenTransferHandle(url, limits);
     if (!easy) {
         error = "curl_easy_init failed";
         return false;

@@ -1,8 +1,9 @@
 #include "session/HttpExchange.h"
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 
 #include <curl/curl.h>
@@ -16,13 +17,12 @@
 #include "session/ServerTrust.h"
 #include "session/ServiceUrl.h"
 #include "session/TlsPeer.h"
+#include "session/TransportFailure.h"
+#include "session/TrustAnswers.h"
 
 namespace nerolin {
 
 namespace {
-
-std::mutex limitsMutex;
-ExchangeLimits limits;
 
 struct ListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
@@ -45,11 +45,14 @@ struct Transfer {
     std::chrono::steady_clock::time_point lastByte;
     std::chrono::milliseconds idleTimeout{0};
     bool idleExpired = false;
+    const std::atomic<bool>* abort = nullptr;
+    bool aborted = false;
     CURL* easy = nullptr;
+    char errorText[CURL_ERROR_SIZE] = {};
     // Whitelist host: the trust test ran on the verified chain during the transfer.
     bool trustTested = false;
     bool trusted = false;
-    // Signing service: the certificate the system refused, and the one the user accepted.
+    // The certificates the handshake refused, and those the user accepted.
     TlsPeer peer;
     // The answer, once the transfer has ended well.
     int status = 0;
@@ -97,9 +100,15 @@ void TestChainOnce(Transfer& transfer)
     transfer.trusted = CheckServerTrust(&context);
 }
 
+// libcurl calls this about once a second however quiet the connection, and
+// more often while data flows: the user's abort takes effect from here.
 int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
     auto* transfer = static_cast<Transfer*>(user);
+    if (transfer->abort != nullptr && transfer->abort->load()) {
+        transfer->aborted = true;
+        return 1;
+    }
     if (transfer->verb == Verb::Get) {
         TestChainOnce(*transfer);
         if (transfer->trustTested && !transfer->trusted) {
@@ -121,11 +130,17 @@ CURLcode OnSslContext(CURL*, void* sslContext, void* user)
 
 bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
-void ReportTransportFailure(CURLcode code, const std::string& url)
+// The entry keeps libcurl's own account of the failure for support; the user
+// reads a plain sentence, unless the user ended the exchange.
+void ReportTransportFailure(CURLcode code, const std::string& url, const Transfer& transfer)
 {
+    const std::string detail = transfer.errorText[0] != '\0' ? transfer.errorText : curl_easy_strerror(code);
     WriteEventEntry(EntryType::Error, FormatText("CURLcode: %d (0x%08X) - URL: %s", static_cast<int>(code),
-                                                 static_cast<unsigned>(code), QuotedText(url).c_str()));
-    Prompts().ShowMessage(curl_easy_strerror(code), MessageIcon::Exclamation);
+                                                 static_cast<unsigned>(code), QuotedText(url).c_str()) +
+                                          " - " + detail);
+    if (!transfer.aborted) {
+        Prompts().ShowMessage(TransportFailureText(code), MessageIcon::Exclamation);
+    }
 }
 
 // Status and content type of a finished transfer; the body only when it is JSON.
@@ -157,7 +172,7 @@ void ReadAnswer(CURL* handle, Transfer& transfer)
 CURLcode Perform(Verb verb, const ServiceUrl& target, const std::string& request, Transfer& transfer)
 {
     const ExchangeLimits current = CurrentExchangeLimits();
-    CurlEasyPtr easy = OpenTransferHandle(target.url, current.connectTimeout);
+    CurlEasyPtr easy = OpenTransferHandle(target.url, current);
     if (!easy) {
         throw ExchangeFailure("Failed to open request! Server: " + target.host + " Object: " + target.object);
     }
@@ -168,6 +183,8 @@ CURLcode Perform(Verb verb, const ServiceUrl& target, const std::string& request
     transfer.idleTimeout = current.idleTimeout;
     transfer.lastByte = std::chrono::steady_clock::now();
 
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(current.totalTimeout.count()));
+    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, transfer.errorText);
     // Every exchange stands alone; a resumed TLS session would carry no chain to test.
     curl_easy_setopt(handle, CURLOPT_SSL_SESSIONID_CACHE, 0L);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, OnBody);
@@ -209,6 +226,8 @@ CURLcode Perform(Verb verb, const ServiceUrl& target, const std::string& request
     }
     if (transfer.idleExpired) {
         code = CURLE_OPERATION_TIMEDOUT;
+        std::snprintf(transfer.errorText, sizeof transfer.errorText, "No byte received for %lld ms",
+                      static_cast<long long>(transfer.idleTimeout.count()));
     }
     if (code != CURLE_OK) {
         return code;
@@ -220,28 +239,81 @@ CURLcode Perform(Verb verb, const ServiceUrl& target, const std::string& request
     return code;
 }
 
+// A whitelist host whose chain the built-in roots refused: the server-trust
+// test still runs on the chain it presented, so that the entries say where
+// it ended (a proxy's own root, a root with the right name and another key).
+// The request was never sent; the download fails either way.
+void TestRefusedChain(const TlsPeer& peer)
+{
+    CertificateChain chain;
+    for (const X509Ptr& certificate : peer.RefusedChain()) {
+        chain.push_back(certificate.get());
+    }
+    const std::vector<CertificateChain> context{chain};
+    if (!CheckServerTrust(&context)) {
+        throw ExchangeFailure("Invalid server certificate chain");
+    }
+}
+
+enum class Trust { Retry, Refused, Unanswered };
+
+// The signing service's certificate that the system refused: asked about
+// once per run for its host, then answered from memory.
+Trust DecideServiceTrust(const std::string& host, const TlsPeer& peer, const std::string& url, bool mayAsk)
+{
+    const Bytes& certificate = peer.Refused();
+    TrustAnswer answer = RememberedTrustAnswer(host, certificate);
+    if (answer == TrustAnswer::NotAsked) {
+        if (!mayAsk) {
+            return Trust::Unanswered;
+        }
+        const bool accepted = Prompts().TrustServerCertificate(host, certificate, peer.RefusedReason());
+        RememberTrustAnswer(host, certificate, accepted);
+        if (accepted) {
+            WriteEventEntry(EntryType::Warning, "Untrusted server certificate accepted by the user: " +
+                                                    CertificateDescription(certificate) + " - URL: " + QuotedText(url));
+            return Trust::Retry;
+        }
+        answer = TrustAnswer::Refused;
+    }
+    if (answer == TrustAnswer::Refused) {
+        WriteEventEntry(EntryType::Error, "Untrusted server certificate refused by the user: " +
+                                              CertificateDescription(certificate) + " - URL: " + QuotedText(url));
+        return Trust::Refused;
+    }
+    return Trust::Unanswered;
+}
+
 SessionError Exchange(Verb verb, const std::string& url, const ServiceUrl& target, const std::string& request,
-                      int& status, std::string& body)
+                      int& status, std::string& body, const std::atomic<bool>* abort)
 {
     const SessionError failed =
         verb == Verb::Get ? SessionError::WhitelistConnectionError : SessionError::ConnectionError;
     try {
-        Bytes accepted;
+        bool asked = false;
         for (;;) {
             Transfer transfer;
-            transfer.peer.SetAccepted(accepted);
+            transfer.abort = abort;
+            if (verb == Verb::Post) {
+                transfer.peer.SetAccepted(AcceptedCertificates(target.host));
+            }
             const CURLcode code = Perform(verb, target, request, transfer);
-            if (code == CURLE_PEER_FAILED_VERIFICATION && verb == Verb::Post && transfer.peer.HasRefused() &&
-                transfer.peer.Refused() != accepted &&
-                Prompts().TrustServerCertificate(transfer.peer.Refused(), transfer.peer.RefusedReason())) {
-                WriteEventEntry(EntryType::Warning, "Untrusted server certificate accepted by the user: " +
-                                                        transfer.peer.RefusedDescription() +
-                                                        " - URL: " + QuotedText(url));
-                accepted = transfer.peer.Refused();
-                continue;  // the same request again, trusting exactly that certificate
+            if (code == CURLE_PEER_FAILED_VERIFICATION && transfer.peer.HasRefused()) {
+                if (verb == Verb::Get) {
+                    TestRefusedChain(transfer.peer);
+                } else {
+                    const Trust trust = DecideServiceTrust(target.host, transfer.peer, url, !asked);
+                    asked = true;
+                    if (trust == Trust::Retry) {
+                        continue;  // the same request again, trusting exactly that certificate
+                    }
+                    if (trust == Trust::Refused) {
+                        return failed;  // the user's own answer: nothing more to show
+                    }
+                }
             }
             if (code != CURLE_OK) {
-                ReportTransportFailure(code, url);
+                ReportTransportFailure(code, url, transfer);
                 return failed;
             }
             status = transfer.status;
@@ -270,29 +342,17 @@ SessionError CheckUrl(const std::string& url, ServiceUrl& target)
 
 }  // namespace
 
-ExchangeLimits CurrentExchangeLimits()
-{
-    std::lock_guard lock(limitsMutex);
-    return limits;
-}
-
-void SetExchangeLimits(const ExchangeLimits& newLimits)
-{
-    std::lock_guard lock(limitsMutex);
-    limits = newLimits;
-}
-
 SessionError HttpGetJson(const std::string& url, int& status, std::string& body)
 {
     ServiceUrl target;
     if (const SessionError error = CheckUrl(url, target); error != SessionError::Ok) {
         return error;
     }
-    return Exchange(Verb::Get, url, target, {}, status, body);
+    return Exchange(Verb::Get, url, target, {}, status, body, nullptr);
 }
 
 SessionError HttpPostJson(const std::string& url, const std::set<std::string>& whitelist, const std::string& request,
-                          int& status, std::string& body)
+                          int& status, std::string& body, const std::atomic<bool>* abort)
 {
     ServiceUrl target;
     if (const SessionError error = CheckUrl(url, target); error != SessionError::Ok) {
@@ -302,7 +362,7 @@ SessionError HttpPostJson(const std::string& url, const std::set<std::string>& w
         WriteEventEntry(EntryType::Error, QuotedText(target.host) + " is not found on the whitelist");
         return SessionError::ServerNotAllowed;
     }
-    return Exchange(Verb::Post, url, target, request, status, body);
+    return Exchange(Verb::Post, url, target, request, status, body, abort);
 }
 
 void ReportInvalidStatus(int status)

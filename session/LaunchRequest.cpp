@@ -7,6 +7,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include "common/JsonDocument.h"
 #include "common/Text.h"
 #include "session/UrlEscape.h"
 
@@ -48,9 +49,10 @@ std::optional<SessionMode> SessionModeFromText(std::string_view text)
 
 bool ParseLaunchRequest(const std::string& json, LaunchRequest& request)
 {
+    // A zero byte (a link's "%00") or a nesting too deep for RapidJSON is a
+    // bad request like any other text that is no JSON object.
     rapidjson::Document document;
-    document.Parse(json.data(), json.size());
-    if (document.HasParseError() || !document.IsObject()) return false;
+    if (!ParseJsonDocument(json, document) || !document.IsObject()) return false;
 
     auto sessionUrl = NonEmptyString(document, "sessionUrl");
     if (!sessionUrl) return false;

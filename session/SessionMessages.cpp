@@ -7,6 +7,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include "common/JsonDocument.h"
 #include "common/Text.h"
 #include "filter/CertificateFilter.h"
 #include "session/SigningSession.h"
@@ -97,14 +98,7 @@ bool TrimmedText(const Value& object, const char* name, std::string& out)
 // echoes the session's identifier byte for byte.
 bool ParseAnswer(std::string_view body, const std::string& sessionId, Document& document)
 {
-    // RapidJSON takes a zero byte for the end of the input, so text after one
-    // would slip past the "nothing after the value" rule; raw zero bytes are
-    // never valid JSON anyway.
-    if (body.find('\0') != std::string_view::npos) {
-        return false;
-    }
-    document.Parse(body.data(), body.size());
-    if (document.HasParseError() || !document.IsObject()) {
+    if (!ParseJsonDocument(body, document) || !document.IsObject()) {
         return false;
     }
     const Value* id = Member(document, "sessionId");

@@ -10,6 +10,7 @@
 #include "session/HttpExchange.h"
 #include "session/QuotedText.h"
 #include "session/ServiceUrl.h"
+#include "session/TrustAnswers.h"
 #include "session/Whitelist.h"
 
 namespace nerolin {
@@ -71,9 +72,10 @@ LaunchRequest SigningSession::Request() const
 
 SessionError SigningSession::MakeQRCode(RgbImage& image) const { return nerolin::MakeQRCode(Request(), image); }
 
-SessionError SigningSession::Post(const std::string& url, const std::string& request, int& status, std::string& body)
+SessionError SigningSession::Post(const std::string& url, const std::string& request, int& status, std::string& body,
+                                  const std::atomic<bool>* abort)
 {
-    return HttpPostJson(url, whitelist, request, status, body);
+    return HttpPostJson(url, whitelist, request, status, body, abort);
 }
 
 SessionError SigningSession::DownloadWhitelist()
@@ -182,16 +184,19 @@ void SigningSession::SendCancel()
         default: outcome = RefuseStatus(status); break;
         }
     }
-    if (outcome != SessionError::Ok) {
+    ServiceUrl service;
+    const bool refusedByUser =
+        outcome == SessionError::ConnectionError && ParseServiceUrl(sessionUrl, service) && RefusedHost(service.host);
+    if (outcome != SessionError::Ok && !refusedByUser) {
         Prompts().ShowMessage(LoadString(strings::kCancelRequestFailed), MessageIcon::Exclamation);
     }
 }
 
-SessionError SigningSession::FetchState()
+SessionError SigningSession::FetchState(const std::atomic<bool>* abort)
 {
     int status = 0;
     std::string body;
-    if (const SessionError error = Post(stateUrl, WritePollMessage(sessionId, false), status, body);
+    if (const SessionError error = Post(stateUrl, WritePollMessage(sessionId, false), status, body, abort);
         error != SessionError::Ok) {
         return error;
     }

@@ -43,10 +43,13 @@ public:
     bool HasAllUnsignedHashes() const;
     // The signed hashes of all documents to signedHashUrl.
     SessionError SendSignedHashes();
-    // The cancel message to sessionUrl; a failure shows message 105 itself.
+    // The cancel message to sessionUrl; a failure shows message 105 itself,
+    // unless the user refused the service's certificate in this run (the
+    // message could never be sent, and the user has been told once).
     void SendCancel();
-    // Poll message to stateUrl; fills state.
-    SessionError FetchState();
+    // Poll message to stateUrl; fills state. When abort becomes true the
+    // exchange ends within about a second, showing nothing (the user left).
+    SessionError FetchState(const std::atomic<bool>* abort = nullptr);
     // The launch request as a link drawn into a QR code (Ok or QRCodeError).
     SessionError MakeQRCode(RgbImage& image) const;
 
@@ -73,7 +76,8 @@ public:
 
 private:
     // The exchange every operation shares: post, then judge the status.
-    SessionError Post(const std::string& url, const std::string& request, int& status, std::string& body);
+    SessionError Post(const std::string& url, const std::string& request, int& status, std::string& body,
+                      const std::atomic<bool>* abort = nullptr);
 };
 
 }  // namespace nerolin

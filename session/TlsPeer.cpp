@@ -1,10 +1,11 @@
 #include "session/TlsPeer.h"
 
+#include <algorithm>
+
 #include <openssl/evp.h>
 #include <openssl/x509_vfy.h>
 
 #include "common/CertificateText.h"
-#include "common/OpenSslOwners.h"
 
 namespace nerolin {
 
@@ -33,8 +34,8 @@ void TlsPeer::Attach(SSL_CTX* context)
 {
     SSL_CTX_set_ex_data(context, PeerIndex(), this);
     // libcurl leaves the mode at "verify none" and judges the result after the
-    // handshake, so this callback only watches and, for an accepted
-    // certificate, clears the failure.
+    // handshake, before a byte of the request is sent; this callback only
+    // watches and, for an accepted certificate, clears the failure.
     SSL_CTX_set_verify(context, SSL_CTX_get_verify_mode(context), OnVerify);
 }
 
@@ -50,28 +51,46 @@ int TlsPeer::OnVerify(int preverified, X509_STORE_CTX* store)
         return preverified;
     }
     const Bytes leaf = Der(X509_STORE_CTX_get0_cert(store));
-    if (!peer->accepted_.empty() && leaf == peer->accepted_) {
+    if (!leaf.empty() && std::find(peer->accepted_.begin(), peer->accepted_.end(), leaf) != peer->accepted_.end()) {
         X509_STORE_CTX_set_error(store, X509_V_OK);
         return 1;
     }
     if (peer->refused_.empty()) {
         peer->refused_ = leaf;
         peer->reason_ = X509_verify_cert_error_string(X509_STORE_CTX_get_error(store));
+        // As the server presented it, end certificate first: the chain that
+        // OpenSSL built may hold a trusted certificate of the same name that
+        // the server never sent.
+        X509* end = X509_STORE_CTX_get0_cert(store);
+        const auto keep = [peer](X509* certificate) {
+            if (certificate != nullptr && X509_up_ref(certificate) == 1) {
+                peer->refusedChain_.emplace_back(certificate);
+            }
+        };
+        keep(end);
+        if (STACK_OF(X509)* presented = X509_STORE_CTX_get0_untrusted(store)) {
+            for (int i = 0; i < sk_X509_num(presented); ++i) {
+                X509* certificate = sk_X509_value(presented, i);
+                if (X509_cmp(certificate, end) != 0) {
+                    keep(certificate);
+                }
+            }
+        }
     }
     return 0;
 }
 
-std::string TlsPeer::RefusedDescription() const
+std::string CertificateDescription(const Bytes& certificate)
 {
-    const unsigned char* data = refused_.data();
-    X509Ptr certificate(d2i_X509(nullptr, &data, static_cast<long>(refused_.size())));
+    const unsigned char* data = certificate.data();
+    X509Ptr decoded(d2i_X509(nullptr, &data, static_cast<long>(certificate.size())));
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     std::string fingerprint;
-    if (EVP_Digest(refused_.data(), refused_.size(), digest, &length, EVP_sha256(), nullptr) == 1) {
+    if (EVP_Digest(certificate.data(), certificate.size(), digest, &length, EVP_sha256(), nullptr) == 1) {
         fingerprint = HexEncode(digest, length);
     }
-    return CertNameString(certificate.get(), CertNameType::Rdn, 0) + " (SHA-256 " + fingerprint + ")";
+    return CertNameString(decoded.get(), CertNameType::Rdn, 0) + " (SHA-256 " + fingerprint + ")";
 }
 
 }  // namespace nerolin

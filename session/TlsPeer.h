@@ -1,14 +1,18 @@
 #pragma once
 
-// The signing service's certificate as the TLS handshake saw it: when the
-// system does not trust it, the certificate and the reason are kept so the
-// user can be asked; a certificate the user accepted is then trusted, alone,
-// for the repeated request.
+// The server's certificates as the TLS handshake saw them. When the chain is
+// refused, the end certificate, the reason and the chain that was presented
+// are kept: the signing service's certificate can then be offered to the
+// user, and the whitelist host's chain can still be put to the server-trust
+// test so that its entries say which root it ended in. Certificates the user
+// accepted for this host are trusted, each exactly as it stands.
 
 #include <string>
+#include <vector>
 
 #include <openssl/ssl.h>
 
+#include "common/OpenSslOwners.h"
 #include "common/Text.h"
 
 namespace nerolin {
@@ -18,20 +22,24 @@ public:
     // Called from libcurl's SSL context hook before the handshake.
     void Attach(SSL_CTX* context);
 
-    void SetAccepted(const Bytes& certificate) { accepted_ = certificate; }
+    void SetAccepted(std::vector<Bytes> certificates) { accepted_ = std::move(certificates); }
 
     bool HasRefused() const { return !refused_.empty(); }
     const Bytes& Refused() const { return refused_; }
     const std::string& RefusedReason() const { return reason_; }
-    // Subject and SHA-256 fingerprint, for the event entry.
-    std::string RefusedDescription() const;
+    // End certificate first, then the others in the order the server sent them.
+    const std::vector<X509Ptr>& RefusedChain() const { return refusedChain_; }
 
 private:
     static int OnVerify(int preverified, X509_STORE_CTX* store);
 
-    Bytes accepted_;
+    std::vector<Bytes> accepted_;
     Bytes refused_;
     std::string reason_;
+    std::vector<X509Ptr> refusedChain_;
 };
+
+// Subject and SHA-256 fingerprint of a DER certificate, for event entries.
+std::string CertificateDescription(const Bytes& certificate);
 
 }  // namespace nerolin

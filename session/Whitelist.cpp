@@ -6,6 +6,7 @@
 #include <rapidjson/document.h>
 
 #include "BuildConfig.h"
+#include "common/JsonDocument.h"
 #include "common/Text.h"
 #include "session/UrlEscape.h"
 
@@ -48,13 +49,8 @@ std::string NoCacheValue(std::time_t now)
 
 bool ReadWhitelist(std::string_view body, std::set<std::string>& whitelist)
 {
-    // A zero byte would end RapidJSON's input early; it is never valid JSON.
-    if (body.find('\0') != std::string_view::npos) {
-        return false;
-    }
     rapidjson::Document document;
-    document.Parse(body.data(), body.size());
-    if (document.HasParseError() || !document.IsArray()) {
+    if (!ParseJsonDocument(body, document) || !document.IsArray()) {
         return false;
     }
     for (const rapidjson::Value& host : document.GetArray()) {

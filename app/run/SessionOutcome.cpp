@@ -33,12 +33,16 @@ SessionOutcome OutcomeOfVerdict(const ServerMessage& message, int signedDocument
     return outcome;
 }
 
-SessionOutcome OutcomeOfMobileSigning(const SigningSession& session)
+SessionOutcome OutcomeOfMobileSigning(const SigningSession& session, bool cancelled)
 {
-    // The state in which the service still waits for the mobile side to begin.
+    // The state in which the service still waits for the mobile side to
+    // begin: the mobile application never took the session up. A user who
+    // cancelled the very first state request learnt no state at all, and
+    // nothing says the session moved either.
     const std::string_view untouched = session.mode == SessionMode::SignMode ? SessionState::WaitingForSignedHashes
                                                                              : SessionState::WaitingForCertificate;
-    if (session.serverMessage.code.empty() && session.state == untouched) return {};
+    const bool untouchedState = session.state == untouched || (cancelled && session.state.empty());
+    if (session.serverMessage.code.empty() && untouchedState) return {};
     if (session.state == SessionState::Finished) {
         SessionOutcome finished = SessionOutcome::Finish(0);
         finished.onMobile = true;

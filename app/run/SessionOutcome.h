@@ -63,7 +63,7 @@ SessionOutcome OutcomeOfVerdict(const ServerMessage& message, int signedDocument
 // After the mobile-signing dialog: Open when the mobile application never
 // took the session up (the service still waits for it to begin), else what
 // the session's state says.
-SessionOutcome OutcomeOfMobileSigning(const SigningSession& session);
+SessionOutcome OutcomeOfMobileSigning(const SigningSession& session, bool cancelled);
 
 // The status line in the user's language; empty while Open. A failure is
 // worded for the step it ended: opening the session, choosing the

@@ -36,13 +36,8 @@ void PollStop::Abandon()
         std::lock_guard lock(mutex_);
         abandoned_ = true;
     }
+    stopped_ = true;
     abandonedChanged_.notify_all();
-}
-
-bool PollStop::Abandoned() const
-{
-    std::lock_guard lock(mutex_);
-    return abandoned_;
 }
 
 void PollStop::Pause(std::chrono::milliseconds pause)
@@ -58,7 +53,10 @@ void PollSessionState(SigningSession& session, StatePollReporter& reporter, Poll
         return;
     }
     for (;;) {
-        const SessionError result = session.FetchState();
+        const SessionError result = session.FetchState(stop.ExchangeAbort());
+        if (stop.Stopped()) {
+            return;  // Cancel came while the request ran
+        }
         if (result != SessionError::Ok) {
             ShowSessionResult(result, session.serverMessage);
             reporter.ShowStatus(StateText(std::string(SessionState::Error)));

@@ -98,6 +98,7 @@ void QrCodeDialog::StartPolling()
 
 void QrCodeDialog::reject()
 {
+    cancelled_ = true;
     // Without a polling thread nothing would ever close the dialog.
     if (!polling_) {
         QDialog::reject();
@@ -109,11 +110,13 @@ void QrCodeDialog::reject()
 
 SessionOutcome RunMobileSigning(SigningSession& session, QWidget* parent)
 {
+    bool cancelled = false;
     {
         QrCodeDialog dialog(&session, parent);
         dialog.exec();
+        cancelled = dialog.Cancelled();
     }
-    return OutcomeOfMobileSigning(session);
+    return OutcomeOfMobileSigning(session, cancelled);
 }
 
 }  // namespace nerolin

@@ -4,8 +4,8 @@
 // application, and the session's state below it, asked of the service every
 // two seconds by a StatePoller. The dialog closes when the poller has
 // finished: after the session finished, after a failed poll, or after Cancel
-// (which only asks the poller to stop). Enter presses the focused button,
-// Cancel, and nothing else.
+// (which asks the poller to stop and ends a state request in flight, showing
+// nothing for it). Enter presses the focused button, Cancel, and nothing else.
 
 #include <chrono>
 #include <memory>
@@ -40,6 +40,8 @@ public:
     void reject() override;
     // A dialog's accept: ignored, so that only the poller's end closes it.
     void accept() override {}
+    // The user pressed Cancel (or Escape, or the close box).
+    bool Cancelled() const { return cancelled_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -56,6 +58,7 @@ private:
     std::unique_ptr<StatePoller> poller_;
     bool polling_ = false;
     bool started_ = false;
+    bool cancelled_ = false;
 };
 
 // "Sign with mobile" of the main window: runs the dialog and says how the

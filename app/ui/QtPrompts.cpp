@@ -77,10 +77,10 @@ std::optional<std::size_t> QtPrompts::ChooseCertificate(const std::vector<Bytes>
     });
 }
 
-bool QtPrompts::TrustServerCertificate(const Bytes& certificate, const std::string& reason)
+bool QtPrompts::TrustServerCertificate(const std::string& host, const Bytes& certificate, const std::string& reason)
 {
     return RunOnUiThread([&] {
-        ServerTrustDialog dialog(certificate, reason, promptOwner.data());
+        ServerTrustDialog dialog(host, certificate, reason, promptOwner.data());
         return dialog.exec() == QDialog::Accepted;
     });
 }

@@ -124,9 +124,9 @@ std::optional<std::size_t> ScriptFilePrompts::ChooseCertificate(const std::vecto
     return static_cast<std::size_t>(index);
 }
 
-bool ScriptFilePrompts::TrustServerCertificate(const Bytes&, const std::string& reason)
+bool ScriptFilePrompts::TrustServerCertificate(const std::string& host, const Bytes&, const std::string& reason)
 {
-    Record("trust " + OneLine(reason));
+    Record("trust " + OneLine(host) + " " + OneLine(reason));
     const auto answer = NextAnswer("trust");
     return answer && *answer == "yes";
 }

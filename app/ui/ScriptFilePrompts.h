@@ -10,7 +10,7 @@
 //   NEROLIN_TEST_TRANSCRIPT=<file>     (optional) lines appended per prompt:
 //                                      "message <icon> <text>", "pin <token>",
 //                                      "key-pin <key label>", "pin-pad <token>",
-//                                      "certificate <count>", "trust <reason>",
+//                                      "certificate <count>", "trust <host> <reason>",
 //                                      "save <initial name>"
 // The three PIN questions all take the "pin" answers (a PIN pad's question
 // ignores the text).
@@ -35,7 +35,7 @@ public:
     void ShowMessage(const std::string& text, MessageIcon icon) override;
     std::optional<SecretString> AskPin(const PinRequest& request) override;
     std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates) override;
-    bool TrustServerCertificate(const Bytes& certificate, const std::string& reason) override;
+    bool TrustServerCertificate(const std::string& host, const Bytes& certificate, const std::string& reason) override;
     std::optional<std::string> AskSaveFile(const SaveFileRequest& request) override;
 
 private:

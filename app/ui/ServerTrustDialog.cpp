@@ -11,7 +11,8 @@
 
 namespace nerolin {
 
-ServerTrustDialog::ServerTrustDialog(const Bytes& certificate, const std::string& reason, QWidget* parent)
+ServerTrustDialog::ServerTrustDialog(const std::string& host, const Bytes& certificate, const std::string& reason,
+                                     QWidget* parent)
     : QDialog(parent),
       ui_(std::make_unique<Ui::ServerTrustDialog>())
 {
@@ -20,6 +21,8 @@ ServerTrustDialog::ServerTrustDialog(const Bytes& certificate, const std::string
     const int iconSize = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
     ui_->iconLabel->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(iconSize));
     ui_->introLabel->setText(UiText(strings::kUntrustedServerText));
+    ui_->hostLabel->setText(UiText(strings::kUntrustedServerHostLabel));
+    ui_->hostValue->setText(ToQString(host));
     ui_->subjectLabel->setText(UiText(strings::kSubjectLabel));
     ui_->issuerLabel->setText(UiText(strings::kIssuerLabel));
     ui_->validFromLabel->setText(UiText(strings::kValidFromLabel));

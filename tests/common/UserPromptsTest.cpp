@@ -32,7 +32,7 @@ TEST(ConsolePrompts, EveryQuestionIsCancelled)
     ConsolePrompts prompts;
     EXPECT_FALSE(prompts.AskPin({.target = "token"}));
     EXPECT_FALSE(prompts.ChooseCertificate({Bytes{1, 2, 3}}));
-    EXPECT_FALSE(prompts.TrustServerCertificate(Bytes{1}, "expired"));
+    EXPECT_FALSE(prompts.TrustServerCertificate("localhost", Bytes{1}, "expired"));
     EXPECT_FALSE(prompts.AskSaveFile(SaveFileRequest{"Nerolin", "log", {{"Log files (*.log)", "*.log"}}}));
 }
 
@@ -83,8 +83,8 @@ TEST(ScriptedPrompts, AnswersInOrderThenCancels)
     EXPECT_FALSE(prompts.AskPin({.target = "card"}));
     EXPECT_EQ(prompts.ChooseCertificate({{}, {}, {}}), 2u);
     EXPECT_FALSE(prompts.ChooseCertificate({{}}));
-    EXPECT_TRUE(prompts.TrustServerCertificate({}, "self-signed"));
-    EXPECT_FALSE(prompts.TrustServerCertificate({}, "self-signed"));
+    EXPECT_TRUE(prompts.TrustServerCertificate("localhost", {}, "self-signed"));
+    EXPECT_FALSE(prompts.TrustServerCertificate("localhost", {}, "self-signed"));
     EXPECT_EQ(prompts.AskSaveFile({"Nerolin", "log", {}}), "/tmp/x.log");
     prompts.ShowMessage("done", MessageIcon::Information);
 

@@ -61,6 +61,8 @@ TEST_F(FilterCommand, ReportsPassFailAndRefusals)
         WriteFilters("q.json", R"([{"qcType": "YENDO"}, {"keyUsage": {"keyEncipherment": true}}])");
     const std::string notArray = WriteFilters("o.json", R"({"qcType": "YENDO"})");
     const std::string notJson = WriteFilters("x.json", "[{");
+    const std::string tooDeep = WriteFilters("d.json", std::string(1000000, '[') + std::string(1000000, ']'));
+    const std::string zeroByte = WriteFilters("z.json", std::string("[]\0[{\"qcType\":1}]", 17));
     const struct {
         std::string arguments;
         int status;
@@ -73,6 +75,8 @@ TEST_F(FilterCommand, ReportsPassFailAndRefusals)
          "fail\nvalidity: expired\n"},
         {"--filters " + notArray + " " + Signing("rsa.der"), 2, ""},
         {"--filters " + notJson + " " + Signing("rsa.der"), 2, ""},
+        {"--filters " + tooDeep + " " + Signing("rsa.der"), 2, ""},
+        {"--filters " + zeroByte + " " + Signing("rsa.der"), 2, ""},
         {"--filters '" + directory_ + "/missing.json' " + Signing("rsa.der"), 2, ""},
         {"--filters " + qualified + " '" + directory_ + "/missing.pem'", 2, ""},
         {"--filters " + qualified, 2, ""},

@@ -55,6 +55,11 @@ TEST(ToolTest, RejectedLinksAndArgumentsGiveTheirMessageAndStatus)
         {{"parse-link", "yendo:"}, {1, "", "Bad request!\n"}},
         {{"parse-link", "yendo:{\"sessionUrl\":\"u\",\"sessionId\":\"i\",\"mode\":\"test\"}"},
          {1, "", "Bad request!\n"}},
+        // Nested deeper than a reader may go (as long as one argument may be),
+        // and a zero byte with text after it.
+        {{"parse-link", "yendo:" + std::string(130000, '[')}, {1, "", "Bad request!\n"}},
+        {{"parse-link", "yendo:{\"sessionUrl\":\"u\",\"sessionId\":\"i\"}%00trailing garbage"},
+         {1, "", "Bad request!\n"}},
         {{"parse-link"}, {2, "", "usage: nerolin-tool parse-link LINK\n"}},
         {{"link", "--session-url", "u"},
          {2, "", "usage: nerolin-tool link --session-url URL --session-id ID [--mode MODE]\n"}},

@@ -5,6 +5,7 @@
 #include "../support/TestPki.h"
 #include "platform/Settings.h"
 #include "session/SigningSession.h"
+#include "session/TrustAnswers.h"
 #include "SessionTestEnvironment.h"
 #include "TestHttpsServer.h"
 
@@ -19,9 +20,9 @@ struct Reply {
 // A signing service whose answer to each path the test sets.
 class ScriptedService {
 public:
-    ScriptedService()
+    explicit ScriptedService(const char* certificate = "service-localhost")
     {
-        const TlsServerFiles files = ServiceHost("service-localhost");
+        const TlsServerFiles files = ServiceHost(certificate);
         server_ = std::make_unique<TestHttpsServer>(
             files.chainPem, files.privateKeyPem, [this](const httplib::Request& request, httplib::Response& response) {
                 std::lock_guard lock(mutex_);
@@ -208,6 +209,81 @@ TEST_F(SigningSessionTest, FailedCancelShowsOneMessage)
     EXPECT_EQ(TestPrompts().Messages().size(), 1u);
 }
 
+// A service whose certificate the system does not trust, through a whole
+// session: the user is asked once, and the answer holds for the run.
+class UntrustedServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ForgetTrustAnswers();
+        TestPrompts().Clear();
+        session.sessionId = "s-1";
+        session.sessionUrl = service.Url("/session");
+        session.stateUrl = service.Url("/state");
+        session.whitelist = {"localhost"};
+        service.Set("/session", 200,
+                    R"({"sessionId":"s-1","version":"1","SPName":"P","message":"M",)"
+                    R"("documents":[{"documentId":"d1","name":"n"}],"certificateUrl":")" +
+                        service.Url("/certificate") + R"(","stateUrl":")" + service.Url("/state") + R"("})");
+        service.Set("/certificate", 200,
+                    R"({"sessionId":"s-1","unsignedHashUrl":")" + service.Url("/unsigned") + R"("})");
+        service.Set("/unsigned", 202, "");
+        service.Set("/signed", 200, R"({"sessionId":"s-1","code":"OK"})");
+        service.Set("/state", 200, R"({"sessionId":"s-1","code":"WAITING_FOR_CERTIFICATE"})");
+    }
+    void TearDown() override { ForgetTrustAnswers(); }
+
+    ScriptedService service{"service-selfsigned"};
+    SigningSession session;
+};
+
+TEST_F(UntrustedServiceTest, AnAcceptedCertificateIsAskedAboutOnceForTheWholeSession)
+{
+    TestPrompts().QueueTrust(true);
+    ASSERT_EQ(session.FetchConfig(), SessionError::Ok);
+    ASSERT_EQ(session.SendCertificate(), SessionError::Ok);
+    ASSERT_EQ(session.FetchUnsignedHashes(), SessionError::Ok);
+    ASSERT_EQ(session.FetchUnsignedHashes(), SessionError::Ok);
+    service.Set("/unsigned", 200,
+                R"({"sessionId":"s-1","hashAlgorithm":"","unsignedHashes":[{"documentId":"d1","unsignedHash":"aA=="}],)"
+                R"("signedHashUrl":")" +
+                    service.Url("/signed") + R"("})");
+    ASSERT_EQ(session.FetchUnsignedHashes(), SessionError::Ok);
+    ASSERT_EQ(session.SendSignedHashes(), SessionError::Ok);
+    ASSERT_EQ(session.FetchState(), SessionError::Ok);
+    service.Set("/session", 200, R"({"sessionId":"s-1","code":"OK"})");
+    session.SendCancel();
+
+    const auto asked = TestPrompts().Recorded();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].kind, "trust");
+    EXPECT_EQ(asked[0].host, "localhost");
+    EXPECT_EQ(service.Requests().size(), 8u);
+}
+
+TEST_F(UntrustedServiceTest, ARefusalEndsTheSessionWithOneMessageAndIsNeverAskedAgain)
+{
+    TestPrompts().QueueTrust(false);
+    EntryWatch watch;
+    const SessionError result = session.FetchConfig();
+    ASSERT_EQ(result, SessionError::ConnectionError);
+    ShowSessionResult(result, session.serverMessage);  // as the launch step does
+    // Closing the window sends the cancel message; the mobile dialog polls.
+    session.SendCancel();
+    EXPECT_EQ(session.FetchState(), SessionError::ConnectionError);
+
+    const auto shown = TestPrompts().Recorded();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].kind, "trust");
+    EXPECT_EQ(shown[1].text, "Connection error!");
+    EXPECT_TRUE(service.Requests().empty());
+    const auto texts = watch.Texts();
+    ASSERT_EQ(texts.size(), 3u);
+    for (const std::string& text : texts) {
+        EXPECT_EQ(text.rfind("Untrusted server certificate refused by the user: ", 0), 0u) << text;
+    }
+}
+
 // The whitelist host with its trusted certificate, answering every download alike.
 class WhitelistTest : public ::testing::Test {
 protected:
@@ -256,6 +332,8 @@ TEST_F(WhitelistTest, RefusedDownloads)
         {404, R"(["svc.example"])", SessionError::InvalidStatusCode, {}},
         {200, R"({"hosts":[]})", SessionError::BadResponse, {}},
         {200, "", SessionError::BadResponse, {}},
+        {200, std::string(1000000, '['), SessionError::BadResponse, {}},
+        {200, std::string("[\"svc.example\"]\0[\"evil.example\"]", 32), SessionError::BadResponse, {}},
         {200, R"(["svc.example",7])", SessionError::BadResponse, {"svc.example"}},
     };
     for (const Case& c : cases) {

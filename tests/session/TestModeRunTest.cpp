@@ -90,6 +90,14 @@ TEST(TestModeRun, EachFailureShowsItsMessage)
     const Case cases[] = {
         {"untrusted whitelist host", "host-wrong-id-root2", R"({"mode":"TEST"})",
          "Nerolin: Failed to download the list of the allowed proxy servers!\n"},
+        // Refused by the built-in roots in the handshake: the trust test
+        // explains it in the event log, the user reads one message.
+        {"root with the right name and another key", "host-2848-fake-orvane", R"({"mode":"TEST"})",
+         "Nerolin: Failed to download the list of the allowed proxy servers!\n"},
+        // A refused answer without a result message: the test run's one text for it.
+        {"answer nested deeper than any reader goes", "host-2848-root2",
+         R"({"mode":"TEST","faults":{"exchange":"config","kind":"deepJson","bytes":204800}})",
+         "Nerolin: Unknown error!\n"},
         {"service error", "host-2848-root2",
          R"({"mode":"TEST","faults":{"exchange":"config","kind":"serviceError","code":"ERROR","message":"Closed"}})",
          "Nerolin: Error occured during the opertation! Message: Closed\n"},

@@ -189,6 +189,11 @@ bool DevService::ReleaseHashes(const std::string& sessionId) const
     return Call("POST", "/admin/sessions/" + sessionId + "/release-hashes").status == 200;
 }
 
+bool DevService::ReleaseStalls(const std::string& sessionId) const
+{
+    return Call("POST", "/admin/sessions/" + sessionId + "/release-stalls").status == 200;
+}
+
 std::optional<std::string> DevService::PlayMobile(const std::string& sessionId, const std::string& optionsJson) const
 {
     Reply reply = Call("POST", "/admin/sessions/" + sessionId + "/mobile", optionsJson);

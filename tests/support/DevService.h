@@ -65,6 +65,8 @@ public:
     std::optional<std::string> SessionReport(const std::string& sessionId) const;
     bool AddFaults(const std::string& sessionId, const std::string& faultsJson) const;
     bool ReleaseHashes(const std::string& sessionId) const;
+    // Answers the session's stalled requests now.
+    bool ReleaseStalls(const std::string& sessionId) const;
     // Plays the mobile application; the JSON report of MobileClient.h.
     std::optional<std::string> PlayMobile(const std::string& sessionId, const std::string& optionsJson = "{}") const;
     bool ConfigureWhitelist(const std::string& json) const;

@@ -95,10 +95,10 @@ std::optional<std::size_t> ScriptedPrompts::ChooseCertificate(const std::vector<
     return Next(choices_, std::optional<std::size_t>());
 }
 
-bool ScriptedPrompts::TrustServerCertificate(const Bytes&, const std::string& reason)
+bool ScriptedPrompts::TrustServerCertificate(const std::string& host, const Bytes&, const std::string& reason)
 {
     std::lock_guard lock(mutex_);
-    recorded_.push_back({"trust", reason});
+    recorded_.push_back({"trust", reason, MessageIcon::Information, host});
     return Next(trusts_, false);
 }
 

@@ -18,6 +18,7 @@ struct RecordedPrompt {
     std::string text;  // message text, PIN target, number of certificates offered, trust reason, initial file name
     MessageIcon icon = MessageIcon::Information;
     PinRequest pin;  // the whole question, for "pin"
+    std::string host;  // trust: the host that presented the certificate
 };
 
 class ScriptedPrompts : public UserPrompts {
@@ -36,7 +37,7 @@ public:
     void ShowMessage(const std::string& text, MessageIcon icon) override;
     std::optional<SecretString> AskPin(const PinRequest& request) override;
     std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates) override;
-    bool TrustServerCertificate(const Bytes& certificate, const std::string& reason) override;
+    bool TrustServerCertificate(const std::string& host, const Bytes& certificate, const std::string& reason) override;
     std::optional<std::string> AskSaveFile(const SaveFileRequest& request) override;
 
 private:

@@ -43,89 +43,102 @@ const char* kOk = "{\"ok\":true}";
 void MountAdminRoutes(httplib::Server& server, ServiceProtocol& protocol, const DevPki& pki, WhitelistHost& whitelist,
                       AppcastFeed& appcast)
 {
-    server.Post("/admin/sessions", [&](const httplib::Request& request, httplib::Response& response) {
-        rapidjson::Document body;
-        if (!Body(request, response, body)) return;
-        std::string error;
-        auto session = SessionFromRequest(body, pki, protocol.Urls(), error);
-        if (!session) return Fail(response, 400, error);
-        const SessionUrls& urls = protocol.Urls();
-        rapidjson::StringBuffer buffer;
-        JsonWriter w(buffer);
-        w.StartObject();
-        w.Key("sessionId");
-        WriteString(w, session->sessionId);
-        w.Key("sessionUrl");
-        WriteString(w, urls.Session(session->sessionId));
-        w.Key("stateUrl");
-        WriteString(w, urls.State(session->sessionId));
-        w.Key("link");
-        WriteString(w, LaunchLinkFor(urls, *session));
-        w.EndObject();
-        if (!protocol.Store().Add(std::move(*session))) return Fail(response, 409, "the session exists already");
-        Reply(response, 201, std::string(buffer.GetString(), buffer.GetSize()));
-    });
+    server.Post("/admin/sessions", AfterReading([&](const httplib::Request& request, httplib::Response& response) {
+                    rapidjson::Document body;
+                    if (!Body(request, response, body)) return;
+                    std::string error;
+                    auto session = SessionFromRequest(body, pki, protocol.Urls(), error);
+                    if (!session) return Fail(response, 400, error);
+                    const SessionUrls& urls = protocol.Urls();
+                    rapidjson::StringBuffer buffer;
+                    JsonWriter w(buffer);
+                    w.StartObject();
+                    w.Key("sessionId");
+                    WriteString(w, session->sessionId);
+                    w.Key("sessionUrl");
+                    WriteString(w, urls.Session(session->sessionId));
+                    w.Key("stateUrl");
+                    WriteString(w, urls.State(session->sessionId));
+                    w.Key("link");
+                    WriteString(w, LaunchLinkFor(urls, *session));
+                    w.EndObject();
+                    if (!protocol.Store().Add(std::move(*session)))
+                        return Fail(response, 409, "the session exists already");
+                    Reply(response, 201, std::string(buffer.GetString(), buffer.GetSize()));
+                }));
 
-    server.Get(R"(/admin/sessions/([^/]+))", [&](const httplib::Request& request, httplib::Response& response) {
-        std::string report;
-        if (!protocol.Store().With(request.matches[1].str(),
-                                   [&](DevSession& session) { report = SessionReportJson(session); }))
-            return Fail(response, 404, "unknown session");
-        Reply(response, 200, report);
-    });
+    server.Get(R"(/admin/sessions/([^/]+))",
+               AfterReading([&](const httplib::Request& request, httplib::Response& response) {
+                   std::string report;
+                   if (!protocol.Store().With(request.matches[1].str(),
+                                              [&](DevSession& session) { report = SessionReportJson(session); }))
+                       return Fail(response, 404, "unknown session");
+                   Reply(response, 200, report);
+               }));
 
-    server.Post(R"(/admin/sessions/([^/]+)/faults)", [&](const httplib::Request& request, httplib::Response& response) {
-        rapidjson::Document body;
-        if (!Body(request, response, body)) return;
-        std::string error;
-        auto faults = FaultScript::Parse(body, error);
-        if (!faults) return Fail(response, 400, error);
-        if (!protocol.Store().With(request.matches[1].str(),
-                                   [&](DevSession& session) { session.faults.Append(*faults); }))
-            return Fail(response, 404, "unknown session");
-        Reply(response, 200, kOk);
-    });
+    server.Post(R"(/admin/sessions/([^/]+)/faults)",
+                AfterReading([&](const httplib::Request& request, httplib::Response& response) {
+                    rapidjson::Document body;
+                    if (!Body(request, response, body)) return;
+                    std::string error;
+                    auto faults = FaultScript::Parse(body, error);
+                    if (!faults) return Fail(response, 400, error);
+                    if (!protocol.Store().With(request.matches[1].str(),
+                                               [&](DevSession& session) { session.faults.Append(*faults); }))
+                        return Fail(response, 404, "unknown session");
+                    Reply(response, 200, kOk);
+                }));
 
     server.Post(
-        R"(/admin/sessions/([^/]+)/release-hashes)", [&](const httplib::Request& request, httplib::Response& response) {
+        R"(/admin/sessions/([^/]+)/release-hashes)",
+        AfterReading([&](const httplib::Request& request, httplib::Response& response) {
             if (!protocol.Store().With(request.matches[1].str(), [](DevSession& session) { session.pendingPolls = 0; }))
                 return Fail(response, 404, "unknown session");
             Reply(response, 200, kOk);
-        });
+        }));
 
-    server.Post(R"(/admin/sessions/([^/]+)/mobile)", [&](const httplib::Request& request, httplib::Response& response) {
-        rapidjson::Document body;
-        if (!Body(request, response, body)) return;
-        MobileOptions options;
-        if (auto certificate = StringMember(body, "certificate")) options.certificate = *certificate;
-        if (auto until = StringMember(body, "until")) options.until = *until;
-        if (const rapidjson::Value* tamper = FindMember(body, "tamper"); tamper && tamper->IsBool())
-            options.tamper = tamper->GetBool();
-        Reply(response, 200, RunMobileApplication(protocol, pki, request.matches[1].str(), options));
-    });
+    server.Post(R"(/admin/sessions/([^/]+)/release-stalls)",
+                AfterReading([&](const httplib::Request& request, httplib::Response& response) {
+                    if (!protocol.Store().ReleaseStalls(request.matches[1].str()))
+                        return Fail(response, 404, "unknown session");
+                    Reply(response, 200, kOk);
+                }));
 
-    server.Post("/admin/whitelist", [&](const httplib::Request& request, httplib::Response& response) {
-        rapidjson::Document body;
-        if (!Body(request, response, body)) return;
-        std::string error;
-        if (!whitelist.Configure(body, error)) return Fail(response, 400, error);
-        Reply(response, 200, kOk);
-    });
-    server.Get("/admin/whitelist/requests", [&](const httplib::Request&, httplib::Response& response) {
-        Reply(response, 200, whitelist.RequestsJson());
-    });
+    server.Post(R"(/admin/sessions/([^/]+)/mobile)",
+                AfterReading([&](const httplib::Request& request, httplib::Response& response) {
+                    rapidjson::Document body;
+                    if (!Body(request, response, body)) return;
+                    MobileOptions options;
+                    if (auto certificate = StringMember(body, "certificate")) options.certificate = *certificate;
+                    if (auto until = StringMember(body, "until")) options.until = *until;
+                    if (const rapidjson::Value* tamper = FindMember(body, "tamper"); tamper && tamper->IsBool())
+                        options.tamper = tamper->GetBool();
+                    Reply(response, 200, RunMobileApplication(protocol, pki, request.matches[1].str(), options));
+                }));
 
-    server.Post("/admin/appcast", [&](const httplib::Request& request, httplib::Response& response) {
-        rapidjson::Document body;
-        if (!Body(request, response, body)) return;
-        std::string error;
-        if (!appcast.Configure(body, error)) return Fail(response, 400, error);
-        Reply(response, 200, kOk);
-    });
-    server.Post(R"(/admin/downloads/([^/]+))", [&](const httplib::Request& request, httplib::Response& response) {
-        appcast.PutDownload(request.matches[1].str(), request.body);
-        Reply(response, 200, kOk);
-    });
+    server.Post("/admin/whitelist", AfterReading([&](const httplib::Request& request, httplib::Response& response) {
+                    rapidjson::Document body;
+                    if (!Body(request, response, body)) return;
+                    std::string error;
+                    if (!whitelist.Configure(body, error)) return Fail(response, 400, error);
+                    Reply(response, 200, kOk);
+                }));
+    server.Get("/admin/whitelist/requests", AfterReading([&](const httplib::Request&, httplib::Response& response) {
+                   Reply(response, 200, whitelist.RequestsJson());
+               }));
+
+    server.Post("/admin/appcast", AfterReading([&](const httplib::Request& request, httplib::Response& response) {
+                    rapidjson::Document body;
+                    if (!Body(request, response, body)) return;
+                    std::string error;
+                    if (!appcast.Configure(body, error)) return Fail(response, 400, error);
+                    Reply(response, 200, kOk);
+                }));
+    server.Post(R"(/admin/downloads/([^/]+))",
+                AfterReading([&](const httplib::Request& request, httplib::Response& response) {
+                    appcast.PutDownload(request.matches[1].str(), request.body);
+                    Reply(response, 200, kOk);
+                }));
 }
 
 }  // namespace nerolin::devservice

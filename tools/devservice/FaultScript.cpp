@@ -10,8 +10,8 @@ namespace nerolin::devservice {
 namespace {
 
 constexpr std::array kExchanges = {"any", "config", "cancel", "certificate", "unsignedHashes", "signedHashes", "state"};
-constexpr std::array kKinds = {"status", "contentType", "badJson",     "otherSessionId",
-                               "stall",  "oversized",   "serviceError"};
+constexpr std::array kKinds = {"status", "contentType", "badJson",      "otherSessionId",
+                               "stall",  "oversized",   "serviceError", "deepJson"};
 constexpr std::size_t kMaxOversized = 256u << 20;
 
 template <std::size_t N>
@@ -102,6 +102,13 @@ std::string BadJsonBody(const std::string& sessionId)
     JsonWriter writer(buffer);
     WriteString(writer, sessionId);
     return "{\"sessionId\":" + std::string(buffer.GetString(), buffer.GetSize()) + ",\"code\":";
+}
+
+std::string DeepJsonBody(std::size_t bytes)
+{
+    std::string body = "{\"sessionId\":";
+    body.append(bytes > body.size() ? bytes - body.size() : 0, '[');
+    return body;
 }
 
 std::string OversizedBody(const std::string& sessionId, std::size_t bytes)

@@ -12,9 +12,13 @@
 //                              (default "text/html")
 //          | "badJson"         200 with a truncated JSON body
 //          | "otherSessionId"  the normal answer carrying another sessionId
-//          | "stall"           wait "seconds" (default 3600) before answering
+//          | "stall"           wait "seconds" (default 3600) before answering,
+//                              or until the admin API releases the stalls
 //          | "oversized"       200 with a valid JSON body of "bytes" bytes
 //                              (default 20 MiB)
+//          | "deepJson"        200 with "bytes" bytes of an object whose
+//                              "sessionId" opens arrays without end, nested
+//                              far deeper than any reader's limit
 //          | "serviceError",   420 with "code" (default "ERROR") and "message";
 //                              "endSession": true also ends the session in ERROR
 //    "times": n  (default 1; 0 means every time)}
@@ -61,6 +65,8 @@ private:
 
 // A body that is not complete JSON.
 std::string BadJsonBody(const std::string& sessionId);
+// {"sessionId": followed by "[" up to bytes in all.
+std::string DeepJsonBody(std::size_t bytes);
 // A well-formed JSON object of exactly (at least, for a very small size) bytes.
 std::string OversizedBody(const std::string& sessionId, std::size_t bytes);
 

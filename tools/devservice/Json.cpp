@@ -2,13 +2,11 @@
 
 #include <cstring>
 
+#include "common/JsonDocument.h"
+
 namespace nerolin::devservice {
 
-bool ParseJson(std::string_view text, rapidjson::Document& document)
-{
-    document.Parse(text.data(), text.size());
-    return !document.HasParseError();
-}
+bool ParseJson(std::string_view text, rapidjson::Document& document) { return ParseJsonDocument(text, document); }
 
 const rapidjson::Value* FindMember(const rapidjson::Value& value, const char* name)
 {

@@ -16,7 +16,8 @@ namespace nerolin::devservice {
 
 using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
 
-// False on a syntax error or trailing content.
+// False on a syntax error, trailing content, a zero byte or nesting deeper
+// than kMaxJsonDepth (common/JsonDocument.h), refused before RapidJSON runs.
 bool ParseJson(std::string_view text, rapidjson::Document& document);
 
 // The first member of that name, or null (also when value is not an object).

@@ -21,6 +21,15 @@ bool Port(const std::string& text, int& port)
     return true;
 }
 
+bool Seconds(const std::string& text, int& seconds)
+{
+    int value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > 86400) return false;
+    seconds = value;
+    return true;
+}
+
 std::vector<std::string> Split(const std::string& text)
 {
     std::vector<std::string> parts;
@@ -72,9 +81,9 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& message)
             options.exitWithStdin = true;
             continue;
         }
-        static const char* const kWithValue[] = {"--whitelist-port", "--service-port", "--pki",
-                                                 "--whitelist-cert", "--service-cert", "--trust-file",
-                                                 "--allowed-hosts",  "--url-host",     "--appcast-version"};
+        static const char* const kWithValue[] = {
+            "--whitelist-port", "--service-port",  "--pki",      "--whitelist-cert",  "--service-cert",
+            "--trust-file",     "--allowed-hosts", "--url-host", "--appcast-version", "--request-seconds"};
         if (std::find(std::begin(kWithValue), std::end(kWithValue), arg) == std::end(kWithValue)) {
             message = "unknown option " + arg + "\n" + kUsage;
             return std::nullopt;
@@ -103,6 +112,8 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string& message)
             options.urlHost = value;
         else if (arg == "--appcast-version")
             options.appcastVersion = value;
+        else if (arg == "--request-seconds")
+            ok = Seconds(value, options.requestSeconds);
         else {
             message = "unknown option " + arg + "\n" + kUsage;
             return std::nullopt;

@@ -35,6 +35,7 @@ std::optional<Answer> ReplacingAnswer(DevSession& session, const Fault& fault)
     }
     if (fault.kind == "badJson") return Answer{200, kJsonContentType, BadJsonBody(session.sessionId)};
     if (fault.kind == "oversized") return Answer{200, kJsonContentType, OversizedBody(session.sessionId, fault.bytes)};
+    if (fault.kind == "deepJson") return Answer{200, kJsonContentType, DeepJsonBody(fault.bytes)};
     if (fault.kind == "serviceError") {
         if (fault.endSession) {
             session.state = kError;
@@ -84,6 +85,21 @@ Answer ServiceProtocol::Handle(const std::string& sessionId, const std::string& 
     bool parsed = ParseJson(body, request);
     const rapidjson::Document* requestPointer = parsed ? &request : nullptr;
     std::string exchange = ExchangeFor(endpoint, requestPointer);
+    if (!parsed) {
+        // Not JSON at all (or nested too deep to read safely): a plain 400,
+        // recorded against the session when there is one.
+        store_.With(sessionId, [&](DevSession& session) {
+            session.violations.push_back(exchange + ": body is not JSON");
+            RecordedRequest record;
+            record.exchange = exchange;
+            record.origin = origin;
+            record.contentType = contentType;
+            record.body = body.substr(0, kRecordedBodyLimit);
+            record.status = 400;
+            session.requests.push_back(std::move(record));
+        });
+        return Answer{400, kJsonContentType, R"({"error":"the body is not JSON"})"};
+    }
 
     std::optional<Fault> fault;
     std::optional<Answer> answer;
@@ -108,7 +124,7 @@ Answer ServiceProtocol::Handle(const std::string& sessionId, const std::string& 
     if (!known) return UnknownSession(sessionId);
     if (answer) return *answer;
 
-    if (fault && fault->kind == "stall" && !store_.Wait(std::chrono::seconds(fault->seconds)))
+    if (fault && fault->kind == "stall" && !store_.Stall(sessionId, std::chrono::seconds(fault->seconds)))
         return Answer{503, kJsonContentType, "{}"};
 
     Answer result;

@@ -21,7 +21,26 @@ bool SessionStore::With(const std::string& sessionId, const std::function<void(D
 bool SessionStore::Wait(std::chrono::milliseconds duration)
 {
     std::unique_lock lock(mutex_);
-    return !stopped_.wait_for(lock, duration, [this] { return stopping_; });
+    return !changed_.wait_for(lock, duration, [this] { return stopping_; });
+}
+
+bool SessionStore::Stall(const std::string& sessionId, std::chrono::milliseconds duration)
+{
+    std::unique_lock lock(mutex_);
+    const int released = releases_[sessionId];
+    changed_.wait_for(lock, duration, [&] { return stopping_ || releases_[sessionId] != released; });
+    return !stopping_;
+}
+
+bool SessionStore::ReleaseStalls(const std::string& sessionId)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (sessions_.count(sessionId) == 0) return false;
+        ++releases_[sessionId];
+    }
+    changed_.notify_all();
+    return true;
 }
 
 void SessionStore::Stop()
@@ -30,7 +49,7 @@ void SessionStore::Stop()
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
-    stopped_.notify_all();
+    changed_.notify_all();
 }
 
 }  // namespace nerolin::devservice

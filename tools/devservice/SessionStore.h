@@ -85,13 +85,20 @@ public:
 
     // Waits up to duration unless the store is stopping; false when stopping.
     bool Wait(std::chrono::milliseconds duration);
+    // A scripted stall of a session's answer: waits up to duration, unless
+    // the session's stalls are released or the store stops meanwhile; false
+    // when stopping.
+    bool Stall(const std::string& sessionId, std::chrono::milliseconds duration);
+    // Ends the stalls of a session that are waiting now; false when it is unknown.
+    bool ReleaseStalls(const std::string& sessionId);
     void Stop();
 
 private:
     std::mutex mutex_;
-    std::condition_variable stopped_;
+    std::condition_variable changed_;
     bool stopping_ = false;
     std::map<std::string, DevSession> sessions_;
+    std::map<std::string, int> releases_;  // per session, how often its stalls were released
 };
 
 }  // namespace nerolin::devservice

@@ -6,9 +6,10 @@
 namespace nerolin::devservice {
 
 std::unique_ptr<httplib::SSLServer> MakeTlsServer(const std::string& chainFile, const std::string& keyFile,
-                                                  std::string& error)
+                                                  RequestDeadline& deadline, std::string& error)
 {
     auto server = std::make_unique<httplib::SSLServer>([&](SSL_CTX& context) {
+        deadline.Attach(context);
         SSL_CTX_set_min_proto_version(&context, TLS1_2_VERSION);
         if (SSL_CTX_use_certificate_chain_file(&context, chainFile.c_str()) != 1) {
             error = "cannot load the certificate chain " + chainFile;
@@ -28,7 +29,10 @@ std::unique_ptr<httplib::SSLServer> MakeTlsServer(const std::string& chainFile, 
     }
     // Stalled answers hold a worker each; keep room for ordinary requests.
     server->new_task_queue = [] { return new httplib::ThreadPool(16); };
-    server->set_payload_max_length(16u << 20);
+    server->set_payload_max_length(kMaxRequestSize);
+    // One request per connection: the read deadline starts with the
+    // handshake, so a kept-alive connection's next request would have none.
+    server->set_keep_alive_max_count(1);
     return server;
 }
 

@@ -3,6 +3,7 @@
 // integrators of the protocol. Stops cleanly on SIGINT and SIGTERM.
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -11,13 +12,16 @@
 #include <mutex>
 #include <thread>
 
+#include <poll.h>
 #include <pthread.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 #include "tools/devservice/AppcastFeed.h"
 #include "tools/devservice/DevPki.h"
 #include "tools/devservice/HttpRoutes.h"
 #include "tools/devservice/Options.h"
+#include "tools/devservice/RequestDeadline.h"
 #include "tools/devservice/ServiceProtocol.h"
 #include "tools/devservice/SessionSetup.h"
 #include "tools/devservice/TlsServer.h"
@@ -60,6 +64,41 @@ void StopWhenRunning(httplib::Server& server, const std::atomic<bool>& ended)
     }
 }
 
+// Waits on this thread for SIGINT or SIGTERM (blocked in every thread since
+// main, so they arrive here as data) and, when asked, for the end of
+// standard input: a test fixture holds its other end, so if the test dies,
+// so does the service. Says what ended the wait.
+std::string WaitForStop(bool watchStdin)
+{
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    const int signals = ::signalfd(-1, &stopSignals, SFD_CLOEXEC);
+    if (signals < 0) {
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        return signal == SIGINT ? "SIGINT" : "SIGTERM";
+    }
+    pollfd watched[2] = {{signals, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+    std::string reason;
+    while (reason.empty()) {
+        if (::poll(watched, watchStdin ? 2 : 1, -1) < 0) {
+            if (errno == EINTR) continue;
+            reason = "a failed poll";
+        } else if (watched[0].revents != 0) {
+            signalfd_siginfo info{};
+            const bool read = ::read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info);
+            reason = read && info.ssi_signo == SIGINT ? "SIGINT" : "SIGTERM";
+        } else if (watchStdin && watched[1].revents != 0) {
+            char buffer[256];
+            if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0) reason = "the end of standard input";
+        }
+    }
+    ::close(signals);
+    return reason;
+}
+
 // The file that SSL_CERT_FILE must name for the service's certificate to be trusted.
 std::string TrustFile(const Options& options, const DevPki& pki, const DevPki::TlsFiles& service)
 {
@@ -80,8 +119,11 @@ int Run(const Options& options)
         return 1;
     }
     std::string error;
-    auto whitelistServer = MakeTlsServer(whitelistFiles->chain, whitelistFiles->key, error);
-    auto serviceServer = whitelistServer ? MakeTlsServer(serviceFiles->chain, serviceFiles->key, error) : nullptr;
+    // Outlives both servers: their connections end before it does.
+    RequestDeadline deadline(std::chrono::seconds(options.requestSeconds));
+    auto whitelistServer = MakeTlsServer(whitelistFiles->chain, whitelistFiles->key, deadline, error);
+    auto serviceServer =
+        whitelistServer ? MakeTlsServer(serviceFiles->chain, serviceFiles->key, deadline, error) : nullptr;
     if (!serviceServer) {
         std::cerr << "nerolin-devservice: " << error << '\n';
         return 1;
@@ -127,16 +169,6 @@ int Run(const Options& options)
     std::cout << "ready" << std::endl;
     if (options.demo) Log("whitelist " + whitelistUrl + ", service " + serviceBase);
 
-    if (options.exitWithStdin) {
-        // A test fixture holds the other end: if the test dies, so does the service.
-        std::thread([] {
-            char buffer[256];
-            while (::read(STDIN_FILENO, buffer, sizeof buffer) > 0) {
-            }
-            ::kill(::getpid(), SIGTERM);
-        }).detach();
-    }
-
     std::atomic<bool> whitelistEnded{false};
     std::atomic<bool> serviceEnded{false};
     std::thread whitelistThread([&] {
@@ -148,13 +180,7 @@ int Run(const Options& options)
         serviceEnded = true;
     });
 
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
-    Log(std::string("stopping on ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
+    Log("stopping on " + WaitForStop(options.exitWithStdin));
     store.Stop();
     StopWhenRunning(*whitelistServer, whitelistEnded);
     StopWhenRunning(*serviceServer, serviceEnded);
@@ -169,7 +195,7 @@ int Run(const Options& options)
 
 int main(int argc, char** argv)
 {
-    // Every thread inherits this mask, so the signals wait for sigwait in Run.
+    // Every thread inherits this mask, so the signals wait for WaitForStop in Run.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);

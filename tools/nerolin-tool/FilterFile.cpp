@@ -5,6 +5,8 @@
 #include <rapidjson/document.h>
 #include <rapidjson/error/en.h>
 
+#include "common/JsonDocument.h"
+
 namespace nerolin::tool {
 
 namespace {
@@ -32,10 +34,18 @@ bool ReadFilterFile(const std::string& path, CertificateFilter& filter, std::str
         return false;
     }
     rapidjson::Document document;
-    document.Parse(json->data(), json->size());
-    if (document.HasParseError()) {
-        error = path + ": JSON error at offset " + std::to_string(document.GetErrorOffset()) + ": " +
-                rapidjson::GetParseError_En(document.GetParseError());
+    JsonRefusal refusal = JsonRefusal::Syntax;
+    if (!ParseJsonDocument(*json, document, &refusal)) {
+        switch (refusal) {
+        case JsonRefusal::ZeroByte: error = path + ": refused: a zero byte is no JSON"; break;
+        case JsonRefusal::TooDeep:
+            error = path + ": refused: nested deeper than " + std::to_string(kMaxJsonDepth) + " levels";
+            break;
+        case JsonRefusal::Syntax:
+            error = path + ": JSON error at offset " + std::to_string(document.GetErrorOffset()) + ": " +
+                    rapidjson::GetParseError_En(document.GetParseError());
+            break;
+        }
         return false;
     }
     if (!ReadCertificateFilter(document, filter)) {

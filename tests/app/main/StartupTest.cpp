@@ -21,7 +21,8 @@ const std::string kNoWindow = "Nerolin: no display; the main window cannot be sh
 // read as a link.
 const std::string kClosedWhitelistUrl = "https://127.0.0.1:1/whitelist/whitelist.json";
 const std::string kWhitelistRefused =
-    "Nerolin: Couldn't connect to server\nNerolin: Failed to download the list of the allowed proxy servers!\n";
+    "Nerolin: The server could not be reached.\nNerolin: Failed to download the list of the allowed proxy "
+    "servers!\n";
 
 class StartupTest : public ::testing::Test {
 protected:
@@ -73,6 +74,9 @@ TEST_F(StartupTest, FlagsAndLinksEndWithTheirMessageAndStatus)
         {{" yendo:{}"}, "Nerolin: Invalid URI!\n" + kNoWindow, 1},
         {{"yendo:"}, "Nerolin: Bad request!\n" + kNoWindow, 1},
         {{"yendo:%7B%22sessionUrl%22:%22u%22,%22sessionId%22:%22%22%7D"}, "Nerolin: Bad request!\n" + kNoWindow, 1},
+        // Nested deeper than any reader goes, and text after a zero byte.
+        {{"yendo:" + std::string(130000, '[')}, "Nerolin: Bad request!\n" + kNoWindow, 1},
+        {{testLink + "%00trailing garbage"}, "Nerolin: Bad request!\n" + kNoWindow, 1},
         {{testLink, "-Register"}, kWhitelistRefused, 1},  // a link first: handled as a link, the flag is ignored
         {{R"("yendo:{"sessionUrl":"https://s.example","sessionId":"q","mode":"TEST"}")"}, kWhitelistRefused, 1},
         {{R"(yendo:{"sessionUrl":"https://s.example","sessionId":"q","mode":"TEST"})"}, kWhitelistRefused, 1},

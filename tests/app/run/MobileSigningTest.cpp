@@ -24,6 +24,19 @@ const DevService& Service()
 
 std::string StateShown(QrCodeDialog* dialog) { return dialog->findChild<QLabel*>("stateLabel")->text().toStdString(); }
 
+// How many state requests the service has received for the session.
+int StateRequests(const SessionWindow& run)
+{
+    const rapidjson::Document report = run.Report();
+    int count = 0;
+    if (report.HasMember("requests") && report["requests"].IsArray()) {
+        for (const auto& request : report["requests"].GetArray()) {
+            count += request.HasMember("exchange") && request["exchange"] == "state";
+        }
+    }
+    return count;
+}
+
 bool Cancelled(const rapidjson::Document& report)
 {
     return report.HasMember("cancelled") && report["cancelled"].IsBool() && report["cancelled"].GetBool();
@@ -152,6 +165,28 @@ TEST_F(MobileSigning, AFailingStateFetchShowsOneMessageAndClosesTheDialog)
     EXPECT_FALSE(run.Window().isVisible());
     EXPECT_FALSE(Cancelled(run.Report()));
     EXPECT_EQ(StatusLine(&run.Window()), "Signing failed: the session's state could not be fetched.");
+}
+
+TEST_F(MobileSigning, CancelDuringAStalledStateRequestClosesTheDialogWithoutAMessage)
+{
+    SessionWindow run(Service(), R"({"mode":"SELECT_CERTIFICATE_AND_SIGN"})");
+    ASSERT_TRUE(run.Created());
+    ASSERT_TRUE(run.WaitUntilLoaded());
+    const std::string id = run.Session().sessionId;
+    SignWithMobile(run, [&](QrCodeDialog* dialog) {
+        EXPECT_TRUE(ProcessEventsUntil([&] { return StateShown(dialog) == "Waiting for certificate..."; }));
+        // From now on the service holds every state request until released.
+        ASSERT_TRUE(Service().AddFaults(id, R"({"exchange":"state","kind":"stall","times":0})"));
+        const int before = StateRequests(run);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return StateRequests(run) > before; }));
+        Control<QPushButton>(dialog, "cancelButton")->click();
+    });
+    // The dialog closed on the abandoned request alone: nothing was shown
+    // for it, and the window stays ready.
+    EXPECT_TRUE(run.Prompts().Messages().empty());
+    EXPECT_EQ(ButtonStates(&run.Window()), "enabled/enabled/Cancel");
+    EXPECT_TRUE(run.Window().isVisible());
+    ASSERT_TRUE(Service().ReleaseStalls(id));
 }
 
 }  // namespace

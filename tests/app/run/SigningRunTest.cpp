@@ -149,6 +149,12 @@ TEST_F(SigningRun, FailuresShowTheirMessageAndCancelAtTheServiceWhereTheyMust)
          "Error occured during the opertation! | Message: no hashes",
          false,
          "Signing failed: the signing service reported an error."},
+        {"unsigned hashes nested deeper than any reader goes",
+         R"({"faults":{"exchange":"unsignedHashes","kind":"deepJson","bytes":204800}})",
+         {},
+         "Bad response!",
+         false,
+         "Signing failed: the signing service's answer could not be read."},
         {"certificate answered 500",
          R"({"faults":{"exchange":"certificate","kind":"status","status":500}})",
          {},
@@ -219,16 +225,24 @@ TEST_F(SigningRun, CancelIsIgnoredWhileLoadingAndEndsAReadySessionAtTheService)
     ASSERT_TRUE(run.WaitUntilLoaded());
     EXPECT_EQ(ButtonStates(&run.Window()), "enabled/enabled/Cancel");
     EXPECT_EQ(StatusLine(&run.Window()), "");
-    // The service is slow to take the cancel message: the click returns at
-    // once and the window shows that it is busy until the exchange has ended.
-    ASSERT_TRUE(Service().AddFaults(run.Session().sessionId, R"({"exchange":"cancel","kind":"stall","seconds":1})"));
+    // The service holds the cancel message's answer until the test lets it
+    // go: the click returns at once, and the window goes on handling events
+    // and shows that it is ending until the exchange is over.
+    const std::string id = run.Session().sessionId;
+    ASSERT_TRUE(Service().AddFaults(id, R"({"exchange":"cancel","kind":"stall"})"));
     run.ClickCancel();
+    EXPECT_TRUE(run.Window().IsSendingCancel());
+    bool handled = false;
+    QTimer::singleShot(0, &run.Window(), [&] { handled = true; });
+    EXPECT_TRUE(ProcessEventsUntil([&] { return handled; }));
     EXPECT_TRUE(run.Window().IsSendingCancel());
     EXPECT_TRUE(run.Window().isVisible());
     EXPECT_EQ(ButtonStates(&run.Window()), "disabled/disabled/Cancel");
     EXPECT_FALSE(Control<QPushButton>(&run.Window(), "cancelButton")->isEnabled());
     EXPECT_EQ(Control<QProgressBar>(&run.Window(), "progressBar")->maximum(), 0);  // busy
     run.Window().reject();  // Escape and the close box send nothing more
+    EXPECT_TRUE(run.Window().isVisible());
+    ASSERT_TRUE(Service().ReleaseStalls(id));
     ASSERT_TRUE(ProcessEventsUntil([&] { return !run.Window().isVisible(); }));
     EXPECT_FALSE(run.Window().IsSendingCancel());
     EXPECT_TRUE(Cancelled(run.Report()));

@@ -132,7 +132,7 @@ int Take(const QString& directory, const char* language)
             failures += !Save(dialog, directory + "/untrusted-server" + suffix);
             dialog->reject();
         });
-        prompts.TrustServerCertificate(LoadCertificateDer(ServiceHost("service-selfsigned").chainPem),
+        prompts.TrustServerCertificate("localhost", LoadCertificateDer(ServiceHost("service-selfsigned").chainPem),
                                        "self-signed certificate");
     }
     {  // mobile signing and the proxy settings

@@ -174,18 +174,19 @@ TEST(QtPrompts, UntrustedServerCertificateShowsItsFactsAndDefaultsToNo)
     QString fingerprint;
     AnswerNextDialog<ServerTrustDialog>([&](ServerTrustDialog* dialog) {
         fingerprint = Child<QLabel>(dialog, "fingerprintValue")->text().remove(u'\n');
+        EXPECT_EQ(Child<QLabel>(dialog, "hostValue")->text(), "svc.example");
         EXPECT_EQ(Child<QLabel>(dialog, "reasonValue")->text(), "self-signed certificate");
         EXPECT_FALSE(Child<QLabel>(dialog, "subjectValue")->text().isEmpty());
         EXPECT_TRUE(Child<QPushButton>(dialog, "noButton")->isDefault());
         Child<QPushButton>(dialog, "noButton")->click();
     });
-    EXPECT_FALSE(prompts.TrustServerCertificate(certificate, "self-signed certificate"));
+    EXPECT_FALSE(prompts.TrustServerCertificate("svc.example", certificate, "self-signed certificate"));
     // 32 bytes as colon-separated pairs
     EXPECT_EQ(fingerprint.size(), 32 * 3 - 1);
 
     AnswerNextDialog<ServerTrustDialog>(
         [](ServerTrustDialog* dialog) { Child<QPushButton>(dialog, "yesButton")->click(); });
-    EXPECT_TRUE(prompts.TrustServerCertificate(certificate, "reason"));
+    EXPECT_TRUE(prompts.TrustServerCertificate("svc.example", certificate, "reason"));
 }
 
 TEST(QtPrompts, MessageBoxHasTheCaptionTheIconAndOnlyOk)
