@@ -76,13 +76,13 @@ void ScriptedPrompts::Clear()
 void ScriptedPrompts::ShowMessage(const std::string& text, MessageIcon icon)
 {
     std::lock_guard lock(mutex_);
-    recorded_.push_back({"message", text, icon});
+    recorded_.push_back({.kind = "message", .text = text, .icon = icon});
 }
 
 std::optional<SecretString> ScriptedPrompts::AskPin(const PinRequest& request)
 {
     std::lock_guard lock(mutex_);
-    recorded_.push_back({"pin", request.target, MessageIcon::Information, request});
+    recorded_.push_back({.kind = "pin", .text = request.target, .pin = request});
     std::optional<std::string> pin = Next(pins_, std::optional<std::string>());
     if (!pin) return std::nullopt;
     return SecretString(*pin);
@@ -91,21 +91,21 @@ std::optional<SecretString> ScriptedPrompts::AskPin(const PinRequest& request)
 std::optional<std::size_t> ScriptedPrompts::ChooseCertificate(const std::vector<Bytes>& certificates)
 {
     std::lock_guard lock(mutex_);
-    recorded_.push_back({"certificate", std::to_string(certificates.size())});
+    recorded_.push_back({.kind = "certificate", .text = std::to_string(certificates.size())});
     return Next(choices_, std::optional<std::size_t>());
 }
 
 bool ScriptedPrompts::TrustServerCertificate(const std::string& host, const Bytes&, const std::string& reason)
 {
     std::lock_guard lock(mutex_);
-    recorded_.push_back({"trust", reason, MessageIcon::Information, host});
+    recorded_.push_back({.kind = "trust", .text = reason, .host = host});
     return Next(trusts_, false);
 }
 
 std::optional<std::string> ScriptedPrompts::AskSaveFile(const SaveFileRequest& request)
 {
     std::lock_guard lock(mutex_);
-    recorded_.push_back({"save", request.initialName});
+    recorded_.push_back({.kind = "save", .text = request.initialName});
     saveRequests_.push_back(request);
     return Next(saves_, std::optional<std::string>());
 }

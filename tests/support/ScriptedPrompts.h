@@ -17,7 +17,7 @@ struct RecordedPrompt {
     std::string kind;  // "message", "pin", "certificate", "trust", "save"
     std::string text;  // message text, PIN target, number of certificates offered, trust reason, initial file name
     MessageIcon icon = MessageIcon::Information;
-    PinRequest pin;  // the whole question, for "pin"
+    PinRequest pin;    // the whole question, for "pin"
     std::string host;  // trust: the host that presented the certificate
 };
 

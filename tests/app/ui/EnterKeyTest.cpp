@@ -48,7 +48,7 @@ std::vector<Window> Windows(SettingsKey& key)
              return std::make_unique<CertificateDetailsDialog>(*SummarizeCertificate(Certificates().front()), nullptr);
          }},
         {"untrusted server",
-         [] { return std::make_unique<ServerTrustDialog>(ServerCertificate(), "reason", nullptr); }},
+         [] { return std::make_unique<ServerTrustDialog>("service.example", ServerCertificate(), "reason", nullptr); }},
         {"PIN", [] { return std::make_unique<PinDialog>(PinRequest{.target = "Token"}, nullptr); }},
         {"proxy settings", [&key] { return std::make_unique<ProxyDialog>(key, false); }},
         {"About", [] { return std::make_unique<AboutDialog>(nullptr); }},
@@ -82,11 +82,11 @@ TEST(EnterKey, EnterOnTheFocusedButtonPressesItInsteadOfTheDefault)
          [] { return std::make_unique<SelectCertificateDialog>(Certificates(), nullptr); }, "cancelButton",
          QDialog::Rejected},
         {"untrusted server, Yes",
-         [] { return std::make_unique<ServerTrustDialog>(ServerCertificate(), "reason", nullptr); }, "yesButton",
-         QDialog::Accepted},
+         [] { return std::make_unique<ServerTrustDialog>("service.example", ServerCertificate(), "reason", nullptr); },
+         "yesButton", QDialog::Accepted},
         {"untrusted server, No",
-         [] { return std::make_unique<ServerTrustDialog>(ServerCertificate(), "reason", nullptr); }, "noButton",
-         QDialog::Rejected},
+         [] { return std::make_unique<ServerTrustDialog>("service.example", ServerCertificate(), "reason", nullptr); },
+         "noButton", QDialog::Rejected},
         {"PIN, Cancel", [] { return std::make_unique<PinDialog>(PinRequest{.target = "Token"}, nullptr); },
          "cancelButton", QDialog::Rejected},
         {"proxy settings, Cancel", [&key] { return std::make_unique<ProxyDialog>(key, false); }, "cancelButton",
@@ -108,7 +108,7 @@ TEST(EnterKey, EnterOnTheFocusedButtonPressesItInsteadOfTheDefault)
     Press(Qt::Key_Enter);
     EXPECT_EQ(choice.Choice(), std::nullopt);
     // The untrusted server is declined by Enter where the dialog opens.
-    ServerTrustDialog trust(ServerCertificate(), "reason", nullptr);
+    ServerTrustDialog trust("service.example", ServerCertificate(), "reason", nullptr);
     ASSERT_TRUE(Activate(&trust));
     Press(Qt::Key_Return);
     EXPECT_EQ(trust.result(), QDialog::Rejected);

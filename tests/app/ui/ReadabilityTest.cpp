@@ -118,7 +118,7 @@ TEST(Readability, EveryButtonAndNamingLabelHasItsOwnMnemonicInBothLanguages)
             {"proxy settings", [&]() -> std::unique_ptr<QWidget> { return std::make_unique<ProxyDialog>(key, false); }},
             {"untrusted server",
              [&]() -> std::unique_ptr<QWidget> {
-                 return std::make_unique<ServerTrustDialog>(certificates.front(), "reason", nullptr);
+                 return std::make_unique<ServerTrustDialog>("service.example", certificates.front(), "reason", nullptr);
              }},
             {"About", []() -> std::unique_ptr<QWidget> { return std::make_unique<AboutDialog>(nullptr); }},
         };
