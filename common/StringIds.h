@@ -148,4 +148,9 @@ inline constexpr int kUpdateCheckFailed = 20507;
 inline constexpr int kUpdateDownloadFailed = 20508;
 inline constexpr int kUpdateBadSignature = 20509;
 
+// Messages outside the windows: the event-log export, a start without a
+// display (console lines), a secret too long for its input
+inline constexpr int kEventLogUnreadable = 20900;
+inline constexpr int kEventLogDamaged = 20901;
+
 }  // namespace nerolin::strings

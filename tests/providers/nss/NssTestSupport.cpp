@@ -10,6 +10,7 @@
 
 #include "common/OpenSslOwners.h"
 #include "common/UserPrompts.h"
+#include "eventlog/EventLog.h"
 #include "eventlog/EventStore.h"
 #include "providers/HashAlgorithm.h"
 #include "providers/NssRuntime.h"
@@ -24,6 +25,7 @@ std::size_t gEntryMark = 0;
 
 std::vector<StoredEntry> AllEntriesOldestFirst()
 {
+    FlushEventLog();  // entries reach the store through the process's writer thread
     auto store = EventStore::OpenForReading(NssTestEnvironment::EventStorePath());
     if (!store) return {};
     auto entries = store->ReadNewestFirst("Nerolin");

@@ -1,0 +1,155 @@
+#include "eventlog/EventWriter.h"
+
+#include <algorithm>
+#include <iterator>
+#include <system_error>
+#include <vector>
+
+namespace nerolin {
+namespace {
+
+// Entries stored in one transaction: one commit serves many entries when
+// they come faster than the disk syncs.
+constexpr std::size_t kBatch = 256;
+// Pauses between tries while the store stays busy: short at first, as most
+// locks last one transaction, then longer, so a store locked for minutes
+// costs little.
+constexpr std::chrono::milliseconds kFirstPause{10};
+constexpr std::chrono::milliseconds kLongestPause{500};
+
+}  // namespace
+
+EventWriter::EventWriter(std::string storePath, std::int64_t capacity)
+    : storePath_(std::move(storePath)),
+      capacity_(capacity)
+{
+}
+
+EventWriter::~EventWriter() { Close(kExitBound); }
+
+void EventWriter::Add(NewEntry entry)
+{
+    {
+        std::lock_guard lock(mutex_);
+        ++added_;
+        if (closing_ || unusable_ || queue_.size() + inFlight_ >= kQueueLimit) {
+            ++finished_;
+            return;
+        }
+        queue_.push_back(std::move(entry));
+        if (!thread_.joinable()) {
+            try {
+                thread_ = std::thread(&EventWriter::Run, this);
+            } catch (const std::system_error&) {
+                // No thread, no store: the entries still reach syslog.
+                unusable_ = true;
+                Drop(queue_.size());
+                return;
+            }
+        }
+    }
+    changed_.notify_all();
+}
+
+bool EventWriter::Flush(std::chrono::milliseconds bound)
+{
+    std::unique_lock lock(mutex_);
+    const std::uint64_t target = added_;
+    return changed_.wait_for(lock, bound, [&] { return finished_ >= target; });
+}
+
+void EventWriter::Close(std::chrono::milliseconds bound)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (!closing_) {
+            closing_ = true;
+            deadline_ = std::chrono::steady_clock::now() + bound;
+        }
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    std::lock_guard lock(mutex_);
+    Drop(queue_.size());
+}
+
+void EventWriter::Drop(std::size_t count)
+{
+    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(count));
+    finished_ += count;
+    changed_.notify_all();
+}
+
+void EventWriter::Run()
+{
+    std::unique_lock lock(mutex_);
+    std::chrono::milliseconds pause = kFirstPause;
+    for (;;) {
+        changed_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+        if (queue_.empty()) break;
+        const auto now = std::chrono::steady_clock::now();
+        if (closing_ && now >= deadline_) {
+            Drop(queue_.size());
+            break;
+        }
+        if (WriteSome(lock)) {
+            pause = kFirstPause;
+            continue;
+        }
+        // Busy: another process holds the store. Close wakes the wait, so
+        // the deadline is looked at in time.
+        const auto wake = closing_ ? std::min(now + pause, deadline_) : now + pause;
+        changed_.wait_until(lock, wake);
+        pause = std::min(pause * 2, kLongestPause);
+    }
+    lock.unlock();
+    store_.reset();
+}
+
+bool EventWriter::WriteSome(std::unique_lock<std::mutex>& lock)
+{
+    if (unusable_) {
+        Drop(queue_.size());
+        return true;
+    }
+    if (!store_) {
+        lock.unlock();
+        StoreStatus status = StoreStatus::Ok;
+        std::unique_ptr<EventStore> store = EventStore::Open(storePath_, status, capacity_);
+        lock.lock();
+        if (status == StoreStatus::Busy) return false;
+        if (!store) {
+            // No folder, no permission: as with a failed registration, the
+            // run's entries go to syslog only.
+            unusable_ = true;
+            Drop(queue_.size());
+            return true;
+        }
+        store_ = std::move(store);
+    }
+
+    const std::size_t count = std::min(queue_.size(), kBatch);
+    std::vector<NewEntry> batch(std::make_move_iterator(queue_.begin()),
+                                std::make_move_iterator(queue_.begin() + static_cast<std::ptrdiff_t>(count)));
+    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(count));
+    inFlight_ = count;
+    lock.unlock();
+    const StoreStatus status = store_->Append(batch);
+    if (status == StoreStatus::Damaged || status == StoreStatus::Failed) store_.reset();  // opened anew next time
+    lock.lock();
+    inFlight_ = 0;
+    switch (status) {
+    case StoreStatus::Ok:
+    case StoreStatus::Failed:  // a full disk, say: these are given up, later ones may fare better
+        finished_ += count;
+        changed_.notify_all();
+        return true;
+    case StoreStatus::Busy:
+    case StoreStatus::Damaged:  // the next open repairs the store; the entries stay first in line
+        queue_.insert(queue_.begin(), std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()));
+        return status == StoreStatus::Damaged;
+    }
+    return true;
+}
+
+}  // namespace nerolin
