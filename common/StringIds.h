@@ -152,6 +152,9 @@ inline constexpr int kUpdateBadSignature = 20509;
 // display (console lines), a secret too long for its input
 inline constexpr int kEventLogUnreadable = 20900;
 inline constexpr int kEventLogDamaged = 20901;
+inline constexpr int kNoDisplayForMainWindow = 20902;
+inline constexpr int kNoDisplayForSessionWindow = 20903;  // "%s": the session identifier
+inline constexpr int kNoDisplayForProxySettings = 20904;
 inline constexpr int kSecretTooLong = 20905;  // "%d": the most bytes a secret may have
 
 }  // namespace nerolin::strings
