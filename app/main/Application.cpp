@@ -142,7 +142,12 @@ int Application::RunMainWindow(SigningSession& session)
         });
         // Another process shows this session already: it comes forward and
         // this one ends without a word.
-        if (channel->ClaimSession() == SessionChannel::Claim::RaisedOwner) return 0;
+        const SessionChannel::Claim claim = channel->ClaimSession();
+        if (claim == SessionChannel::Claim::RaisedOwner) return 0;
+        // No folder for the socket: the window opens, as when no socket can
+        // be made, only a second start cannot find it.
+        if (!channel->FolderRefusal().empty())
+            WriteEventEntry(EntryType::Warning, "session channel folder refused: " + channel->FolderRefusal());
     }
     if (!display) {
         if (sessionId.empty()) return NoDisplay(LoadString(strings::kNoDisplayForMainWindow));

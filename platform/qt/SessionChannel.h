@@ -4,8 +4,7 @@
 // session's local socket owns the session; a later process with the same
 // session identifier connects, asks the owner to show and raise its window,
 // and ends. The socket is $XDG_RUNTIME_DIR/nerolin-<first half of the SHA-256 of
-// the id, in hex>; a
-// socket left behind by a dead process is reclaimed.
+// the id, in hex>; a socket left behind by a dead process is reclaimed.
 
 #include <functional>
 #include <memory>
@@ -37,7 +36,15 @@ public:
     // Only asks: true when an owner acknowledged the raise request.
     static bool AskOwnerToRaise(const std::string& sessionId);
 
-    static std::string SocketPath(const std::string& sessionId);
+    // Empty when there is no folder to put it in: without $XDG_RUNTIME_DIR
+    // the socket goes to /tmp/nerolin-<uid>, which is refused unless it is a
+    // private folder of this user (platform/PrivateFolder.h); refusal then
+    // says why.
+    static std::string SocketPath(const std::string& sessionId, std::string* refusal = nullptr);
+
+    // After a claim that found no folder for the socket: why, with the
+    // folder's path ("/tmp/nerolin-1000 belongs to user 0"); empty otherwise.
+    const std::string& FolderRefusal() const { return folderRefusal_; }
 
 private:
     enum class Answer { NoOwner, Raised, Busy };
@@ -46,6 +53,7 @@ private:
     std::string sessionId_;
     std::function<void()> onRaise_;
     std::unique_ptr<QLocalServer> server_;
+    std::string folderRefusal_;
 };
 
 }  // namespace nerolin
