@@ -91,7 +91,11 @@ StoreStatus StoreStatusOf(int sqliteResult)
     case SQLITE_ROW:
     case SQLITE_DONE: return StoreStatus::Ok;
     case SQLITE_BUSY:
-    case SQLITE_LOCKED: return StoreStatus::Busy;
+    case SQLITE_LOCKED:
+    // A WAL lock that changed hands under the reader, a schema that another
+    // connection just changed: both pass on their own.
+    case SQLITE_PROTOCOL:
+    case SQLITE_SCHEMA: return StoreStatus::Busy;
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB: return StoreStatus::Damaged;
     default: return StoreStatus::Failed;

@@ -16,6 +16,9 @@ constexpr std::size_t kBatch = 256;
 // costs little.
 constexpr std::chrono::milliseconds kFirstPause{10};
 constexpr std::chrono::milliseconds kLongestPause{500};
+// Failures in a row (other than a busy store) after which the writer gives
+// up: the store, or the entries it could not take. About a second of tries.
+constexpr int kTriesBeforeGivingUp = 8;
 
 }  // namespace
 
@@ -119,8 +122,10 @@ bool EventWriter::WriteSome(std::unique_lock<std::mutex>& lock)
         lock.lock();
         if (status == StoreStatus::Busy) return false;
         if (!store) {
-            // No folder, no permission: as with a failed registration, the
-            // run's entries go to syslog only.
+            // A repair of another process may be half-way; a store that stays
+            // out of reach (no folder, no permission) leaves the run's
+            // entries to syslog, as a failed registration does.
+            if (++failures_ < kTriesBeforeGivingUp) return false;
             unusable_ = true;
             Drop(queue_.size());
             return true;
@@ -135,21 +140,27 @@ bool EventWriter::WriteSome(std::unique_lock<std::mutex>& lock)
     inFlight_ = count;
     lock.unlock();
     const StoreStatus status = store_->Append(batch);
-    if (status == StoreStatus::Damaged || status == StoreStatus::Failed) store_.reset();  // opened anew next time
+    // Opened anew next time: a damaged store is repaired then, and one that
+    // another process's repair emptied gets its table back.
+    if (status == StoreStatus::Damaged || status == StoreStatus::Failed) store_.reset();
     lock.lock();
     inFlight_ = 0;
-    switch (status) {
-    case StoreStatus::Ok:
-    case StoreStatus::Failed:  // a full disk, say: these are given up, later ones may fare better
+    if (status == StoreStatus::Ok) {
+        failures_ = 0;
         finished_ += count;
         changed_.notify_all();
         return true;
-    case StoreStatus::Busy:
-    case StoreStatus::Damaged:  // the next open repairs the store; the entries stay first in line
-        queue_.insert(queue_.begin(), std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()));
-        return status == StoreStatus::Damaged;
     }
-    return true;
+    if (status == StoreStatus::Failed && ++failures_ >= kTriesBeforeGivingUp) {
+        // A full disk, say: these entries are given up, later ones may fare better.
+        failures_ = 0;
+        finished_ += count;
+        changed_.notify_all();
+        return false;
+    }
+    // The entries stay first in line.
+    queue_.insert(queue_.begin(), std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()));
+    return status == StoreStatus::Damaged;
 }
 
 }  // namespace nerolin

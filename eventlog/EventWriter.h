@@ -70,6 +70,7 @@ private:
 
     // The writer thread's own.
     std::unique_ptr<EventStore> store_;
+    int failures_ = 0;  // in a row
 };
 
 }  // namespace nerolin
