@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 
 #include "app/main/DisplayCheck.h"
+#include "platform/qt/ThreadHandoff.h"
 
 namespace nerolin {
 
@@ -31,6 +32,7 @@ bool QtInstance::OpenDisplay()
     } else {
         application_ = std::make_unique<QCoreApplication>(argumentCount_, arguments_.data());
     }
+    TakeOverQueuedCalls(*application_);
     return display_;  // the tried connection closes now that Qt has its own
 }
 
