@@ -48,6 +48,7 @@ void CEventLogReporter::Register(const std::string& path)
     std::shared_ptr<EventWriter> previous;
     {
         std::lock_guard lock(mutex_);
+        if (writer_ && writer_->StorePath() == path) return;
         previous = std::move(writer_);
         writer_ = std::make_shared<EventWriter>(path);
     }

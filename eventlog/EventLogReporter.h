@@ -32,7 +32,7 @@ public:
 
     // Makes path the store of later entries. The entries written before go
     // to the store they were written for: its writer stores them first (at
-    // most EventWriter::kExitBound).
+    // most EventWriter::kExitBound). The store in use already: nothing changes.
     void Register(const std::string& path);
     // Queues one entry of the source "Nerolin", with the time of the call.
     void Write(EntryType type, const std::string& text);

@@ -90,8 +90,7 @@ void EventWriter::Run()
     for (;;) {
         changed_.wait(lock, [this] { return closing_ || !queue_.empty(); });
         if (queue_.empty()) break;
-        const auto now = std::chrono::steady_clock::now();
-        if (closing_ && now >= deadline_) {
+        if (closing_ && std::chrono::steady_clock::now() >= deadline_) {
             Drop(queue_.size());
             break;
         }
@@ -101,7 +100,8 @@ void EventWriter::Run()
         }
         // Busy: another process holds the store. Close wakes the wait, so
         // the deadline is looked at in time.
-        const auto wake = closing_ ? std::min(now + pause, deadline_) : now + pause;
+        const auto retry = std::chrono::steady_clock::now() + pause;
+        const auto wake = closing_ ? std::min(retry, deadline_) : retry;
         changed_.wait_until(lock, wake);
         pause = std::min(pause * 2, kLongestPause);
     }
