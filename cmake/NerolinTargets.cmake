@@ -19,6 +19,9 @@ endfunction()
 # nerolin_test(<name> [OWN_MAIN] [SOURCES <files...>] [DEPS <targets...>] [LABELS <labels...>] [TIMEOUT <s>])
 # A GoogleTest executable; without SOURCES every .cpp of the calling folder.
 # OWN_MAIN: the sources bring main() (a test that needs a QApplication, say).
+# LABELS threads: the test starts threads of the code under test (workers,
+# pollers, the updater, the event log's writer, exchanges on several threads);
+# CI runs these under ThreadSanitizer (tests/sanitizers/tsan.supp).
 # Tests find the source tree and the built programs through two definitions.
 function(nerolin_test name)
   cmake_parse_arguments(ARG "OWN_MAIN" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})

@@ -47,11 +47,12 @@ SecretString& SecretString::operator=(SecretString&& other) noexcept
 
 SecretString::~SecretString() { Wipe(buffer_); }
 
-void SecretString::Assign(std::string_view value)
+bool SecretString::Assign(std::string_view value)
 {
     Wipe(buffer_);
-    if (value.size() > kCapacity) value = value.substr(0, kCapacity);
+    if (value.size() > kCapacity) return false;
     buffer_.append(value.data(), value.size());
+    return true;
 }
 
 void SecretString::Clear() { Wipe(buffer_); }

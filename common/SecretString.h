@@ -3,6 +3,10 @@
 // A PIN or password. Its buffer is reserved once, so it never reallocates and
 // leaves copies behind, and it is wiped with OPENSSL_cleanse when it is
 // cleared, reassigned or destroyed. Never log its contents.
+//
+// A secret is held whole or not at all: cutting one would make a password
+// that fails for no reason the user can see, or a PIN that burns a retry.
+// The input fields refuse longer values with a message (kSecretTooLong).
 
 #include <cstddef>
 #include <string>
@@ -12,9 +16,12 @@ namespace nerolin {
 
 class SecretString {
 public:
-    static constexpr std::size_t kCapacity = 256;
+    // Bytes held: far beyond any PIN (PKCS#11 tokens take tens) or proxy
+    // password, and small enough to reserve for every secret.
+    static constexpr std::size_t kCapacity = 4096;
 
     SecretString();
+    // Empty when value is longer than kCapacity (see Assign).
     explicit SecretString(std::string_view value);
     SecretString(const SecretString& other);
     SecretString& operator=(const SecretString& other);
@@ -22,8 +29,8 @@ public:
     SecretString& operator=(SecretString&& other) noexcept;
     ~SecretString();
 
-    // Longer values are cut at kCapacity bytes.
-    void Assign(std::string_view value);
+    // False, leaving the string empty, when value is longer than kCapacity.
+    bool Assign(std::string_view value);
     void Clear();
 
     const char* data() const { return buffer_.data(); }

@@ -203,4 +203,13 @@ inline constexpr int kTransportFailed = 20707;
 // Untrusted-server-certificate dialog, continued
 inline constexpr int kUntrustedServerHostLabel = 20406;
 
+// Messages outside the windows: the event-log export, a start without a
+// display (console lines), a secret too long for its input
+inline constexpr int kEventLogUnreadable = 21000;
+inline constexpr int kEventLogDamaged = 21001;
+inline constexpr int kNoDisplayForMainWindow = 21002;
+inline constexpr int kNoDisplayForSessionWindow = 21003;  // "%s": the session identifier
+inline constexpr int kNoDisplayForProxySettings = 21004;
+inline constexpr int kSecretTooLong = 21005;  // "%d": the most bytes a secret may have
+
 }  // namespace nerolin::strings

@@ -34,48 +34,36 @@ CEventLogReporter& CEventLogReporter::Instance()
     return reporter;
 }
 
-void CEventLogReporter::Register(const std::string& path)
+CEventLogReporter::~CEventLogReporter() = default;
+
+std::shared_ptr<EventWriter> CEventLogReporter::Writer()
 {
-    std::shared_ptr<EventStore> store = EventStore::OpenForWriting(path);
     std::lock_guard lock(mutex_);
-    registered_ = true;
-    path_ = path;
-    store_ = std::move(store);
+    if (!writer_) writer_ = std::make_shared<EventWriter>(DefaultEventStorePath());
+    return writer_;
 }
 
-void CEventLogReporter::RegisterDefaultOnce()
+void CEventLogReporter::Register(const std::string& path)
 {
+    std::shared_ptr<EventWriter> previous;
     {
         std::lock_guard lock(mutex_);
-        if (registered_) return;
+        if (writer_ && writer_->StorePath() == path) return;
+        previous = std::move(writer_);
+        writer_ = std::make_shared<EventWriter>(path);
     }
-    const std::string path = DefaultEventStorePath();
-    std::shared_ptr<EventStore> store = EventStore::OpenForWriting(path);
-    std::lock_guard lock(mutex_);
-    if (registered_) return;  // another thread was quicker
-    registered_ = true;
-    path_ = path;
-    store_ = std::move(store);
+    // The previous writer stores its queue outside the lock, so entries for
+    // the new store need not wait.
 }
 
 void CEventLogReporter::Write(EntryType type, const std::string& text)
 {
-    RegisterDefaultOnce();
-    std::shared_ptr<EventStore> store;
-    {
-        std::lock_guard lock(mutex_);
-        store = store_;
-    }
-    if (store)
-        store->Append(kEventSourceName, static_cast<std::int64_t>(std::time(nullptr)), static_cast<int>(type), {text});
+    Writer()->Add({kEventSourceName, static_cast<std::int64_t>(std::time(nullptr)), static_cast<int>(type), {text}});
 }
 
-std::string CEventLogReporter::StorePath()
-{
-    RegisterDefaultOnce();
-    std::lock_guard lock(mutex_);
-    return path_;
-}
+bool CEventLogReporter::Flush(std::chrono::milliseconds bound) { return Writer()->Flush(bound); }
+
+std::string CEventLogReporter::StorePath() { return Writer()->StorePath(); }
 
 void RegisterEventSource() { CEventLogReporter::Instance().Register(DefaultEventStorePath()); }
 
@@ -87,6 +75,8 @@ void WriteEventEntry(EntryType type, const std::string& text)
     // The journal gets every entry, also when the store could not be opened.
     if (syslogCopies.load(std::memory_order_relaxed)) WriteSyslog(kEventSourceName, PriorityOf(type), text);
 }
+
+bool FlushEventLog(std::chrono::milliseconds bound) { return CEventLogReporter::Instance().Flush(bound); }
 
 void ReportSystemError(const std::string& name, std::uint32_t code, bool quiet, const std::string& libraryText)
 {

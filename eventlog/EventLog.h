@@ -4,6 +4,7 @@
 // event store (SQLite, shared by all Nerolin processes of the user) and to
 // syslog with ident "Nerolin".
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -15,15 +16,22 @@ enum class EntryType : int {
     Information = 4,  // EVENTLOG_INFORMATION_TYPE
 };
 
-// Opens the event store once, at start-up, before any other thread runs.
-// When it fails, no entry is written during the run and nobody is told.
-// Without a call, the first entry opens the default store.
+// Chooses the store of this process's entries, at start-up: the default one,
+// or, for tests and tools, another. Without a call, the first entry chooses
+// the default store. The store is opened by the process's writer thread;
+// when it cannot be opened, the run's entries reach syslog only, and nobody
+// is told.
 void RegisterEventSource();
-// Tests and tools may point the store elsewhere (before the first entry).
 void RegisterEventSource(const std::string& databasePath);
 
-// One entry with the whole text (UTF-8).
+// One entry with the whole text (UTF-8). Never waits for the store: the
+// entry is queued for the process's writer, which stores the queue at the
+// process's end too (for at most two seconds).
 void WriteEventEntry(EntryType type, const std::string& text);
+
+// Waits until the entries written so far are in the store, at most bound;
+// true when they are. For readers of the store in the same process.
+bool FlushEventLog(std::chrono::milliseconds bound = std::chrono::seconds(2));
 
 // "<name> error: %d (0x%08X)" (code as signed 32-bit decimal, then eight
 // upper-case hex digits) as an error entry; unless quiet, a message box

@@ -3,11 +3,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
+#include "common/StringIds.h"
+#include "common/StringTable.h"
 #include "common/UserPrompts.h"
+#include "eventlog/DamagedStore.h"
 #include "eventlog/EventLogReporter.h"
 #include "eventlog/EventStore.h"
 #include "eventlog/ValidUtf8.h"
@@ -61,9 +68,32 @@ bool WriteAll(int descriptor, const std::string& bytes)
     return true;
 }
 
+// How long an export waits for this process's own latest entries to reach
+// the store. Kept short: the export runs on the user-interface thread.
+constexpr std::chrono::milliseconds kOwnEntriesWait{500};
+
 }  // namespace
 
-CEventLogReader::CEventLogReader(const std::string& storePath) : store_(EventStore::OpenForReading(storePath)) {}
+CEventLogReader::CEventLogReader(const std::string& storePath)
+{
+    struct stat found {};
+    if (::stat(storePath.c_str(), &found) != 0) {
+        // Never written: a store without entries. Anything else (a folder
+        // that may not be searched, say) hides a store that may exist.
+        if (errno != ENOENT) {
+            status_ = StoreStatus::Failed;
+            problem_ = std::strerror(errno);
+        }
+        return;
+    }
+    if (S_ISDIR(found.st_mode)) {
+        status_ = StoreStatus::Failed;
+        problem_ = std::strerror(EISDIR);
+        return;
+    }
+    store_ = EventStore::OpenForReading(storePath, &status_);
+    if (!store_ && ::access(storePath.c_str(), R_OK) != 0) problem_ = std::strerror(errno);
+}
 
 CEventLogReader::~CEventLogReader() = default;
 
@@ -72,9 +102,10 @@ std::vector<std::string> CEventLogReader::ReadLines()
     std::vector<std::string> lines;
     if (!store_) return lines;
     const long offset = CurrentUtcOffset();
-    const std::vector<StoredEntry> entries = store_->ReadNewestFirst(kEventSourceName);
-    lines.reserve(entries.size());
-    for (const auto& entry : entries) lines.push_back(FormatExportLine(entry.time, entry.type, entry.strings, offset));
+    const auto entries = store_->Read(kEventSourceName, status_);
+    if (!entries) return lines;
+    lines.reserve(entries->size());
+    for (const auto& entry : *entries) lines.push_back(FormatExportLine(entry.time, entry.type, entry.strings, offset));
     return lines;
 }
 
@@ -110,10 +141,37 @@ bool WriteExportFile(const std::string& path, const std::vector<std::string>& li
     return WriteAll(file.get(), block);
 }
 
-bool ExportEventLog(const std::string& path)
+ExportOutcome ExportEventLog(const std::string& path)
 {
-    std::vector<std::string> lines = CEventLogReader(CEventLogReporter::Instance().StorePath()).ReadLines();
-    return WriteExportFile(path, lines);
+    CEventLogReporter& reporter = CEventLogReporter::Instance();
+    reporter.Flush(kOwnEntriesWait);
+    const std::string storePath = reporter.StorePath();
+    ExportOutcome outcome;
+    std::vector<std::string> lines;
+    {
+        CEventLogReader reader(storePath);
+        lines = reader.ReadLines();
+        if (reader.Status() == StoreStatus::Damaged) {
+            // Found damaged here, as a writer would: set aside, so the next
+            // entries land in a new store.
+            if (SetAsideDamagedStore(storePath) == StoreStatus::Ok) {
+                outcome.result = ExportOutcome::Result::StoreDamaged;
+                return outcome;
+            }
+            outcome.problem = "the store is damaged";
+        }
+        if (reader.Status() != StoreStatus::Ok) {
+            outcome.result = ExportOutcome::Result::StoreUnreadable;
+            if (outcome.problem.empty()) outcome.problem = reader.Problem();
+            if (outcome.problem.empty()) outcome.problem = "the store cannot be read";
+            return outcome;
+        }
+    }
+    if (!WriteExportFile(path, lines)) {
+        outcome.result = ExportOutcome::Result::FileNotWritten;
+        outcome.problem = std::strerror(errno);
+    }
+    return outcome;
 }
 
 void SaveEventLog()
@@ -126,7 +184,16 @@ void SaveEventLog()
     request.confirmOverwrite = true;
     const std::optional<std::string> path = Prompts().AskSaveFile(request);
     if (!path) return;
-    ExportEventLog(*path);
+    switch (ExportEventLog(*path).result) {
+    case ExportOutcome::Result::StoreUnreadable:
+        Prompts().ShowMessage(LoadString(strings::kEventLogUnreadable), MessageIcon::Error);
+        break;
+    case ExportOutcome::Result::StoreDamaged:
+        Prompts().ShowMessage(LoadString(strings::kEventLogDamaged), MessageIcon::Error);
+        break;
+    case ExportOutcome::Result::Written:
+    case ExportOutcome::Result::FileNotWritten: break;  // a file that cannot be opened ends the export silently
+    }
 }
 
 }  // namespace nerolin

@@ -9,23 +9,33 @@
 #include <string>
 #include <vector>
 
-namespace nerolin {
+#include "eventlog/EventStore.h"
 
-class EventStore;
+namespace nerolin {
 
 // Reads the store of one export.
 class CEventLogReader {
 public:
-    // A store that cannot be opened reads as empty.
+    // A store that does not exist yet holds no entries; one that exists but
+    // cannot be read (a folder in its way, no permission, damage) is a
+    // failure that ReadLines reports.
     explicit CEventLogReader(const std::string& storePath);
     virtual ~CEventLogReader();
 
     // Every entry of the source "Nerolin" (compared case-sensitively) in the
-    // export line form, newest first.
+    // export line form, newest first; nothing when the store could not be
+    // read whole.
     std::vector<std::string> ReadLines();
+
+    // After ReadLines: Ok, or why the store could not be read.
+    StoreStatus Status() const { return status_; }
+    // The cause of a failure in words ("Permission denied"), for the tool.
+    const std::string& Problem() const { return problem_; }
 
 private:
     std::unique_ptr<EventStore> store_;
+    StoreStatus status_ = StoreStatus::Ok;
+    std::string problem_;
 };
 
 // One export line. utcOffset: seconds east of UTC, the offset that holds at
@@ -37,13 +47,26 @@ std::string FormatExportLine(std::int64_t time, int type, const std::vector<std:
 // when the file cannot be opened or a write fails (what was written stays).
 bool WriteExportFile(const std::string& path, const std::vector<std::string>& lines);
 
+struct ExportOutcome {
+    enum class Result {
+        Written,
+        StoreUnreadable,  // the file was not touched
+        StoreDamaged,     // likewise; the store was set aside and a new one started
+        FileNotWritten,
+    };
+    Result result = Result::Written;
+    std::string problem;  // the cause in words, for StoreUnreadable and FileNotWritten
+};
+
 // The export of this process's event store to path, without any dialog.
-bool ExportEventLog(const std::string& path);
+// The store is read whole before the file is touched.
+ExportOutcome ExportEventLog(const std::string& path);
 
 // Asks for the file through the user prompts (initial name "Nerolin",
 // suffix "log", "Log files (*.log)" and "All files (*.*) ") and exports to
-// it. A cancel reads and writes nothing; a file that cannot be written ends
-// the export without a message.
+// it. A cancel reads and writes nothing; a store that cannot be read is told
+// in a message box and leaves the file alone; a file that cannot be written
+// ends the export without a message.
 void SaveEventLog();
 
 }  // namespace nerolin

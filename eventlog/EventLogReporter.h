@@ -1,16 +1,15 @@
 #pragma once
 
 // The process's event source: the store every entry of this process goes
-// to, opened once at start-up. When it could not be opened, entries of the
-// run are dropped silently.
+// to, and the one writer that takes the entries there (EventWriter.h).
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "eventlog/EventLog.h"
-#include "eventlog/EventStore.h"
+#include "eventlog/EventWriter.h"
 
 namespace nerolin {
 
@@ -31,23 +30,28 @@ class CEventLogReporter {
 public:
     static CEventLogReporter& Instance();
 
-    // Opens the store at path (closing one opened before); a failure leaves
-    // no store. Later writes do not retry.
+    // Makes path the store of later entries. The entries written before go
+    // to the store they were written for: its writer stores them first (at
+    // most EventWriter::kExitBound). The store in use already: nothing changes.
     void Register(const std::string& path);
+    // Queues one entry of the source "Nerolin", with the time of the call.
     void Write(EntryType type, const std::string& text);
+    // Waits until the entries written so far are stored, at most bound.
+    bool Flush(std::chrono::milliseconds bound);
     // The path of the store this process writes to (registered or default).
     std::string StorePath();
 
-    virtual ~CEventLogReporter() = default;
+    // At the process's end (return from main, exit()): the queue is stored,
+    // at most EventWriter::kExitBound.
+    virtual ~CEventLogReporter();
 
 private:
     CEventLogReporter() = default;
-    void RegisterDefaultOnce();
+    // The writer, made for the default store when none was registered.
+    std::shared_ptr<EventWriter> Writer();
 
     std::mutex mutex_;
-    bool registered_ = false;
-    std::string path_;
-    std::shared_ptr<EventStore> store_;
+    std::shared_ptr<EventWriter> writer_;
 };
 
 }  // namespace nerolin

@@ -8,17 +8,19 @@
 #include <filesystem>
 #include <thread>
 
+#include "eventlog/DamagedStore.h"
 #include "eventlog/ValidUtf8.h"
 
 namespace nerolin {
 
 namespace {
 
-thread_local int lastOpenFailure = 0;  // SQLite's primary result code of the last failed open
-
-// Writers of other processes hold the write lock only for one short
-// transaction; waiting longer than this means something is stuck.
-constexpr int kBusyTimeoutMilliseconds = 10000;
+// SQLite's own wait for a lock held by another connection. Kept short: the
+// writer thread retries on its own terms, and must stay free to give up at
+// the process's end.
+constexpr int kBusyMilliseconds = 100;
+// How long the direct writers of tools and tests wait for a busy store.
+constexpr std::chrono::seconds kDirectWriterWait{10};
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS entries ("
@@ -28,25 +30,7 @@ constexpr const char* kSchema =
     " type INTEGER NOT NULL,"
     " strings TEXT NOT NULL)";  // a JSON array of the insertion strings
 
-bool Execute(sqlite3* database, const char* sql)
-{
-    return sqlite3_exec(database, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
-// Switching to WAL and creating the table take locks that a concurrent
-// opener may hold for a moment; some of those paths report SQLITE_BUSY
-// without waiting, so wait here, for the same bounded time.
-bool ExecuteWaiting(sqlite3* database, const char* sql)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMilliseconds);
-    for (;;) {
-        const int result = sqlite3_exec(database, sql, nullptr, nullptr, nullptr);
-        if (result == SQLITE_OK) return true;
-        if ((result & 0xFF) != SQLITE_BUSY && (result & 0xFF) != SQLITE_LOCKED) return false;
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
+int Execute(sqlite3* database, const char* sql) { return sqlite3_exec(database, sql, nullptr, nullptr, nullptr); }
 
 std::string JsonArray(const std::vector<std::string>& strings)
 {
@@ -84,53 +68,89 @@ void CreateMissingFolders(const std::filesystem::path& folder)
     }
 }
 
-sqlite3* OpenDatabase(const std::string& path, int flags)
+sqlite3* OpenDatabase(const std::string& path, int flags, StoreStatus& status)
 {
     sqlite3* database = nullptr;
-    if (sqlite3_open_v2(path.c_str(), &database, flags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    const int result = sqlite3_open_v2(path.c_str(), &database, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (result != SQLITE_OK) {
+        status = StoreStatusOf(result);
         sqlite3_close(database);
         return nullptr;
     }
-    sqlite3_busy_timeout(database, kBusyTimeoutMilliseconds);
+    sqlite3_busy_timeout(database, kBusyMilliseconds);
+    status = StoreStatus::Ok;
     return database;
 }
 
 }  // namespace
 
-std::unique_ptr<EventStore> EventStore::OpenForWriting(const std::string& path, std::int64_t capacity)
+StoreStatus StoreStatusOf(int sqliteResult)
+{
+    switch (sqliteResult & 0xFF) {
+    case SQLITE_OK:
+    case SQLITE_ROW:
+    case SQLITE_DONE: return StoreStatus::Ok;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    // A WAL lock that changed hands under the reader, a schema that another
+    // connection just changed: both pass on their own.
+    case SQLITE_PROTOCOL:
+    case SQLITE_SCHEMA: return StoreStatus::Busy;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB: return StoreStatus::Damaged;
+    default: return StoreStatus::Failed;
+    }
+}
+
+std::unique_ptr<EventStore> EventStore::Open(const std::string& path, StoreStatus& status, std::int64_t capacity)
 {
     CreateMissingFolders(std::filesystem::path(path).parent_path());
-    std::unique_ptr<EventStore> store = OpenAndPrepare(path, capacity);
-    if (!store && lastOpenFailure == SQLITE_NOTADB) {
-        // A damaged file would silence the log for good: keep it aside for
-        // whoever wants to look at it, and start a new store.
-        std::error_code error;
-        std::filesystem::rename(path, path + ".broken", error);
-        if (!error) store = OpenAndPrepare(path, capacity);
-    }
-    return store;
+    std::unique_ptr<EventStore> store = OpenAndCheck(path, capacity, status);
+    if (status != StoreStatus::Damaged) return store;
+    // A damaged store would silence the log for good: keep a copy aside for
+    // whoever wants to look at it, and start afresh.
+    status = SetAsideDamagedStore(path);
+    if (status != StoreStatus::Ok) return nullptr;
+    return OpenAndCheck(path, capacity, status);
 }
 
-std::unique_ptr<EventStore> EventStore::OpenAndPrepare(const std::string& path, std::int64_t capacity)
+std::unique_ptr<EventStore> EventStore::OpenAndCheck(const std::string& path, std::int64_t capacity,
+                                                     StoreStatus& status)
 {
-    lastOpenFailure = SQLITE_OK;
-    sqlite3* database = OpenDatabase(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    sqlite3* database = OpenDatabase(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, status);
     if (database == nullptr) return nullptr;
     std::unique_ptr<EventStore> store(new EventStore(database, capacity));
-    // Without WAL the store still works, only with less concurrency, so
-    // the answer of the journal-mode switch is not looked at.
-    ExecuteWaiting(database, "PRAGMA journal_mode=WAL");
-    if (!Execute(database, "PRAGMA synchronous=NORMAL") || !Execute(database, "PRAGMA journal_size_limit=4194304") ||
-        !ExecuteWaiting(database, kSchema)) {
-        lastOpenFailure = sqlite3_errcode(database) & 0xFF;
-        return nullptr;
-    }
+    // The check comes first: it reads every page, so damage anywhere is
+    // found before any entry of this process could be written into it.
+    status = CheckDatabase(database);
+    if (status != StoreStatus::Ok) return nullptr;
+    // Without WAL the store still works, only with less concurrency, so a
+    // refused switch is not looked at unless the file is damaged or busy.
+    status = StoreStatusOf(Execute(database, "PRAGMA journal_mode=WAL"));
+    if (status == StoreStatus::Failed) status = StoreStatus::Ok;
+    if (status == StoreStatus::Ok) status = StoreStatusOf(Execute(database, "PRAGMA synchronous=NORMAL"));
+    if (status == StoreStatus::Ok) status = StoreStatusOf(Execute(database, "PRAGMA journal_size_limit=4194304"));
+    if (status == StoreStatus::Ok) status = StoreStatusOf(Execute(database, kSchema));
+    if (status != StoreStatus::Ok) return nullptr;
     return store;
 }
 
-std::unique_ptr<EventStore> EventStore::OpenForReading(const std::string& path)
+std::unique_ptr<EventStore> EventStore::OpenForWriting(const std::string& path, std::int64_t capacity)
 {
-    sqlite3* database = OpenDatabase(path, SQLITE_OPEN_READONLY);
+    const auto deadline = std::chrono::steady_clock::now() + kDirectWriterWait;
+    for (;;) {
+        StoreStatus status = StoreStatus::Ok;
+        std::unique_ptr<EventStore> store = Open(path, status, capacity);
+        if (status != StoreStatus::Busy || std::chrono::steady_clock::now() > deadline) return store;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+std::unique_ptr<EventStore> EventStore::OpenForReading(const std::string& path, StoreStatus* status)
+{
+    StoreStatus opened = StoreStatus::Ok;
+    sqlite3* database = OpenDatabase(path, SQLITE_OPEN_READONLY, opened);
+    if (status != nullptr) *status = opened;
     if (database == nullptr) return nullptr;
     return std::unique_ptr<EventStore>(new EventStore(database, 0));
 }
@@ -157,59 +177,97 @@ EventStore::Statement EventStore::Prepare(const char* sql)
     return Statement(statement);
 }
 
-bool EventStore::Append(const std::string& source, std::int64_t time, int type, const std::vector<std::string>& strings)
+StoreStatus EventStore::Append(const std::vector<NewEntry>& entries)
 {
     std::lock_guard lock(mutex_);
-    // The write lock is taken at BEGIN, so the busy time-out applies there
-    // and never half-way through the transaction.
-    if (!Execute(database_, "BEGIN IMMEDIATE")) return false;
+    // The write lock is taken at BEGIN, so the busy wait applies there and
+    // never half-way through the transaction.
+    int result = Execute(database_, "BEGIN IMMEDIATE");
+    if (result != SQLITE_OK) return StoreStatusOf(result);
     if (!insert_) insert_ = Prepare("INSERT INTO entries (source, time, type, strings) VALUES (?1, ?2, ?3, ?4)");
     // Rows get consecutive ids, so the newest capacity_ entries are exactly
     // those above this bound; one seek on the primary key finds the rest.
     if (!prune_) prune_ = Prepare("DELETE FROM entries WHERE id <= last_insert_rowid() - ?1");
-    bool stored = false;
-    const std::string json = JsonArray(strings);
-    if (insert_ && prune_) {
-        sqlite3_bind_text(insert_.get(), 1, source.data(), static_cast<int>(source.size()), SQLITE_STATIC);
-        sqlite3_bind_int64(insert_.get(), 2, time);
-        sqlite3_bind_int(insert_.get(), 3, type);
+    if (!insert_ || !prune_) result = sqlite3_errcode(database_);
+    for (std::size_t i = 0; result == SQLITE_OK && i < entries.size(); ++i) {
+        const NewEntry& entry = entries[i];
+        const std::string json = JsonArray(entry.strings);
+        sqlite3_bind_text(insert_.get(), 1, entry.source.data(), static_cast<int>(entry.source.size()), SQLITE_STATIC);
+        sqlite3_bind_int64(insert_.get(), 2, entry.time);
+        sqlite3_bind_int(insert_.get(), 3, entry.type);
         sqlite3_bind_text(insert_.get(), 4, json.data(), static_cast<int>(json.size()), SQLITE_STATIC);
-        sqlite3_bind_int64(prune_.get(), 1, capacity_);
-        stored = sqlite3_step(insert_.get()) == SQLITE_DONE && sqlite3_step(prune_.get()) == SQLITE_DONE;
+        const int step = sqlite3_step(insert_.get());
         sqlite3_reset(insert_.get());
-        sqlite3_reset(prune_.get());
         sqlite3_clear_bindings(insert_.get());
+        if (step != SQLITE_DONE) result = step;
     }
-    if (stored) stored = Execute(database_, "COMMIT");
-    if (!stored) Execute(database_, "ROLLBACK");
-    return stored;
+    if (result == SQLITE_OK) {
+        sqlite3_bind_int64(prune_.get(), 1, capacity_);
+        const int step = sqlite3_step(prune_.get());
+        sqlite3_reset(prune_.get());
+        if (step != SQLITE_DONE) result = step;
+    }
+    if (result == SQLITE_OK) result = Execute(database_, "COMMIT");
+    if (result != SQLITE_OK) Execute(database_, "ROLLBACK");
+    return StoreStatusOf(result);
+}
+
+bool EventStore::Append(const std::string& source, std::int64_t time, int type, const std::vector<std::string>& strings)
+{
+    const std::vector<NewEntry> entries{{source, time, type, strings}};
+    const auto deadline = std::chrono::steady_clock::now() + kDirectWriterWait;
+    for (;;) {
+        const StoreStatus status = Append(entries);
+        if (status != StoreStatus::Busy || std::chrono::steady_clock::now() > deadline)
+            return status == StoreStatus::Ok;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+std::optional<std::vector<StoredEntry>> EventStore::Read(const std::string& source, StoreStatus& status)
+{
+    std::lock_guard lock(mutex_);
+    std::vector<StoredEntry> entries;
+    // A store whose first writer has not yet made the table holds no entries.
+    Statement table = Prepare("SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = 'entries'");
+    int result = table ? sqlite3_step(table.get()) : sqlite3_errcode(database_);
+    if (result == SQLITE_DONE) {
+        status = StoreStatus::Ok;
+        return entries;
+    }
+    // One row per string; an entry without strings still gives one row,
+    // with no string. One statement reads one consistent snapshot.
+    Statement select = result == SQLITE_ROW ? Prepare(
+                                                  "SELECT e.id, e.time, e.type, s.type, s.value FROM entries AS e"
+                                                  " LEFT JOIN json_each(e.strings) AS s"
+                                                  " WHERE e.source = ?1 ORDER BY e.id DESC, s.key")
+                                            : nullptr;
+    if (select) {
+        sqlite3_bind_text(select.get(), 1, source.data(), static_cast<int>(source.size()), SQLITE_STATIC);
+        std::int64_t previousId = 0;
+        while ((result = sqlite3_step(select.get())) == SQLITE_ROW) {
+            const std::int64_t id = sqlite3_column_int64(select.get(), 0);
+            if (entries.empty() || id != previousId) {
+                entries.push_back({sqlite3_column_int64(select.get(), 1), sqlite3_column_int(select.get(), 2), {}});
+                previousId = id;
+            }
+            if (sqlite3_column_type(select.get(), 3) == SQLITE_NULL) continue;
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 4));
+            entries.back().strings.emplace_back(text != nullptr ? text : "",
+                                                static_cast<std::size_t>(sqlite3_column_bytes(select.get(), 4)));
+        }
+    } else if (result == SQLITE_ROW) {
+        result = sqlite3_errcode(database_);
+    }
+    status = StoreStatusOf(result);
+    if (status != StoreStatus::Ok) return std::nullopt;
+    return entries;
 }
 
 std::vector<StoredEntry> EventStore::ReadNewestFirst(const std::string& source)
 {
-    std::lock_guard lock(mutex_);
-    std::vector<StoredEntry> entries;
-    // One row per string; an entry without strings still gives one row,
-    // with no string. One statement reads one consistent snapshot.
-    Statement select = Prepare(
-        "SELECT e.id, e.time, e.type, s.type, s.value FROM entries AS e"
-        " LEFT JOIN json_each(e.strings) AS s"
-        " WHERE e.source = ?1 ORDER BY e.id DESC, s.key");
-    if (!select) return entries;
-    sqlite3_bind_text(select.get(), 1, source.data(), static_cast<int>(source.size()), SQLITE_STATIC);
-    std::int64_t previousId = 0;
-    while (sqlite3_step(select.get()) == SQLITE_ROW) {
-        const std::int64_t id = sqlite3_column_int64(select.get(), 0);
-        if (entries.empty() || id != previousId) {
-            entries.push_back({sqlite3_column_int64(select.get(), 1), sqlite3_column_int(select.get(), 2), {}});
-            previousId = id;
-        }
-        if (sqlite3_column_type(select.get(), 3) == SQLITE_NULL) continue;
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 4));
-        entries.back().strings.emplace_back(text != nullptr ? text : "",
-                                            static_cast<std::size_t>(sqlite3_column_bytes(select.get(), 4)));
-    }
-    return entries;
+    StoreStatus status = StoreStatus::Ok;
+    return Read(source, status).value_or(std::vector<StoredEntry>{});
 }
 
 }  // namespace nerolin

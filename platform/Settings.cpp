@@ -177,8 +177,8 @@ bool ReadProxyPassword(const SettingsKey& key, bool machineWide, SecretString& p
     WipedBytes clear{std::move(*opened)};
     // The stored text ends at its terminating NUL.
     const char* text = reinterpret_cast<const char*>(clear.bytes.data());
-    password.Assign(std::string_view(text, strnlen(text, clear.bytes.size())));
-    return true;
+    // A stored password longer than a secret holds counts as none, never cut.
+    return password.Assign(std::string_view(text, strnlen(text, clear.bytes.size())));
 }
 
 void WriteProxyPassword(SettingsKey& key, bool machineWide, const SecretString& password)

@@ -110,7 +110,8 @@ bool ReadProxyUrl(std::string& url);
 void ReadProxyCredentials(bool machineWide, std::string& userName, SecretString& password);
 
 // The stored password of an open file; false (password unchanged) when it
-// is absent, not bytes, empty or does not open in the scope of machineWide.
+// is absent, not bytes, empty or does not open in the scope of machineWide;
+// false and an empty password when it is longer than a SecretString holds.
 bool ReadProxyPassword(const SettingsKey& key, bool machineWide, SecretString& password);
 // Protects and stores the password; an empty one is stored as zero bytes.
 // Nothing is written when protection fails.

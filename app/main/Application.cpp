@@ -55,8 +55,8 @@ std::vector<std::u16string> CommandLineArguments(int argc, char** argv)
     return arguments;
 }
 
-Application::Application(bool hasDisplay, std::shared_ptr<UpdateLibrary> updates)
-    : hasDisplay_(hasDisplay),
+Application::Application(std::function<bool()> openDisplay, std::shared_ptr<UpdateLibrary> updates)
+    : openDisplay_(std::move(openDisplay)),
       updates_(updates ? std::move(updates)
                        : std::make_shared<Updater>(std::make_shared<QtUpdaterUi>(), Updater::DefaultOptions()))
 {
@@ -109,12 +109,9 @@ int Application::RunFlag(const std::u16string& flag)
     // Compared exactly, case included, in this order.
     if (flag == u"SetProxyLocalMachine") {
         // Without a machine file the user may write there is nothing to edit,
-        // and the run ends silently.
-        if (!hasDisplay_) {
-            if (!SettingsKey::OpenMachineForWriting()) return 0;
-            std::fprintf(stderr, "Nerolin: no display; the proxy settings cannot be shown\n");
-            return 1;
-        }
+        // and the run ends silently, display or not.
+        if (!SettingsKey::OpenMachineForWriting()) return 0;
+        if (!openDisplay_()) return NoDisplay(LoadString(strings::kNoDisplayForProxySettings));
         EditMachineProxySettings();
         return 0;
     }
@@ -141,9 +138,18 @@ void Application::CheckUrlSchemeRegistration()
     if (check.entryFound && !check.problems.empty()) ShowError(strings::kRegistrationIncorrect);
 }
 
+int Application::NoDisplay(const std::string& line)
+{
+    std::fprintf(stderr, "Nerolin: %s\n", line.c_str());
+    return 1;
+}
+
 int Application::RunMainWindow(SigningSession& session)
 {
     const std::string sessionId = session.hasLaunchRequest ? session.sessionId : std::string();
+    // Opened before the session is claimed: the channel serves its socket
+    // on the event loop of the application made here.
+    const bool display = openDisplay_();
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<SessionChannel> channel;
     if (session.hasLaunchRequest) {
@@ -153,16 +159,16 @@ int Application::RunMainWindow(SigningSession& session)
         // Another process shows this session already: it comes forward and
         // this one ends without a word. Only a start with a display has
         // anything to hand over for the desktop's focus rules.
-        const RaiseRequest request = hasDisplay_ ? ActivationOfThisStart() : RaiseRequest{};
+        const RaiseRequest request = display ? ActivationOfThisStart() : RaiseRequest{};
         if (channel->ClaimSession(request) == SessionChannel::Claim::RaisedOwner) return 0;
+        // No folder for the socket: the window opens, as when no socket can
+        // be made, only a second start cannot find it.
+        if (!channel->FolderRefusal().empty())
+            WriteEventEntry(EntryType::Warning, "session channel folder refused: " + channel->FolderRefusal());
     }
-    if (!hasDisplay_) {
-        if (sessionId.empty())
-            std::fprintf(stderr, "Nerolin: no display; the main window cannot be shown\n");
-        else
-            std::fprintf(stderr, "Nerolin: no display; the window of session \"%s\" cannot be shown\n",
-                         sessionId.c_str());
-        return 1;
+    if (!display) {
+        if (sessionId.empty()) return NoDisplay(LoadString(strings::kNoDisplayForMainWindow));
+        return NoDisplay(FormatText(LoadString(strings::kNoDisplayForSessionWindow).c_str(), sessionId.c_str()));
     }
     ConfigureUpdates();
     window = std::make_unique<MainWindow>(&session);

@@ -4,6 +4,7 @@
 // reads the command line and decides between a maintenance command, a test
 // link, a session link and a start without parameter.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,11 +24,13 @@ inline constexpr int kSessionCanceled = 3;  // the session ended unfinished: can
 
 class Application {
 public:
-    // hasDisplay: a QApplication exists and windows can be shown; otherwise
-    // a QCoreApplication and the console prompts. updates: the updater of
-    // the run; without one, Nerolin's own with its Qt windows. Made on the
-    // user-interface thread.
-    explicit Application(bool hasDisplay, std::shared_ptr<UpdateLibrary> updates = nullptr);
+    // openDisplay: called (on this thread) by a run that shows a window,
+    // before it does: true when windows can be shown; false when there is no
+    // display, a Qt core application then serving the run's local sockets
+    // (QtInstance::OpenDisplay). updates: the updater of the run; without
+    // one, Nerolin's own with its Qt windows. Made on the user-interface
+    // thread.
+    explicit Application(std::function<bool()> openDisplay, std::shared_ptr<UpdateLibrary> updates = nullptr);
     ~Application();
 
     // The whole run; returns the process's exit status (exit_status).
@@ -39,7 +42,11 @@ private:
     // Opens the window of the session (or of none) and runs until it closes.
     int RunMainWindow(SigningSession& session);
 
-    bool hasDisplay_;
+    // One line on standard error, in the user's language, for a window
+    // that cannot be shown.
+    static int NoDisplay(const std::string& line);
+
+    std::function<bool()> openDisplay_;
     std::shared_ptr<UpdateLibrary> updates_;
 };
 

@@ -1,45 +1,36 @@
 // Entry point of the agent: everything it does is in Application.
-#include <cstdlib>
+#include <clocale>
 #include <memory>
 
-#include <QApplication>
 #include <QCoreApplication>
+#include <QString>
 
 #include "app/main/Application.h"
+#include "app/main/OnDemandPrompts.h"
 #include "app/main/ProgramInfo.h"
-#include "app/ui/QtPrompts.h"
-#include "common/ConsolePrompts.h"
+#include "app/main/QtInstance.h"
 #include "common/UserPrompts.h"
 #include "platform/qt/QSettingsStore.h"
-
-namespace {
-
-bool Set(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] != '\0';
-}
-
-}  // namespace
 
 int main(int argc, char** argv)
 {
     if (const auto status = nerolin::AnswerInfoRequest(argc, argv)) return *status;
-    // Windows only where something can show them: an X or Wayland display,
-    // or a Qt platform chosen on purpose (offscreen, say).
-    const bool hasDisplay = Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM");
-    std::unique_ptr<QCoreApplication> application;
-    if (hasDisplay) {
-        application = std::make_unique<QApplication>(argc, argv);
-        nerolin::InstallDesktopPrompts();
-    } else {
-        application = std::make_unique<QCoreApplication>(argc, argv);
-        nerolin::SetUserPrompts(std::make_shared<nerolin::ConsolePrompts>());
-    }
+    // A Qt application object would take the user's locale; a run without
+    // one (a flag, a TEST link) needs it as much, for its texts and
+    // conversions.
+    std::setlocale(LC_ALL, "");
     QCoreApplication::setOrganizationName(QStringLiteral("Tavorel"));
     QCoreApplication::setApplicationName(QStringLiteral("Nerolin"));
     nerolin::InstallQSettingsStore();
 
-    nerolin::Application app(hasDisplay);
-    return app.Run(nerolin::CommandLineArguments(argc, argv));
+    nerolin::QtInstance qt(argc > 0 ? argv[0] : "nerolin");
+    nerolin::SetUserPrompts(std::make_shared<nerolin::OnDemandPrompts>(qt));
+    int status = 1;
+    {
+        nerolin::Application app([&qt] { return qt.OpenDisplay(); });
+        status = app.Run(nerolin::CommandLineArguments(argc, argv));
+    }
+    // The prompts refer to Qt's application, which ends with this scope.
+    nerolin::SetUserPrompts(nullptr);
+    return status;
 }

@@ -1,5 +1,6 @@
 #include "app/ui/CancelSender.h"
 
+#include "platform/qt/ThreadHandoff.h"
 #include "session/SigningSession.h"
 
 namespace nerolin {
@@ -12,6 +13,7 @@ bool CancelSender::Start()
 {
     return thread_.Start([this] {
         session_.SendCancel();
+        HandOff();
         emit Finished();
     });
 }

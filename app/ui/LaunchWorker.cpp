@@ -1,6 +1,7 @@
 #include "app/ui/LaunchWorker.h"
 
 #include "app/run/LaunchRun.h"
+#include "platform/qt/ThreadHandoff.h"
 
 namespace nerolin {
 namespace {
@@ -8,8 +9,16 @@ namespace {
 class SignalReporter final : public LaunchReporter {
 public:
     explicit SignalReporter(LaunchWorker& worker) : worker_(worker) {}
-    void StepBegins() override { emit worker_.StepBegins(); }
-    void StepEnded() override { emit worker_.StepEnded(); }
+    void StepBegins() override
+    {
+        HandOff();
+        emit worker_.StepBegins();
+    }
+    void StepEnded() override
+    {
+        HandOff();
+        emit worker_.StepEnded();
+    }
 
 private:
     LaunchWorker& worker_;
@@ -25,7 +34,9 @@ bool LaunchWorker::Start()
 {
     return thread_.Start([this] {
         SignalReporter reporter(*this);
-        emit Finished(RunLaunch(session_, reporter));
+        const SessionOutcome outcome = RunLaunch(session_, reporter);
+        HandOff();  // the session as configured goes to the window
+        emit Finished(outcome);
     });
 }
 

@@ -3,6 +3,7 @@
 #include <openssl/crypto.h>
 #include <QStyle>
 
+#include "app/ui/SecretInput.h"
 #include "app/ui/UiText.h"
 #include "common/StringIds.h"
 #include "ui_PinDialog.h"
@@ -85,9 +86,13 @@ void PinDialog::accept()
     // copies are overwritten before they are freed.
     QString typed = ui_->pinEdit->text();
     QByteArray utf8 = typed.toUtf8();
-    pin_.Assign(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    const bool whole = pin_.Assign(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
     OPENSSL_cleanse(utf8.data(), static_cast<std::size_t>(utf8.size()));
     typed.fill(QChar(u'\0'));
+    if (!whole) {
+        ShowSecretTooLong();  // the field keeps the text, for the user to shorten
+        return;
+    }
     ui_->pinEdit->clear();
     QDialog::accept();
 }

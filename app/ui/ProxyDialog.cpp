@@ -2,6 +2,9 @@
 
 #include <openssl/crypto.h>
 
+#include <optional>
+
+#include "app/ui/SecretInput.h"
 #include "app/ui/UiText.h"
 #include "common/SecretString.h"
 #include "common/StringIds.h"
@@ -12,14 +15,17 @@ namespace nerolin {
 namespace {
 
 // The password leaves the widget once, into the wiped buffer; the transient
-// copies are overwritten before they are freed.
-SecretString TakeSecret(QLineEdit& edit)
+// copies are overwritten before they are freed. Empty when it is longer than
+// a secret holds: the widget then keeps it, for the user to shorten.
+std::optional<SecretString> TakeSecret(QLineEdit& edit)
 {
     QString typed = edit.text();
     QByteArray utf8 = typed.toUtf8();
-    SecretString secret(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    std::optional<SecretString> secret(std::in_place);
+    const bool whole = secret->Assign(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
     OPENSSL_cleanse(utf8.data(), static_cast<std::size_t>(utf8.size()));
     typed.fill(QChar(u'\0'));
+    if (!whole) return std::nullopt;
     edit.clear();
     return secret;
 }
@@ -64,9 +70,14 @@ void ProxyDialog::accept()
 {
     // An emptied URL is stored as the empty text: in the user's file that
     // means "no proxy", whatever the machine file says.
+    const std::optional<SecretString> password = TakeSecret(*ui_->passwordEdit);
+    if (!password) {
+        ShowSecretTooLong();
+        return;
+    }
     key_.WriteText(setting::kProxyUrl, ui_->urlEdit->text().toStdString());
     key_.WriteText(setting::kProxyUsername, ui_->usernameEdit->text().toStdString());
-    WriteProxyPassword(key_, machineWide_, TakeSecret(*ui_->passwordEdit));
+    WriteProxyPassword(key_, machineWide_, *password);
     key_.Sync();
     QDialog::accept();
 }

@@ -109,15 +109,10 @@ std::optional<std::string> QtPrompts::AskSaveFile(const SaveFileRequest& request
     });
 }
 
-std::shared_ptr<QtPrompts> InstallDesktopPrompts()
+std::shared_ptr<UserPrompts> DesktopPrompts()
 {
-    if (auto scripted = ScriptFilePrompts::FromEnvironment()) {
-        SetUserPrompts(std::move(scripted));
-        return nullptr;
-    }
-    auto prompts = std::make_shared<QtPrompts>();
-    SetUserPrompts(prompts);
-    return prompts;
+    if (auto scripted = ScriptFilePrompts::FromEnvironment()) return scripted;
+    return std::make_shared<QtPrompts>();
 }
 
 }  // namespace nerolin

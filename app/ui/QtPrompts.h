@@ -25,10 +25,9 @@ public:
 // Call on the user-interface thread.
 void SetPromptOwner(QWidget* owner);
 
-// Installs the prompts of a run with a display and returns them, so the main
-// window can become their owner. A development build started with
-// NEROLIN_TEST_PROMPTS installs the scripted prompts of ScriptFilePrompts.h
-// instead and returns null.
-std::shared_ptr<QtPrompts> InstallDesktopPrompts();
+// The prompts of a run with a display: Qt dialogs, or, in a development
+// build started with NEROLIN_TEST_PROMPTS, the scripted prompts of
+// ScriptFilePrompts.h.
+std::shared_ptr<UserPrompts> DesktopPrompts();
 
 }  // namespace nerolin

@@ -12,6 +12,7 @@
 #include "app/updater/Updater.h"
 #include "common/StringIds.h"
 #include "common/StringTable.h"
+#include "platform/qt/ThreadHandoff.h"
 
 namespace nerolin {
 namespace {
@@ -39,6 +40,7 @@ bool IsWebAddress(const QUrl& url)
 template <typename Function>
 void QtUpdaterUi::OnUiThread(Function function)
 {
+    HandOff();
     QMetaObject::invokeMethod(&context_, std::move(function), Qt::QueuedConnection);
 }
 

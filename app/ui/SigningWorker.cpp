@@ -2,6 +2,7 @@
 
 #include "app/run/SigningReporter.h"
 #include "app/run/SigningRun.h"
+#include "platform/qt/ThreadHandoff.h"
 #include "providers/SigningProvider.h"
 
 namespace nerolin {
@@ -10,14 +11,21 @@ namespace {
 class SignalReporter final : public SigningReporter {
 public:
     explicit SignalReporter(SigningWorker& worker) : worker_(worker) {}
-    void Finished(const SessionOutcome& outcome) override { emit worker_.Finished(outcome); }
-    void StartMarquee() override { emit worker_.StartMarquee(); }
-    void StopMarquee() override { emit worker_.StopMarquee(); }
-    void SetProgressFull() override { emit worker_.SetProgressFull(); }
-    void SetProgressRange(int count) override { emit worker_.SetProgressRange(count); }
-    void SetProgressStep(int index) override { emit worker_.SetProgressStep(index); }
+    void Finished(const SessionOutcome& outcome) override { Report(&SigningWorker::Finished, outcome); }
+    void StartMarquee() override { Report(&SigningWorker::StartMarquee); }
+    void StopMarquee() override { Report(&SigningWorker::StopMarquee); }
+    void SetProgressFull() override { Report(&SigningWorker::SetProgressFull); }
+    void SetProgressRange(int count) override { Report(&SigningWorker::SetProgressRange, count); }
+    void SetProgressStep(int index) override { Report(&SigningWorker::SetProgressStep, index); }
 
 private:
+    template <typename... Parameters, typename... Arguments>
+    void Report(void (SigningWorker::*signal)(Parameters...), const Arguments&... arguments)
+    {
+        HandOff();
+        emit(worker_.*signal)(arguments...);
+    }
+
     SigningWorker& worker_;
 };
 

@@ -1,12 +1,18 @@
 #include "app/ui/StatePoller.h"
 
+#include "platform/qt/ThreadHandoff.h"
+
 namespace nerolin {
 namespace {
 
 class SignalReporter final : public StatePollReporter {
 public:
     explicit SignalReporter(StatePoller& poller) : poller_(poller) {}
-    void ShowStatus(const std::string& text) override { emit poller_.StatusChanged(QString::fromStdString(text)); }
+    void ShowStatus(const std::string& text) override
+    {
+        HandOff();
+        emit poller_.StatusChanged(QString::fromStdString(text));
+    }
 
 private:
     StatePoller& poller_;
@@ -31,6 +37,7 @@ bool StatePoller::Start()
     return thread_.Start([this] {
         SignalReporter reporter(*this);
         PollSessionState(session_, reporter, stop_, interval_);
+        HandOff();
         emit Finished();
     });
 }

@@ -14,6 +14,8 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include "platform/qt/ThreadHandoff.h"
+
 namespace nerolin {
 
 inline bool OnUiThread()
@@ -29,13 +31,30 @@ auto RunOnUiThread(Function&& function) -> std::invoke_result_t<Function>
     if (OnUiThread()) {
         return function();
     }
+    // The hand-offs tell ThreadSanitizer what Qt's blocking call orders: the
+    // call's work after all the caller did before it, the caller's return
+    // after the work.
     if constexpr (std::is_void_v<Result>) {
+        HandOff();
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [&] { function(); }, Qt::BlockingQueuedConnection);
+            QCoreApplication::instance(),
+            [&] {
+                function();
+                HandOff();
+            },
+            Qt::BlockingQueuedConnection);
+        TakeOver();
     } else {
         std::optional<Result> result;
+        HandOff();
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [&] { result.emplace(function()); }, Qt::BlockingQueuedConnection);
+            QCoreApplication::instance(),
+            [&] {
+                result.emplace(function());
+                HandOff();
+            },
+            Qt::BlockingQueuedConnection);
+        TakeOver();
         return std::move(*result);
     }
 }

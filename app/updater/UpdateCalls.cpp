@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include "app/updater/UpdateLibrary.h"
+#include "platform/qt/ThreadHandoff.h"
 #include "platform/Settings.h"
 
 namespace nerolin {
@@ -65,6 +66,7 @@ void CloseMainWindow()
     }
     // Queued even on the window's own thread: the updater may call back from
     // within a call the window is still making.
+    HandOff();
     QMetaObject::invokeMethod(closer.window, closer.close, Qt::QueuedConnection);
 }
 

@@ -14,6 +14,7 @@
 
 #include "common/Text.h"
 #include "platform/FileLock.h"
+#include "platform/PrivateFolder.h"
 #include "platform/XdgDirectories.h"
 
 namespace nerolin {
@@ -30,14 +31,16 @@ constexpr int kConnectMilliseconds = 2000;
 constexpr int kAnswerMilliseconds = 5000;
 constexpr std::chrono::milliseconds kClaimLockWait{5000};
 
-std::string ChannelDirectory()
+// Empty, with the reason in refusal, when there is no folder to use.
+std::string ChannelDirectory(std::string& refusal)
 {
     std::string runtime = RuntimeDirectory();
     if (!runtime.empty()) return runtime;
     // Without a runtime folder: a private folder of this user in /tmp.
     std::string fallback = "/tmp/nerolin-" + std::to_string(geteuid());
-    MakeDirectories(fallback, 0700);
-    return fallback;
+    if (MakePrivateFolder(fallback, refusal)) return fallback;
+    refusal = fallback + " " + refusal;
+    return {};
 }
 
 }  // namespace
@@ -53,13 +56,17 @@ SessionChannel::~SessionChannel()
     if (server_) server_->close();  // removes the socket file
 }
 
-std::string SessionChannel::SocketPath(const std::string& sessionId)
+std::string SessionChannel::SocketPath(const std::string& sessionId, std::string* refusal)
 {
+    std::string refused;
+    const std::string directory = ChannelDirectory(refused);
+    if (refusal != nullptr) *refusal = refused;
+    if (directory.empty()) return {};
     unsigned char digest[SHA256_DIGEST_LENGTH];
     SHA256(reinterpret_cast<const unsigned char*>(sessionId.data()), sessionId.size(), digest);
     // Half the digest keeps the path well inside the 108 bytes a socket
     // address holds, and is still far beyond any chance of collision.
-    return ChannelDirectory() + "/nerolin-" + HexEncode(digest, sizeof digest / 2);
+    return directory + "/nerolin-" + HexEncode(digest, sizeof digest / 2);
 }
 
 bool SessionChannel::AskOwnerToRaise(const std::string& sessionId, const RaiseRequest& request)
@@ -94,8 +101,10 @@ std::optional<RaiseRequest> SessionChannel::ParseRequestLine(const std::string& 
 
 SessionChannel::Answer SessionChannel::Ask(const std::string& sessionId, const RaiseRequest& request)
 {
+    const std::string path = SocketPath(sessionId);
+    if (path.empty()) return Answer::NoOwner;
     QLocalSocket socket;
-    socket.connectToServer(QString::fromStdString(SocketPath(sessionId)));
+    socket.connectToServer(QString::fromStdString(path));
     if (!socket.waitForConnected(kConnectMilliseconds)) return Answer::NoOwner;
     socket.write(QByteArray::fromStdString(RequestLine(request)));
     QByteArray answer;
@@ -110,7 +119,8 @@ SessionChannel::Answer SessionChannel::Ask(const std::string& sessionId, const R
 
 SessionChannel::Claim SessionChannel::ClaimSession(const RaiseRequest& request)
 {
-    std::string path = SocketPath(sessionId_);
+    std::string path = SocketPath(sessionId_, &folderRefusal_);
+    if (path.empty()) return Claim::Unavailable;
     // Serialises "is anyone listening? then I listen" between processes of
     // the same session, so two that start together cannot both become owners.
     FileLock lock(path + ".lock", kClaimLockWait);

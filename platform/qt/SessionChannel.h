@@ -5,8 +5,8 @@
 // session identifier connects, asks the owner to show and raise its window,
 // and ends. The request carries what the later start got from its launcher
 // for the desktop to let a window come forward: a Wayland activation token
-// and an X11 time of the user's action. The socket is $XDG_RUNTIME_DIR/nerolin-<first half of the SHA-256 of
-// the id, in hex>; a
+// and an X11 time of the user's action. The socket is
+// $XDG_RUNTIME_DIR/nerolin-<first half of the SHA-256 of the id, in hex>; a
 // socket left behind by a dead process is reclaimed.
 
 #include <cstdint>
@@ -52,7 +52,15 @@ public:
     static std::string RequestLine(const RaiseRequest& request);
     static std::optional<RaiseRequest> ParseRequestLine(const std::string& line);
 
-    static std::string SocketPath(const std::string& sessionId);
+    // Empty when there is no folder to put it in: without $XDG_RUNTIME_DIR
+    // the socket goes to /tmp/nerolin-<uid>, which is refused unless it is a
+    // private folder of this user (platform/PrivateFolder.h); refusal then
+    // says why.
+    static std::string SocketPath(const std::string& sessionId, std::string* refusal = nullptr);
+
+    // After a claim that found no folder for the socket: why, with the
+    // folder's path ("/tmp/nerolin-1000 belongs to user 0"); empty otherwise.
+    const std::string& FolderRefusal() const { return folderRefusal_; }
 
 private:
     enum class Answer { NoOwner, Raised, Busy };
@@ -61,6 +69,7 @@ private:
     std::string sessionId_;
     std::function<void(const RaiseRequest&)> onRaise_;
     std::unique_ptr<QLocalServer> server_;
+    std::string folderRefusal_;
 };
 
 }  // namespace nerolin

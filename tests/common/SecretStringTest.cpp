@@ -7,13 +7,22 @@
 namespace nerolin {
 namespace {
 
-TEST(SecretString, KeepsItsBufferAcrossAssignmentsAndCutsOverlongValues)
+TEST(SecretString, HoldsASecretWholeOrNotAtAllWithoutReallocating)
 {
     SecretString secret("1234");
     const char* before = secret.data();
-    secret.Assign(std::string(300, 'x'));
+    const std::string fourKilobytes(4096, 'x');
+    EXPECT_TRUE(secret.Assign(fourKilobytes));
+    EXPECT_EQ(secret.view(), fourKilobytes);
     EXPECT_EQ(secret.data(), before);  // never reallocated, so no stray copy
-    EXPECT_EQ(secret.size(), SecretString::kCapacity);
+
+    // One byte more is refused, never cut.
+    EXPECT_FALSE(secret.Assign(fourKilobytes + "y"));
+    EXPECT_TRUE(secret.empty());
+    EXPECT_EQ(secret.data(), before);
+    EXPECT_TRUE(SecretString(fourKilobytes + "y").empty());
+    EXPECT_TRUE(secret.Assign("5678"));
+    EXPECT_EQ(secret.view(), "5678");
     secret.Clear();
     EXPECT_TRUE(secret.empty());
 }

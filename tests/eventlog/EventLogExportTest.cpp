@@ -7,10 +7,13 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 
 #include "common/UserPrompts.h"
 #include "eventlog/EventLog.h"
 #include "eventlog/EventStore.h"
+#include "tests/eventlog/DamagedStoreFixture.h"
 #include "tests/eventlog/TempFolder.h"
 #include "tests/support/ScriptedPrompts.h"
 
@@ -104,7 +107,7 @@ TEST_F(Export, FileReadsBackByteForByte)
         "2024/03/05 14:07:10 INFORMATION: \r\n"
         "2024/03/05 14:07:10 WARNING:     \xC3\x89rv\xC3\xA9nytelen v\xC3\xA1lasz\r\n"
         "2024/03/05 14:07:09 ERROR:       CertOpenStore error: 5 (0x00000005)\r\n";
-    ASSERT_TRUE(ExportEventLog(logPath_));
+    ASSERT_EQ(ExportEventLog(logPath_).result, ExportOutcome::Result::Written);
     EXPECT_EQ(test::ReadFileBytes(logPath_), expected);
 }
 
@@ -112,7 +115,7 @@ TEST_F(Export, EntriesOfThisProcessComeOutNewestFirst)
 {
     WriteEventEntry(EntryType::Information, "first");
     WriteEventEntry(EntryType::Warning, "second");
-    ASSERT_TRUE(ExportEventLog(logPath_));
+    ASSERT_EQ(ExportEventLog(logPath_).result, ExportOutcome::Result::Written);
     const std::string text = test::ReadFileBytes(logPath_);
     const auto second = text.find(" WARNING:     second\r\n");
     const auto first = text.find(" INFORMATION: first\r\n");
@@ -127,15 +130,68 @@ TEST_F(Export, EmptyOrMissingStoreGivesAnEmptyFileReplacingTheOldOne)
     {
         std::ofstream(logPath_) << "old contents that must go";
     }
-    ASSERT_TRUE(ExportEventLog(logPath_));  // the store exists but has no entries
+    ASSERT_EQ(ExportEventLog(logPath_).result, ExportOutcome::Result::Written);  // nothing written yet
     EXPECT_EQ(test::ReadFileBytes(logPath_), "");
 
     RegisterEventSource("/proc/nerolin/eventlog.sqlite");  // cannot be opened
     {
         std::ofstream(logPath_) << "old";
     }
-    ASSERT_TRUE(ExportEventLog(logPath_));
+    ASSERT_EQ(ExportEventLog(logPath_).result, ExportOutcome::Result::Written);
     EXPECT_EQ(test::ReadFileBytes(logPath_), "");
+}
+
+TEST_F(Export, AStoreThatCannotBeReadLeavesTheFileAndSaysSo)
+{
+    const auto makeDirectory = [](const std::string& path) { std::filesystem::create_directories(path); };
+    const auto makeFile = [](const std::string& path) { std::ofstream(path) << "not a folder"; };
+    struct Case {
+        const char* what;
+        std::string store;
+        std::function<void(const std::string&)> make;  // puts something in the way
+    };
+    const Case cases[] = {
+        {"a folder in the store's place", folder_.Path("folder/eventlog.sqlite"), makeDirectory},
+        {"a file in the folder's place", folder_.Path("file/eventlog.sqlite"),
+         [&](const std::string&) { makeFile(folder_.Path("file")); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.make(c.store);
+        RegisterEventSource(c.store);
+        {
+            std::ofstream(logPath_) << "kept";
+        }
+        const ExportOutcome outcome = ExportEventLog(logPath_);
+        EXPECT_EQ(outcome.result, ExportOutcome::Result::StoreUnreadable);
+        EXPECT_FALSE(outcome.problem.empty());
+        EXPECT_EQ(test::ReadFileBytes(logPath_), "kept");
+
+        prompts_->Clear();
+        prompts_->QueueSaveFile(logPath_);
+        SaveEventLog();
+        EXPECT_EQ(prompts_->Messages(),
+                  std::vector<std::string>{"The event log could not be read, so it was not saved."});
+        EXPECT_EQ(test::ReadFileBytes(logPath_), "kept");
+    }
+}
+
+TEST_F(Export, ADamagedStoreIsSetAsideAndSaidSoThenLogsAfresh)
+{
+    const std::string damaged = test::MakeDamagedStore(storePath_, test::Damage::FourPagesOverwritten);
+    prompts_->QueueSaveFile(logPath_);
+    SaveEventLog();
+    EXPECT_EQ(
+        prompts_->Messages(),
+        std::vector<std::string>{"The event log is damaged, so it was not saved. A copy of it was kept, and a new "
+                                 "event log starts in its place."});
+    EXPECT_FALSE(std::filesystem::exists(logPath_));
+    EXPECT_EQ(test::ReadFileBytes(storePath_ + ".broken"), damaged);
+
+    WriteEventEntry(EntryType::Information, "after the damage");
+    ASSERT_EQ(ExportEventLog(logPath_).result, ExportOutcome::Result::Written);
+    const std::string text = test::ReadFileBytes(logPath_);
+    EXPECT_NE(text.find(" INFORMATION: after the damage\r\n"), std::string::npos) << text;
 }
 
 TEST_F(Export, SaveAsksForTheFileWithTheLogFilters)
@@ -166,6 +222,7 @@ TEST_F(Export, CancelWritesNothingAndUnwritableFileEndsSilently)
     EXPECT_FALSE(WriteExportFile(folder_.Path("no/such/folder/Nerolin.log"), {"x"}));
     EXPECT_TRUE(prompts_->Messages().empty());
     // Nothing about the failure went into the log either.
+    FlushEventLog();
     EXPECT_EQ(EventStore::OpenForReading(storePath_)->ReadNewestFirst("Nerolin").size(), 1u);
 }
 

@@ -22,7 +22,12 @@ protected:
     }
     void TearDown() override { SetUserPrompts(nullptr); }
 
-    std::vector<StoredEntry> Entries() { return EventStore::OpenForReading(path_)->ReadNewestFirst("Nerolin"); }
+    std::vector<StoredEntry> Entries()
+    {
+        FlushEventLog();
+        auto store = EventStore::OpenForReading(path_);
+        return store ? store->ReadNewestFirst("Nerolin") : std::vector<StoredEntry>{};
+    }
 
     test::TempFolder folder_;
     std::string path_ = folder_.Path("eventlog.sqlite");

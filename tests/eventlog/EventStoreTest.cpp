@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
+#include "tests/eventlog/DamagedStoreFixture.h"
 #include "tests/eventlog/TempFolder.h"
 
 namespace nerolin {
@@ -50,18 +53,43 @@ TEST(EventStore, MissingOrUnusableDatabaseDoesNotOpen)
     EXPECT_FALSE(EventStore::OpenForWriting("/proc/nerolin/eventlog.sqlite"));
 }
 
-TEST(EventStore, DamagedFileIsKeptAsideAndReplaced)
+TEST(EventStore, ADamagedStoreIsKeptAsideAndStartsAfresh)
 {
     test::TempFolder folder;
     const std::string path = folder.Path("eventlog.sqlite");
-    const std::string garbage(4096, 'x');
-    {
-        std::ofstream(path) << garbage;
+    // One folder for all: each damage's copy replaces the one before.
+    for (test::Damage damage : test::kDamages) {
+        SCOPED_TRACE(test::DamageName(damage));
+        const std::string damaged = test::MakeDamagedStore(path, damage);
+        auto store = EventStore::OpenForWriting(path);
+        ASSERT_TRUE(store);
+        EXPECT_TRUE(store->Append("Nerolin", 1, 4, {"fresh"}));
+        EXPECT_EQ(test::ReadFileBytes(path + ".broken"), damaged);
+        EXPECT_FALSE(std::filesystem::exists(path + ".broken.partial"));
+        StoreStatus status = StoreStatus::Failed;
+        const auto entries = EventStore::OpenForReading(path)->Read("Nerolin", status);
+        ASSERT_TRUE(entries);
+        ASSERT_EQ(entries->size(), 1u);
+        EXPECT_EQ(entries->front().strings, std::vector<std::string>{"fresh"});
     }
-    auto store = EventStore::OpenForWriting(path);
-    ASSERT_TRUE(store);
-    EXPECT_TRUE(store->Append("Nerolin", 1, 4, {"fresh"}));
-    EXPECT_EQ(test::ReadFileBytes(path + ".broken"), garbage);
+}
+
+TEST(EventStore, ReadingTellsAnAbsentTableFromDamage)
+{
+    test::TempFolder folder;
+    const std::string path = folder.Path("eventlog.sqlite");
+    std::ofstream{path}.close();  // made, never written: no entries yet
+    StoreStatus status = StoreStatus::Failed;
+    auto entries = EventStore::OpenForReading(path)->Read("Nerolin", status);
+    EXPECT_EQ(status, StoreStatus::Ok);
+    EXPECT_TRUE(entries && entries->empty());
+
+    for (test::Damage damage : test::kDamages) {
+        SCOPED_TRACE(test::DamageName(damage));
+        test::MakeDamagedStore(path, damage);
+        EXPECT_FALSE(EventStore::OpenForReading(path)->Read("Nerolin", status));
+        EXPECT_EQ(status, StoreStatus::Damaged);
+    }
 }
 
 TEST(EventStore, CreatesOnlyMissingFoldersPrivate)

@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 
 #include "eventlog/EventStore.h"
+#include "tests/eventlog/DamagedStoreFixture.h"
 #include "tests/eventlog/TempFolder.h"
 
 namespace nerolin {
@@ -46,6 +48,42 @@ TEST(ExportLogCommand, WritesTheUsersLogOrFailsWithAMessage)
     const Outcome failed = RunExportLog(environment, folder.Path("missing/out.log"));
     EXPECT_EQ(failed.status, 1);
     EXPECT_NE(failed.errors.find("cannot write"), std::string::npos) << failed.errors;
+}
+
+TEST(ExportLogCommand, TellsWhenTheStoreCannotBeReadAndWritesEmptyOnlyForAnEmptyStore)
+{
+    test::TempFolder folder;
+    const std::string state = folder.Path("state");
+    const std::string store = state + "/Tavorel/Nerolin/eventlog.sqlite";
+    const std::string environment = "HOME='" + folder.Path("home") + "' XDG_STATE_HOME='" + state + "'";
+    const std::string out = folder.Path("out.log");
+
+    // Nothing logged yet: an empty file, as for a store without entries.
+    Outcome empty = RunExportLog(environment, out);
+    EXPECT_EQ(empty.status, 0) << empty.errors;
+    EXPECT_TRUE(std::filesystem::exists(out));
+    EXPECT_EQ(test::ReadFileBytes(out), "");
+    std::filesystem::remove(out);
+
+    std::filesystem::create_directories(store);  // a folder in the store's place
+    Outcome folderInPlace = RunExportLog(environment, out);
+    EXPECT_EQ(folderInPlace.status, 1);
+    EXPECT_NE(folderInPlace.errors.find("cannot read the event log \"" + store + "\": Is a directory"),
+              std::string::npos)
+        << folderInPlace.errors;
+    EXPECT_FALSE(std::filesystem::exists(out));
+    std::filesystem::remove(store);
+
+    const std::string damaged = test::MakeDamagedStore(store, test::Damage::TruncatedToHalf);
+    Outcome broken = RunExportLog(environment, out);
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_NE(broken.errors.find("the event log \"" + store + "\" is damaged"), std::string::npos) << broken.errors;
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_EQ(test::ReadFileBytes(store + ".broken"), damaged);
+    // Set aside: the new store is empty, and says so truthfully.
+    Outcome afresh = RunExportLog(environment, out);
+    EXPECT_EQ(afresh.status, 0) << afresh.errors;
+    EXPECT_EQ(test::ReadFileBytes(out), "");
 }
 
 }  // namespace

@@ -69,6 +69,7 @@ protected:
     std::vector<std::pair<int, std::string>> Entries()
     {
         std::vector<std::pair<int, std::string>> entries;
+        FlushEventLog();  // entries reach the store through the process's writer thread
         auto store = EventStore::OpenForReading(folder_ + "/events.sqlite");
         if (!store) return entries;
         for (const auto& entry : store->ReadNewestFirst("Nerolin"))

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "../support/TestPki.h"
+#include "eventlog/EventLog.h"
 #include "eventlog/EventStore.h"
 #include "session/HttpExchange.h"
 
@@ -22,6 +23,7 @@ std::string EventStorePath() { return home + "/eventlog.sqlite"; }
 
 std::vector<StoredEntry> StoredOldestFirst()
 {
+    FlushEventLog();  // entries reach the store through the process's writer thread
     auto store = EventStore::OpenForReading(EventStorePath());
     if (!store) {
         return {};

@@ -10,6 +10,7 @@
 #include "platform/DesktopEntry.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempHome.h"
+#include "tests/support/Xvfb.h"
 
 namespace nerolin::test {
 namespace {
@@ -32,10 +33,12 @@ protected:
         int status;
         std::string stderrText;
     };
-    Run Start(const std::vector<std::string>& arguments)
+    // A run without any display; changes come on top.
+    Run Start(const std::vector<std::string>& arguments, const EnvironmentChanges& changes = {})
     {
         EnvironmentChanges environment = NoDisplay();
         environment["NEROLIN_TEST_WHITELIST_URL"] = kClosedWhitelistUrl;
+        for (const auto& [name, value] : changes) environment[name] = value;
         ChildProcess child(kNerolin, arguments, environment, home.root());
         int status = child.Wait();
         return {status, child.Stderr()};
@@ -92,6 +95,68 @@ TEST_F(StartupTest, FlagsAndLinksEndWithTheirMessageAndStatus)
     }
     EXPECT_FALSE(std::filesystem::exists(UserDesktopEntryPath()));
     EXPECT_FALSE(std::filesystem::exists(home.MachineSettings()));
+}
+
+TEST_F(StartupTest, ADisplayThatCannotBeReachedIsNoDisplayAtAll)
+{
+    const std::string testLink = R"(yendo:{"sessionUrl":"https://s.example","sessionId":"q","mode":"TEST"})";
+    // Nothing listens there: an X display or a Wayland socket that is gone.
+    const EnvironmentChanges deadDisplays[] = {
+        {{"DISPLAY", ":9999"}},
+        {{"DISPLAY", "127.0.0.1:9999"}},
+        {{"WAYLAND_DISPLAY", "wayland-gone"}},
+        {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", ":9999"}},
+    };
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string stderrText;
+        int status;
+    };
+    const Case cases[] = {
+        {{"-Register"}, "", 0},  // needs no display, and registers
+        {{testLink}, kWhitelistRefused, 1},
+        {{}, kNoWindow, 1},
+        {{"-reverse"}, "Nerolin: Unknown flag!\n", 1},
+    };
+    for (const EnvironmentChanges& display : deadDisplays) {
+        for (const Case& c : cases) {
+            std::filesystem::remove(UserDesktopEntryPath());
+            Run run = Start(c.arguments, display);
+            SCOPED_TRACE(display.begin()->first + "=" + display.begin()->second.value_or("") + " " +
+                         (c.arguments.empty() ? "" : c.arguments.front()));
+            EXPECT_EQ(run.stderrText, c.stderrText);
+            EXPECT_EQ(run.status, c.status);  // never Qt's abort
+            EXPECT_EQ(std::filesystem::exists(UserDesktopEntryPath()),
+                      c.arguments == std::vector<std::string>{"-Register"});
+        }
+    }
+    // The line is in the user's language.
+    EXPECT_EQ(Start({}, {{"DISPLAY", ":9999"}, {"LANGUAGE", "hu"}}).stderrText,
+              "Nerolin: nincs kijelz\xC5\x91; a f\xC5\x91"
+              "ablak nem jelen\xC3\xADthet\xC5\x91 meg\n");
+}
+
+TEST_F(StartupTest, QtsOwnOptionsAreUnknownFlagsOnARealDisplay)
+{
+    if (!build::kDevelopmentBuild) GTEST_SKIP() << "the scripted prompts exist in development builds only";
+    Xvfb server(home.root());
+    ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
+    const std::string transcript = (home.root() / "transcript").string();
+    TempHome::WriteFile(home.root() / "answers", "");
+    const std::vector<std::vector<std::string>> options = {
+        {"-reverse"}, {"-qwindowtitle", "x"}, {"-widgetcount"}, {"-style", "fusion"}, {"-platform", "offscreen"},
+    };
+    for (const auto& arguments : options) {
+        SCOPED_TRACE(arguments.front());
+        std::filesystem::remove(transcript);
+        Run run = Start(arguments, {{"DISPLAY", server.Display()},
+                                    {"NEROLIN_TEST_PROMPTS", (home.root() / "answers").string()},
+                                    {"NEROLIN_TEST_TRANSCRIPT", transcript}});
+        EXPECT_EQ(run.status, 1);
+        // The message went to the display's prompts, not to the console.
+        EXPECT_EQ(TempHome::ReadFile(transcript), "message error Unknown flag!\n");
+        EXPECT_EQ(run.stderrText, "");
+    }
 }
 
 TEST_F(StartupTest, AFirstStartWithoutRegistrationWritesOneEventAndNoMessage)

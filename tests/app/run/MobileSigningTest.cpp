@@ -9,9 +9,11 @@
 #include <gtest/gtest.h>
 
 #include "app/ui/QrCodeDialog.h"
+#include "platform/qt/QSettingsStore.h"
 #include "tests/support/app/DialogDriver.h"
 #include "tests/support/app/SessionWindow.h"
 #include "tests/support/app/WindowFixture.h"
+#include "tests/support/TempHome.h"
 
 namespace nerolin::test {
 namespace {
@@ -114,7 +116,10 @@ TEST_F(MobileSigning, AFinishedSessionClosesTheDialogAndEndsTheWindowsSession)
         EXPECT_TRUE(finishedShown);
         EXPECT_TRUE(AllSignaturesVerified(run.Report()));
         EXPECT_FALSE(Cancelled(run.Report()));
-        EXPECT_EQ(ReadUserSetting(setting::kAutomaticallyClose, 7), autoClose);
+        // The file as it is, should the value ever read as missing again.
+        EXPECT_EQ(ReadUserSetting(setting::kAutomaticallyClose, 7), autoClose)
+            << UserSettingsPath() << ":\n"
+            << TempHome::ReadFile(UserSettingsPath());
         EXPECT_EQ(StatusLine(&run.Window()), "Finished on the mobile device.");
         if (autoClose == 1) {
             EXPECT_FALSE(run.Window().isVisible());

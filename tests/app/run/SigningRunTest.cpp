@@ -18,6 +18,7 @@
 
 #include "app/ui/DocumentList.h"
 #include "app/ui/MainWindow.h"
+#include "app/ui/UiThread.h"
 #include "tests/support/app/DialogDriver.h"
 #include "tests/support/app/SessionWindow.h"
 #include "tests/support/app/WindowFixture.h"
@@ -329,8 +330,7 @@ TEST_F(SigningRun, CancelDuringTheThirdOfFiveSignaturesStopsBeforeTheFourth)
     ProviderScript script;
     script.hashResult = [&self](int index) {
         if (index == 2) {  // the user presses Cancel while the third hash is signed
-            QMetaObject::invokeMethod(
-                &self->Window(), [&] { self->ClickCancel(); }, Qt::BlockingQueuedConnection);
+            RunOnUiThread([&] { self->ClickCancel(); });
         }
         return SigningResult::Success;
     };

@@ -18,6 +18,7 @@
 #include "platform/Settings.h"
 #include "session/SigningSession.h"
 #include "tests/support/app/DialogDriver.h"
+#include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TempHome.h"
 
 namespace nerolin::test {
@@ -215,6 +216,33 @@ TEST_F(ProxyDialogTest, MachineScopeNeedsAnExistingMachineFile)
 {
     EXPECT_FALSE(EditMachineProxySettings());
     EXPECT_FALSE(std::filesystem::exists(home.MachineSettings()));
+}
+
+TEST_F(ProxyDialogTest, APasswordIsStoredWholeOrRefusedWithAMessage)
+{
+    auto prompts = std::make_shared<ScriptedPrompts>();
+    SetUserPrompts(prompts);
+    auto key = SettingsKey::OpenUser();
+    const std::string longest(SecretString::kCapacity, 'p');
+    for (const std::string& password : {std::string(300, 'q'), longest}) {
+        ProxyDialog dialog(key, false);
+        Type(dialog, {"http://proxy.example:3128", "anna", password});
+        dialog.accept();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(InUse().password, password);
+    }
+    EXPECT_TRUE(prompts->Messages().empty());
+
+    ProxyDialog dialog(key, false);
+    Type(dialog, {"http://other.example", "bela", longest + "p"});
+    dialog.accept();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(prompts->Messages(), std::vector<std::string>{"The entry is too long: at most 4096 bytes can be used."});
+    // Nothing was stored, and the text stays for the user to shorten.
+    EXPECT_EQ(InUse().url, "http://proxy.example:3128");
+    EXPECT_EQ(InUse().password, longest);
+    EXPECT_EQ(Shown(dialog).password, longest + "p");
+    SetUserPrompts(nullptr);
 }
 
 }  // namespace

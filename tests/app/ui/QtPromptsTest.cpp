@@ -20,6 +20,7 @@
 #include "app/ui/UiText.h"
 #include "common/StringIds.h"
 #include "tests/support/app/DialogDriver.h"
+#include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestPki.h"
 
 namespace nerolin::test {
@@ -138,6 +139,24 @@ TEST(QtPrompts, PinDialogTellsWhatThePinIsForAndHowManyTriesAreLeft)
         ASSERT_TRUE(answer.has_value());
         EXPECT_EQ(answer->view(), c.request.pinPad ? "" : "1234");
     }
+}
+
+TEST(QtPrompts, APinLongerThanASecretHoldsIsRefusedAndTheDialogStays)
+{
+    auto recorded = std::make_shared<ScriptedPrompts>();
+    SetUserPrompts(recorded);
+    PinDialog dialog("token", nullptr);
+    auto* pin = Child<QLineEdit>(&dialog, "pinEdit");
+    pin->setText(QString(static_cast<qsizetype>(SecretString::kCapacity) + 1, u'1'));
+    dialog.accept();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(dialog.Pin().empty());
+    EXPECT_EQ(recorded->Messages(), std::vector<std::string>{"The entry is too long: at most 4096 bytes can be used."});
+    pin->setText(QString(static_cast<qsizetype>(SecretString::kCapacity), u'1'));
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.Pin().size(), SecretString::kCapacity);
+    SetUserPrompts(nullptr);
 }
 
 TEST(QtPrompts, CertificateChoiceListsEveryCertificateAndReturnsTheChosenIndex)

@@ -50,44 +50,51 @@ TEST(WorkerReports, LaunchAndSigningReportInOrderOnTheReceiversThread)
     const auto json = LaunchJsonFromLink(Utf8ToWide(created->link));
     ASSERT_TRUE(json && session.ParseLaunchRequest(*json));
 
-    Recorder launch;
-    LaunchWorker launchWorker(session);
-    QObject::connect(&launchWorker, &LaunchWorker::StepBegins, &launch.receiver, [&] { launch.Add("step begins"); });
-    QObject::connect(&launchWorker, &LaunchWorker::StepEnded, &launch.receiver, [&] { launch.Add("step ended"); });
-    QObject::connect(&launchWorker, &LaunchWorker::Finished, &launch.receiver, [&](const SessionOutcome& outcome) {
-        launch.Add(outcome.kind == SessionOutcome::Kind::Open ? "finished, configured" : "finished");
-        launch.ended = true;
-    });
-    ASSERT_TRUE(launchWorker.Start());
-    ASSERT_TRUE(ProcessEventsUntil([&] { return launch.ended; }));
-    EXPECT_EQ(launch.events, (std::vector<std::string>{"step begins", "step ended", "step begins", "step ended",
-                                                       "finished, configured"}));
-    EXPECT_TRUE(launch.onReceiversThread);
+    // The workers are gone (their threads joined) before the environment
+    // changes back.
+    {
+        Recorder launch;
+        LaunchWorker launchWorker(session);
+        QObject::connect(&launchWorker, &LaunchWorker::StepBegins, &launch.receiver,
+                         [&] { launch.Add("step begins"); });
+        QObject::connect(&launchWorker, &LaunchWorker::StepEnded, &launch.receiver, [&] { launch.Add("step ended"); });
+        QObject::connect(&launchWorker, &LaunchWorker::Finished, &launch.receiver, [&](const SessionOutcome& outcome) {
+            launch.Add(outcome.kind == SessionOutcome::Kind::Open ? "finished, configured" : "finished");
+            launch.ended = true;
+        });
+        ASSERT_TRUE(launchWorker.Start());
+        ASSERT_TRUE(ProcessEventsUntil([&] { return launch.ended; }));
+        EXPECT_EQ(launch.events, (std::vector<std::string>{"step begins", "step ended", "step begins", "step ended",
+                                                           "finished, configured"}));
+        EXPECT_TRUE(launch.onReceiversThread);
 
-    Recorder signing;
-    auto calls = std::make_shared<std::vector<std::string>>();
-    SigningWorker signingWorker(session, std::make_unique<ScriptedProvider>(ProviderScript{}, calls),
-                                std::chrono::milliseconds(20));
-    QObject::connect(&signingWorker, &SigningWorker::StartMarquee, &signing.receiver,
-                     [&] { signing.Add("marquee on"); });
-    QObject::connect(&signingWorker, &SigningWorker::StopMarquee, &signing.receiver,
-                     [&] { signing.Add("marquee off"); });
-    QObject::connect(&signingWorker, &SigningWorker::SetProgressFull, &signing.receiver, [&] { signing.Add("full"); });
-    QObject::connect(&signingWorker, &SigningWorker::SetProgressRange, &signing.receiver,
-                     [&](int count) { signing.Add("range " + std::to_string(count)); });
-    QObject::connect(&signingWorker, &SigningWorker::SetProgressStep, &signing.receiver,
-                     [&](int index) { signing.Add("step " + std::to_string(index)); });
-    QObject::connect(&signingWorker, &SigningWorker::Finished, &signing.receiver, [&](const SessionOutcome& outcome) {
-        signing.Add(outcome.kind == SessionOutcome::Kind::Finished ? "finished" : "ended unfinished");
-        signing.ended = true;
-    });
-    ASSERT_TRUE(signingWorker.Start());
-    ASSERT_TRUE(ProcessEventsUntil([&] { return signing.ended; }));
-    // Choosing the certificate, waiting for the hashes, then one by one.
-    EXPECT_EQ(signing.events, (std::vector<std::string>{"marquee on", "marquee off", "full", "marquee on",
-                                                        "marquee off", "range 2", "step 0", "step 1", "finished"}));
-    EXPECT_TRUE(signing.onReceiversThread);
-    EXPECT_TRUE(prompts->Messages().empty());
+        Recorder signing;
+        auto calls = std::make_shared<std::vector<std::string>>();
+        SigningWorker signingWorker(session, std::make_unique<ScriptedProvider>(ProviderScript{}, calls),
+                                    std::chrono::milliseconds(20));
+        QObject::connect(&signingWorker, &SigningWorker::StartMarquee, &signing.receiver,
+                         [&] { signing.Add("marquee on"); });
+        QObject::connect(&signingWorker, &SigningWorker::StopMarquee, &signing.receiver,
+                         [&] { signing.Add("marquee off"); });
+        QObject::connect(&signingWorker, &SigningWorker::SetProgressFull, &signing.receiver,
+                         [&] { signing.Add("full"); });
+        QObject::connect(&signingWorker, &SigningWorker::SetProgressRange, &signing.receiver,
+                         [&](int count) { signing.Add("range " + std::to_string(count)); });
+        QObject::connect(&signingWorker, &SigningWorker::SetProgressStep, &signing.receiver,
+                         [&](int index) { signing.Add("step " + std::to_string(index)); });
+        QObject::connect(
+            &signingWorker, &SigningWorker::Finished, &signing.receiver, [&](const SessionOutcome& outcome) {
+                signing.Add(outcome.kind == SessionOutcome::Kind::Finished ? "finished" : "ended unfinished");
+                signing.ended = true;
+            });
+        ASSERT_TRUE(signingWorker.Start());
+        ASSERT_TRUE(ProcessEventsUntil([&] { return signing.ended; }));
+        // Choosing the certificate, waiting for the hashes, then one by one.
+        EXPECT_EQ(signing.events, (std::vector<std::string>{"marquee on", "marquee off", "full", "marquee on",
+                                                            "marquee off", "range 2", "step 0", "step 1", "finished"}));
+        EXPECT_TRUE(signing.onReceiversThread);
+        EXPECT_TRUE(prompts->Messages().empty());
+    }
     SetUserPrompts(nullptr);
     unsetenv("NEROLIN_TEST_WHITELIST_URL");
 }

@@ -128,7 +128,7 @@ TEST_F(UpdateCallsTest, RunsWithoutTheMainWindowOnlyReleaseTheUpdater)
         library->calls.clear();
         std::vector<std::u16string> arguments;
         if (!parameter.empty()) arguments.push_back(parameter);
-        EXPECT_EQ(Application(false, library).Run(arguments), 1);
+        EXPECT_EQ(Application([] { return false; }, library).Run(arguments), 1);
         EXPECT_EQ(library->calls, (std::vector<std::string>{"cleanup"}));
     }
 }

@@ -10,6 +10,7 @@
 
 #include "common/OpenSslOwners.h"
 #include "common/UserPrompts.h"
+#include "eventlog/EventLog.h"
 #include "eventlog/EventStore.h"
 #include "providers/NssRuntime.h"
 #include "tests/support/P11KitConfig.h"
@@ -25,6 +26,7 @@ std::string gP11KitConfigError;
 
 std::vector<StoredEntry> AllEntriesOldestFirst()
 {
+    FlushEventLog();  // entries reach the store through the process's writer thread
     auto store = EventStore::OpenForReading(NssTestEnvironment::EventStorePath());
     if (!store) return {};
     auto entries = store->ReadNewestFirst("Nerolin");

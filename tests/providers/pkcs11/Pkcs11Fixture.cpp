@@ -13,6 +13,7 @@
 
 #include "common/OpenSslOwners.h"
 #include "common/UserPrompts.h"
+#include "eventlog/EventLog.h"
 #include "eventlog/EventStore.h"
 #include "providers/Pkcs11.h"
 
@@ -28,6 +29,7 @@ std::string& StorePath()
 std::vector<Entry> AllEntries()
 {
     std::vector<Entry> entries;
+    FlushEventLog();  // entries reach the store through the process's writer thread
     std::unique_ptr<EventStore> store = EventStore::OpenForReading(StorePath());
     if (!store) return entries;
     std::vector<StoredEntry> stored = store->ReadNewestFirst("Nerolin");

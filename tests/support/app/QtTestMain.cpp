@@ -7,6 +7,7 @@
 #include <QApplication>
 
 #include "platform/qt/QSettingsStore.h"
+#include "platform/qt/ThreadHandoff.h"
 
 int main(int argc, char** argv)
 {
@@ -32,6 +33,7 @@ int main(int argc, char** argv)
     setenv("XDG_STATE_HOME", (base + "/state").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", home, 1);
     QApplication app(argc, argv);
+    nerolin::TakeOverQueuedCalls(app);
     nerolin::InstallQSettingsStore();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

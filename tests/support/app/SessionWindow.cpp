@@ -11,14 +11,27 @@
 #include "tests/support/app/WindowFixture.h"
 
 namespace nerolin::test {
+namespace {
+
+// setenv while another thread reads the environment may hand that thread a
+// list in the middle of its change. The service's values are the same for
+// every window of a test program, so only its first window sets them, before
+// any worker of the code under test runs.
+void PointTo(const char* name, const std::string& value)
+{
+    const char* current = std::getenv(name);
+    if (current == nullptr || value != current) setenv(name, value.c_str(), 1);
+}
+
+}  // namespace
 
 SessionWindow::SessionWindow(const DevService& service, const std::string& requestJson, ProviderScript script)
     : service_(service),
       prompts_(std::make_shared<ScriptedPrompts>()),
       calls_(std::make_shared<std::vector<std::string>>())
 {
-    setenv("SSL_CERT_FILE", service.SslCertFile().c_str(), 1);
-    setenv("NEROLIN_TEST_WHITELIST_URL", service.WhitelistUrl().c_str(), 1);
+    PointTo("SSL_CERT_FILE", service.SslCertFile());
+    PointTo("NEROLIN_TEST_WHITELIST_URL", service.WhitelistUrl());
     SetUserPrompts(prompts_);
 
     const auto created = service.CreateSession(requestJson);
