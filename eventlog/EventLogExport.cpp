@@ -23,7 +23,7 @@ namespace nerolin {
 
 namespace {
 
-const char* TypeLabel(int type)
+std::string_view TypeLabel(int type)
 {
     switch (type) {
     case static_cast<int>(EntryType::Error): return " ERROR:       ";
@@ -56,7 +56,7 @@ private:
     int descriptor_;
 };
 
-bool WriteAll(int descriptor, const std::string& bytes)
+bool WriteAll(int descriptor, std::string_view bytes)
 {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -102,24 +102,88 @@ std::vector<std::string> CEventLogReader::ReadLines()
     std::vector<std::string> lines;
     if (!store_) return lines;
     const long offset = CurrentUtcOffset();
-    const auto entries = store_->Read(kEventSourceName, status_);
-    if (!entries) return lines;
-    lines.reserve(entries->size());
-    for (const auto& entry : *entries) lines.push_back(FormatExportLine(entry.time, entry.type, entry.strings, offset));
+    status_ = store_->VisitNewestFirst(kEventSourceName,
+                                       [&](std::int64_t time, int type, const std::vector<std::string_view>& strings) {
+                                           lines.emplace_back();
+                                           AppendExportLine(lines.back(), time, type, strings, offset);
+                                       });
+    if (status_ != StoreStatus::Ok) lines.clear();
     return lines;
+}
+
+std::vector<std::string> CEventLogReader::ReadBlocks()
+{
+    constexpr std::size_t kBlockSize = 1 << 20;
+    std::vector<std::string> blocks;
+    if (!store_) return blocks;
+    const long offset = CurrentUtcOffset();
+    status_ = store_->VisitNewestFirst(kEventSourceName,
+                                       [&](std::int64_t time, int type, const std::vector<std::string_view>& strings) {
+                                           if (blocks.empty() || blocks.back().size() >= kBlockSize) {
+                                               blocks.emplace_back();
+                                               // Room for the longest line too, so that a block is hardly ever copied.
+                                               blocks.back().reserve(kBlockSize + (1 << 12));
+                                           }
+                                           AppendExportLine(blocks.back(), time, type, strings, offset);
+                                           blocks.back() += "\r\n";
+                                       });
+    if (status_ != StoreStatus::Ok) blocks.clear();
+    return blocks;
+}
+
+void AppendExportLine(std::string& text, std::int64_t time, int type, const std::vector<std::string_view>& strings,
+                      long utcOffset)
+{
+    using namespace std::chrono;
+    const std::int64_t shifted = time + utcOffset;
+    // Years 1970 to 9999 (every time this program writes) are spelled out
+    // from the calendar; anything else goes the long way, which copes with
+    // times the calendar types cannot hold.
+    if (shifted >= 0 && shifted <= 253402300799) {
+        const sys_seconds moment{seconds{shifted}};
+        const sys_days day = floor<days>(moment);
+        const year_month_day date{day};
+        const hh_mm_ss clock{moment - day};
+        char stamp[19];
+        auto two = [](char* at, unsigned value) {
+            at[0] = static_cast<char>('0' + value / 10);
+            at[1] = static_cast<char>('0' + value % 10);
+        };
+        const auto year = static_cast<unsigned>(static_cast<int>(date.year()));
+        two(stamp, year / 100);
+        two(stamp + 2, year % 100);
+        stamp[4] = '/';
+        two(stamp + 5, static_cast<unsigned>(date.month()));
+        stamp[7] = '/';
+        two(stamp + 8, static_cast<unsigned>(date.day()));
+        stamp[10] = ' ';
+        two(stamp + 11, static_cast<unsigned>(clock.hours().count()));
+        stamp[13] = ':';
+        two(stamp + 14, static_cast<unsigned>(clock.minutes().count()));
+        stamp[16] = ':';
+        two(stamp + 17, static_cast<unsigned>(clock.seconds().count()));
+        text.append(stamp, sizeof stamp);
+    } else {
+        const auto wide = static_cast<std::time_t>(shifted);
+        std::tm fields{};
+        gmtime_r(&wide, &fields);
+        char stamp[64];
+        std::snprintf(stamp, sizeof stamp, "%04d/%02d/%02d %02d:%02d:%02d", fields.tm_year + 1900, fields.tm_mon + 1,
+                      fields.tm_mday, fields.tm_hour, fields.tm_min, fields.tm_sec);
+        text += stamp;
+    }
+    text += TypeLabel(type);
+    if (strings.size() != 1) return;
+    if (IsValidUtf8(strings.front()))
+        text += strings.front();
+    else
+        text += ValidUtf8(strings.front());
 }
 
 std::string FormatExportLine(std::int64_t time, int type, const std::vector<std::string>& strings, long utcOffset)
 {
-    const std::time_t shifted = static_cast<std::time_t>(time + utcOffset);
-    std::tm fields{};
-    gmtime_r(&shifted, &fields);
-    char stamp[64];
-    std::snprintf(stamp, sizeof stamp, "%04d/%02d/%02d %02d:%02d:%02d", fields.tm_year + 1900, fields.tm_mon + 1,
-                  fields.tm_mday, fields.tm_hour, fields.tm_min, fields.tm_sec);
-    std::string line = stamp;
-    line += TypeLabel(type);
-    if (strings.size() == 1) line += ValidUtf8(strings.front());
+    std::string line;
+    AppendExportLine(line, time, type, std::vector<std::string_view>(strings.begin(), strings.end()), utcOffset);
     return line;
 }
 
@@ -141,16 +205,25 @@ bool WriteExportFile(const std::string& path, const std::vector<std::string>& li
     return WriteAll(file.get(), block);
 }
 
+bool WriteExportBlocks(const std::string& path, const std::vector<std::string>& blocks)
+{
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (file.get() < 0) return false;
+    for (const auto& block : blocks)
+        if (!WriteAll(file.get(), block)) return false;
+    return true;
+}
+
 ExportOutcome ExportEventLog(const std::string& path)
 {
     CEventLogReporter& reporter = CEventLogReporter::Instance();
     reporter.Flush(kOwnEntriesWait);
     const std::string storePath = reporter.StorePath();
     ExportOutcome outcome;
-    std::vector<std::string> lines;
+    std::vector<std::string> blocks;
     {
         CEventLogReader reader(storePath);
-        lines = reader.ReadLines();
+        blocks = reader.ReadBlocks();
         if (reader.Status() == StoreStatus::Damaged) {
             // Found damaged here, as a writer would: set aside, so the next
             // entries land in a new store.
@@ -167,7 +240,7 @@ ExportOutcome ExportEventLog(const std::string& path)
             return outcome;
         }
     }
-    if (!WriteExportFile(path, lines)) {
+    if (!WriteExportBlocks(path, blocks)) {
         outcome.result = ExportOutcome::Result::FileNotWritten;
         outcome.problem = std::strerror(errno);
     }

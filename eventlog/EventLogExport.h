@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "eventlog/EventStore.h"
@@ -26,8 +27,12 @@ public:
     // export line form, newest first; nothing when the store could not be
     // read whole.
     std::vector<std::string> ReadLines();
+    // The same lines, each followed by CR LF, as the export file holds them,
+    // in blocks of about a megabyte (a growing single text would be copied
+    // again and again). Nothing when the store could not be read whole.
+    std::vector<std::string> ReadBlocks();
 
-    // After ReadLines: Ok, or why the store could not be read.
+    // After ReadLines or ReadBlocks: Ok, or why the store could not be read.
     StoreStatus Status() const { return status_; }
     // The cause of a failure in words ("Permission denied"), for the tool.
     const std::string& Problem() const { return problem_; }
@@ -42,10 +47,15 @@ private:
 // the moment of the export, applied to every entry alike. An entry with
 // other than exactly one string gets no text after its label.
 std::string FormatExportLine(std::int64_t time, int type, const std::vector<std::string>& strings, long utcOffset);
+// The same line appended to text, without its CR LF.
+void AppendExportLine(std::string& text, std::int64_t time, int type, const std::vector<std::string_view>& strings,
+                      long utcOffset);
 
 // Creates or truncates path and writes each line followed by CR LF. False
 // when the file cannot be opened or a write fails (what was written stays).
 bool WriteExportFile(const std::string& path, const std::vector<std::string>& lines);
+// The same for blocks that hold their line ends already.
+bool WriteExportBlocks(const std::string& path, const std::vector<std::string>& blocks);
 
 struct ExportOutcome {
     enum class Result {

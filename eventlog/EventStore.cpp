@@ -5,9 +5,11 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
+#include "common/JsonDocument.h"
 #include "eventlog/DamagedStore.h"
 #include "eventlog/ValidUtf8.h"
 
@@ -55,6 +57,58 @@ std::string JsonArray(const std::vector<std::string>& strings)
         json += '"';
     }
     return json + "]";
+}
+
+// True when every byte is printable ASCII other than '"' and '\\': text that
+// stands in a JSON string as it is. Eight bytes at a time (the export reads
+// a hundred thousand of these), with the usual tests for a byte below a
+// bound in a word; a set top bit (no ASCII) fails at once.
+bool IsPlainAscii(std::string_view text)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    constexpr std::uint64_t kHighs = 0x8080808080808080;
+    const auto below = [](std::uint64_t word, std::uint64_t bound) { return (word - kOnes * bound) & ~word & kHighs; };
+    const auto holds = [&](std::uint64_t word, std::uint64_t byte) { return below(word ^ (kOnes * byte), 1); };
+    std::uint64_t bad = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        bad |= (word & kHighs) | below(word, 0x20) | holds(word, '"') | holds(word, '\\');
+    }
+    for (; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        bad |= static_cast<std::uint64_t>(byte >= 0x80 || byte < 0x20 || byte == '"' || byte == '\\');
+    }
+    return bad == 0;
+}
+
+// The strings of a row, from the JSON array the store keeps. What this
+// program nearly always writes (one string of printable ASCII without quotes
+// or backslashes) is taken as it stands; anything else goes
+// through the JSON parser, whose strings are kept in decoded. Values that
+// are not strings count as empty strings, a value that is not an array as
+// no strings. False when the text is not JSON.
+bool DecodeStrings(std::string_view json, std::vector<std::string>& decoded, std::vector<std::string_view>& strings)
+{
+    strings.clear();
+    if (json.size() >= 4 && json.substr(0, 2) == "[\"" && json.substr(json.size() - 2) == "\"]") {
+        const std::string_view body = json.substr(2, json.size() - 4);
+        if (IsPlainAscii(body)) {
+            strings.push_back(body);
+            return true;
+        }
+    }
+    rapidjson::Document document;
+    if (!ParseJsonDocument(json, document)) return false;
+    decoded.clear();
+    if (document.IsArray()) {
+        for (const auto& value : document.GetArray())
+            decoded.emplace_back(value.IsString() ? std::string(value.GetString(), value.GetStringLength())
+                                                  : std::string());
+    }
+    strings.assign(decoded.begin(), decoded.end());
+    return true;
 }
 
 // Only folders made here get the private mode; existing ones stay as they are.
@@ -224,42 +278,48 @@ bool EventStore::Append(const std::string& source, std::int64_t time, int type, 
     }
 }
 
-std::optional<std::vector<StoredEntry>> EventStore::Read(const std::string& source, StoreStatus& status)
+StoreStatus EventStore::VisitNewestFirst(const std::string& source, const EntryVisitor& visit)
 {
     std::lock_guard lock(mutex_);
-    std::vector<StoredEntry> entries;
     // A store whose first writer has not yet made the table holds no entries.
     Statement table = Prepare("SELECT 1 FROM sqlite_schema WHERE type = 'table' AND name = 'entries'");
     int result = table ? sqlite3_step(table.get()) : sqlite3_errcode(database_);
-    if (result == SQLITE_DONE) {
-        status = StoreStatus::Ok;
-        return entries;
-    }
-    // One row per string; an entry without strings still gives one row,
-    // with no string. One statement reads one consistent snapshot.
-    Statement select = result == SQLITE_ROW ? Prepare(
-                                                  "SELECT e.id, e.time, e.type, s.type, s.value FROM entries AS e"
-                                                  " LEFT JOIN json_each(e.strings) AS s"
-                                                  " WHERE e.source = ?1 ORDER BY e.id DESC, s.key")
-                                            : nullptr;
+    if (result == SQLITE_DONE) return StoreStatus::Ok;
+    // Ids grow with every entry, so the primary key read backwards gives the
+    // newest first without a sort; the strings are taken apart here rather
+    // than joined row by row in SQL, which made SQLite sort the whole join.
+    // One statement reads one consistent snapshot.
+    Statement select = result == SQLITE_ROW
+                           ? Prepare("SELECT time, type, strings FROM entries WHERE source = ?1 ORDER BY id DESC")
+                           : nullptr;
     if (select) {
         sqlite3_bind_text(select.get(), 1, source.data(), static_cast<int>(source.size()), SQLITE_STATIC);
-        std::int64_t previousId = 0;
+        std::vector<std::string> decoded;
+        std::vector<std::string_view> strings;
         while ((result = sqlite3_step(select.get())) == SQLITE_ROW) {
-            const std::int64_t id = sqlite3_column_int64(select.get(), 0);
-            if (entries.empty() || id != previousId) {
-                entries.push_back({sqlite3_column_int64(select.get(), 1), sqlite3_column_int(select.get(), 2), {}});
-                previousId = id;
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 2));
+            const std::string_view json(text != nullptr ? text : "",
+                                        static_cast<std::size_t>(sqlite3_column_bytes(select.get(), 2)));
+            // Text that is not JSON fails the read, as SQLite's own JSON
+            // functions would.
+            if (!DecodeStrings(json, decoded, strings)) {
+                result = SQLITE_ERROR;
+                break;
             }
-            if (sqlite3_column_type(select.get(), 3) == SQLITE_NULL) continue;
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 4));
-            entries.back().strings.emplace_back(text != nullptr ? text : "",
-                                                static_cast<std::size_t>(sqlite3_column_bytes(select.get(), 4)));
+            visit(sqlite3_column_int64(select.get(), 0), sqlite3_column_int(select.get(), 1), strings);
         }
     } else if (result == SQLITE_ROW) {
         result = sqlite3_errcode(database_);
     }
-    status = StoreStatusOf(result);
+    return StoreStatusOf(result);
+}
+
+std::optional<std::vector<StoredEntry>> EventStore::Read(const std::string& source, StoreStatus& status)
+{
+    std::vector<StoredEntry> entries;
+    status = VisitNewestFirst(source, [&](std::int64_t time, int type, const std::vector<std::string_view>& strings) {
+        entries.push_back({time, type, std::vector<std::string>(strings.begin(), strings.end())});
+    });
     if (status != StoreStatus::Ok) return std::nullopt;
     return entries;
 }

@@ -10,10 +10,12 @@
 // <store>.broken and a fresh store takes its place (DamagedStore.h).
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct sqlite3;
@@ -76,6 +78,12 @@ public:
     std::optional<std::vector<StoredEntry>> Read(const std::string& source, StoreStatus& status);
     // The same, for tests and benchmarks: empty when the store cannot be read.
     std::vector<StoredEntry> ReadNewestFirst(const std::string& source);
+
+    // The same entries in the same order, handed to visit one at a time
+    // without copies: the strings last only for the call. Ok, or why the
+    // store could not be read whole (visit may have seen some entries).
+    using EntryVisitor = std::function<void(std::int64_t time, int type, const std::vector<std::string_view>& strings)>;
+    StoreStatus VisitNewestFirst(const std::string& source, const EntryVisitor& visit);
 
 private:
     struct StatementDeleter {

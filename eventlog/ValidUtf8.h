@@ -10,4 +10,8 @@ namespace nerolin {
 // a caller or another writer of the store passed in.
 std::string ValidUtf8(std::string_view text);
 
+// Whether the text is valid UTF-8 as it stands; quick for plain ASCII, which
+// nearly every entry is.
+bool IsValidUtf8(std::string_view text);
+
 }  // namespace nerolin

@@ -16,6 +16,7 @@
 #include "app/ui/CancelSender.h"
 #include "app/ui/DocumentIcon.h"
 #include "app/ui/DocumentLinks.h"
+#include "app/ui/FirstPaint.h"
 #include "app/ui/LaunchWorker.h"
 #include "app/ui/ProgramIcon.h"
 #include "app/ui/ProgressBar.h"
@@ -142,7 +143,7 @@ void MainWindow::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (!shownOnce_) {
         shownOnce_ = true;
-        ReportShownForBenchmark();
+        ReportFirstPaintForBenchmark();
     }
 }
 
@@ -432,9 +433,9 @@ void MainWindow::SaveScreenshotForTests()
 }
 
 // A development build started with NEROLIN_TEST_REPORT_SHOWN says on standard
-// output when the window is first shown and closes it, so the start-up time
-// can be measured from outside.
-void MainWindow::ReportShownForBenchmark()
+// output when the window's first frame is painted and closes it, so the
+// start-up time can be measured from outside.
+void MainWindow::ReportFirstPaintForBenchmark()
 {
     if constexpr (!build::kDevelopmentBuild) {
         return;
@@ -443,9 +444,11 @@ void MainWindow::ReportShownForBenchmark()
     if (report == nullptr || *report == '\0') {
         return;
     }
-    std::fputs("nerolin: window shown\n", stdout);
-    std::fflush(stdout);
-    QTimer::singleShot(0, this, [this] { QDialog::reject(); });
+    AfterFirstPaint(*this, [this] {
+        std::fputs("nerolin: window painted\n", stdout);
+        std::fflush(stdout);
+        QDialog::reject();
+    });
 }
 
 }  // namespace nerolin

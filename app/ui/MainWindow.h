@@ -94,7 +94,7 @@ private:
     void ShowOutcome(const SessionOutcome& outcome);
     void OpenLink(const QString& url);
     void SaveScreenshotForTests();
-    void ReportShownForBenchmark();
+    void ReportFirstPaintForBenchmark();
 
     std::unique_ptr<Ui::MainWindow> ui_;
     SigningSession* session_;

@@ -1,30 +1,28 @@
-// Signing a session's batch of 100 SHA-256 hashes with RSA-2048 keys of a
+// Signing a session's batch of 100 SHA-256 hashes with the RSA-2048 key of a
 // password-protected NSS database, through the composite provider as the
-// signing worker does, side by side with bare PK11_SignWithMechanism loops
-// on the same keys:
-//   - the software token: the provider signs with a session copy of the key
-//     (copy included in the figures); the naive loop uses the stored key,
-//     which NSS decrypts anew for every signature;
-//   - a SoftHSM token: the key is used where it is, so the ratio is the
-//     provider's own overhead.
-// After Google Benchmark's table, a summary prints the median per-signature
-// times (BeginSigning, which makes the copy, charged to the first signature),
-// the whole batch per signature, and the ratios. Wall-clock figures: on a
-// busy machine compare the CPU column of the table.
+// signing worker does, side by side with a bare loop that does what the
+// provider must: find the key, copy it into a session key (NSS would
+// otherwise decrypt the stored key anew for every signature) and sign the
+// 100 hashes with PK11_SignWithMechanism. The verdict is the whole batch,
+// copy included, in the calling thread's processor time (NSS's software
+// token signs on the calling thread). Goal: at most 1.05 times the bare loop.
+//
+// Beside it, for the record and without a goal: the same on a SoftHSM token
+// reached through NSS, where the key is used where it is.
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include <benchmark/benchmark.h>
 #include <pk11pub.h>
 
+#include "bench/support/GoalLine.h"
+#include "bench/support/SideBySide.h"
+#include "bench/support/ThreadCpu.h"
 #include "common/UserPrompts.h"
 #include "eventlog/EventLog.h"
 #include "providers/HashAlgorithm.h"
@@ -37,19 +35,12 @@
 namespace nerolin::bench {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr int kBatch = 100;
+constexpr int kSamplesPerRound = 7;
 constexpr char kSha256[] = "2.16.840.1.101.3.4.2.1";
 constexpr char kPassword[] = "bench-password";
 constexpr char kSoftwareCertificate[] = "rsa-no-keyusage";  // software token only
 constexpr char kCardCertificate[] = "rsa";                  // SoftHSM token only
-
-struct Figures {
-    double medianMs = 0;        // median of the batch's signatures, BeginSigning charged to the first
-    double perSignatureMs = 0;  // the whole batch (BeginSigning to EndSigning) / signatures
-    double beginMs = 0;         // BeginSigning: key lookup and, on the software token, the copy
-};
-std::map<std::string, Figures> gFigures;
 
 class AlwaysPin : public test::ScriptedPrompts {
 public:
@@ -71,127 +62,100 @@ std::vector<std::string> Hashes()
     return hashes;
 }
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
 std::string CertificateText(const char* name)
 {
     return Base64Encode(test::LoadCertificateDer(test::SigningIdentity(name).certificateDer),
                         Base64Format::Base64Header);
 }
 
-void BatchThroughComposite(benchmark::State& state, const char* certificate, const std::string& label)
+// BeginSigning (key lookup and, on the software token, the copy), the 100
+// signatures and EndSigning; the certificate is found beforehand, as the
+// session does before it asks for the hashes.
+std::optional<double> CompositeBatch(const char* certificate)
 {
-    const auto hashes = Hashes();
-    for (auto _ : state) {
-        SigningProviderTvr provider;
-        if (provider.FindCertificate(CertificateText(certificate)) != SigningResult::Success) {
-            state.SkipWithError("certificate not found");
-            return;
-        }
-        std::vector<double> times;
-        const auto start = Clock::now();
-        provider.BeginSigning(kBatch);
-        const double beginMs = Ms(Clock::now() - start);
-        for (const auto& hash : hashes) {
-            std::string signedHash;
-            const auto before = Clock::now();
-            if (provider.SignUnsignedHash(kSha256, hash, signedHash) != SigningResult::Success) {
-                state.SkipWithError("signing failed");
-                return;
-            }
-            times.push_back(Ms(Clock::now() - before));
-        }
-        provider.EndSigning();
-        const double batchMs = Ms(Clock::now() - start);
-        times.front() += beginMs;
-        gFigures[label] = {Median(times), batchMs / kBatch, beginMs};
+    static const std::vector<std::string> hashes = Hashes();
+    SigningProviderTvr provider;
+    if (provider.FindCertificate(CertificateText(certificate)) != SigningResult::Success) return std::nullopt;
+    const double start = ThreadCpuSeconds();
+    provider.BeginSigning(kBatch);
+    for (const auto& hash : hashes) {
+        std::string signedHash;
+        if (provider.SignUnsignedHash(kSha256, hash, signedHash) != SigningResult::Success) return std::nullopt;
     }
+    provider.EndSigning();
+    return ThreadCpuSeconds() - start;
 }
 
-void BareLoop(benchmark::State& state, const char* certificate, bool onCard, const std::string& label)
+// The same work without the provider: key lookup, session copy (software
+// token only), 100 signatures of the DigestInfo.
+std::optional<double> BareBatch(const char* certificate, bool onCard)
 {
     const Bytes der = test::LoadCertificateDer(test::SigningIdentity(certificate).certificateDer);
     SECItem item{siBuffer, const_cast<unsigned char*>(der.data()), static_cast<unsigned>(der.size())};
     CertificatePtr cert(CERT_FindCertByDERCert(CERT_GetDefaultCertDB(), &item));
     SlotPtr slot(onCard ? PK11_FindSlotByName(test::NssDatabase::kTokenLabel) : PK11_GetInternalKeySlot());
-    PrivateKeyPtr key(cert && slot ? PK11_FindPrivateKeyFromCert(slot.get(), cert.get(), nullptr) : nullptr);
-    if (!key) {
-        state.SkipWithError("key not found");
-        return;
-    }
+    if (!cert || !slot) return std::nullopt;
     const HashAlgorithm* sha256 = FindHashAlgorithm(kSha256);
     Bytes input(sha256->digestInfoPrefix.begin(), sha256->digestInfoPrefix.end());
     input.resize(input.size() + 32, 0x5A);
+
+    const double start = ThreadCpuSeconds();
+    PrivateKeyPtr key(PK11_FindPrivateKeyFromCert(slot.get(), cert.get(), nullptr));
+    if (key && !onCard) key.reset(PK11_CopyTokenPrivKeyToSessionPrivKey(key->pkcs11Slot, key.get()));
+    if (!key) return std::nullopt;
     Bytes signature(static_cast<std::size_t>(PK11_SignatureLen(key.get())));
-    for (auto _ : state) {
-        std::vector<double> times;
-        const auto start = Clock::now();
-        for (int i = 0; i < kBatch; ++i) {
-            input.back() = static_cast<std::uint8_t>(i);
-            SECItem data{siBuffer, input.data(), static_cast<unsigned>(input.size())};
-            SECItem result{siBuffer, signature.data(), static_cast<unsigned>(signature.size())};
-            const auto before = Clock::now();
-            if (PK11_SignWithMechanism(key.get(), CKM_RSA_PKCS, nullptr, &result, &data) != SECSuccess) {
-                state.SkipWithError("PK11_SignWithMechanism failed");
-                return;
-            }
-            times.push_back(Ms(Clock::now() - before));
-        }
-        gFigures[label] = {Median(times), Ms(Clock::now() - start) / kBatch, 0};
+    for (int i = 0; i < kBatch; ++i) {
+        input.back() = static_cast<std::uint8_t>(i);
+        SECItem data{siBuffer, input.data(), static_cast<unsigned>(input.size())};
+        SECItem result{siBuffer, signature.data(), static_cast<unsigned>(signature.size())};
+        if (PK11_SignWithMechanism(key.get(), CKM_RSA_PKCS, nullptr, &result, &data) != SECSuccess) return std::nullopt;
     }
+    key.reset();
+    return ThreadCpuSeconds() - start;
 }
 
-void BM_SoftwareToken_Composite(benchmark::State& s)
+std::string PerSignature(const Spread& batch)
 {
-    BatchThroughComposite(s, kSoftwareCertificate, "software composite");
+    return FormatSeconds(batch.median / kBatch) + "/signature (batch " + FormatSpread(batch) + ")";
 }
-void BM_SoftwareToken_NaiveStoredKey(benchmark::State& s)
-{
-    BareLoop(s, kSoftwareCertificate, false, "software naive");
-}
-void BM_Card_Composite(benchmark::State& s) { BatchThroughComposite(s, kCardCertificate, "card composite"); }
-void BM_Card_BarePk11Sign(benchmark::State& s) { BareLoop(s, kCardCertificate, true, "card bare"); }
 
-BENCHMARK(BM_SoftwareToken_Composite)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_SoftwareToken_NaiveStoredKey)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(BM_Card_Composite)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_Card_BarePk11Sign)->Unit(benchmark::kMillisecond)->Iterations(3);
-
-void PrintSummary()
+bool Run()
 {
-    auto show = [](const char* what, const Figures& f) {
-        std::printf("  %-44s median %7.3f ms/signature, batch %7.3f ms/signature, BeginSigning %6.1f ms\n", what,
-                    f.medianMs, f.perSignatureMs, f.beginMs);
-    };
-    const Figures softwareComposite = gFigures["software composite"], softwareNaive = gFigures["software naive"];
-    const Figures cardComposite = gFigures["card composite"], cardBare = gFigures["card bare"];
-    std::printf("\n100 RSA-2048 SHA-256 signatures, password-protected database\n");
-    show("software token, composite (session copy)", softwareComposite);
-    show("software token, naive stored key", softwareNaive);
-    std::printf("  naive / composite (median): %.1fx; goal median <= 2 ms/signature, copy included: %s\n",
-                softwareNaive.medianMs / softwareComposite.medianMs,
-                softwareComposite.medianMs <= 2.0 ? "met" : "NOT met");
-    show("SoftHSM token, composite", cardComposite);
-    show("SoftHSM token, bare PK11_SignWithMechanism", cardBare);
-    std::printf("  composite / bare (median): %.2fx\n", cardComposite.medianMs / cardBare.medianMs);
+    const auto software = MeasureSideBySide([] { return CompositeBatch(kSoftwareCertificate); },
+                                            [] { return BareBatch(kSoftwareCertificate, false); }, kSamplesPerRound);
+    if (!software) {
+        std::fprintf(stderr, "bench_nss: signing on the software token failed\n");
+        return false;
+    }
+    std::printf("100 RSA-2048 SHA-256 signatures, password-protected database, thread CPU time\n");
+    std::printf("  software token, composite (copy included): %s\n", PerSignature(software->subject).c_str());
+    std::printf("  software token, bare find, copy and sign:  %s\n", PerSignature(software->reference).c_str());
+    PrintGoalLine({"NSS software token, 100-hash batch with key copy: <= 1.05 x bare copy-and-sign loop",
+                   FormatSpread(software->subject) + " vs " + FormatSpread(software->reference), software->ratio,
+                   software->ratio <= 1.05, software->agreed.Note() + ", thread CPU"});
+
+    const auto card = MeasureSideBySide([] { return CompositeBatch(kCardCertificate); },
+                                        [] { return BareBatch(kCardCertificate, true); }, kSamplesPerRound);
+    if (card) {
+        std::printf("  SoftHSM token through NSS, composite:      %s\n", PerSignature(card->subject).c_str());
+        std::printf("  SoftHSM token through NSS, bare:           %s\n", PerSignature(card->reference).c_str());
+        std::printf("  composite / bare: %.2fx (%s; no goal)\n", card->ratio, card->agreed.Note().c_str());
+    }
+    return true;
 }
 
 }  // namespace
 }  // namespace nerolin::bench
 
-int main(int argc, char** argv)
+int main()
 {
     using namespace nerolin;
     char pattern[] = "/tmp/nerolin-bench-nss-XXXXXX";
     if (!mkdtemp(pattern)) return 1;
     const std::string folder = pattern;
     for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"}) setenv(name, pattern, 1);
+    // Entries go to a store of the run's own, with their syslog copies, as
+    // the program's do.
     RegisterEventSource(folder + "/events.sqlite");
     int status = 1;
     {
@@ -205,13 +169,7 @@ int main(int argc, char** argv)
         } else {
             database.ExportEnvironment();
             SetUserPrompts(std::make_shared<bench::AlwaysPin>());
-            if (InitializeNss(database.spec())) {
-                benchmark::Initialize(&argc, argv);
-                benchmark::RunSpecifiedBenchmarks();
-                benchmark::Shutdown();
-                bench::PrintSummary();
-                status = 0;
-            }
+            if (InitializeNss(database.spec()) && bench::Run()) status = 0;
         }
     }
     std::error_code ignored;

@@ -1,7 +1,8 @@
 // How long a TEST link takes end to end (process start, whitelist download
 // with its chain test, configuration, version check, exit) against the local
-// reference service, side by side with the same two exchanges made by two
-// runs of the curl command line. The counter "ratio" is agent / curl.
+// reference service, side by side in one run with the same two exchanges
+// made by two runs of the curl command line. Wall time: both are whole
+// processes. Goal: at most 1.3 times the two curl runs.
 
 #include <chrono>
 #include <cstdio>
@@ -10,14 +11,15 @@
 #include <string>
 #include <vector>
 
-#include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "../../tests/support/DevService.h"
-#include "../../tests/support/TestPki.h"
+#include "bench/support/GoalLine.h"
+#include "bench/support/SideBySide.h"
+#include "tests/support/DevService.h"
+#include "tests/support/TestPki.h"
 
 extern char** environ;
 
@@ -56,12 +58,16 @@ double Seconds(std::chrono::steady_clock::time_point start)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-void TestModeRunBesideCurl(benchmark::State& state)
+using nerolin::bench::FormatSpread;
+using nerolin::bench::MeasureSideBySide;
+using nerolin::bench::PrintGoalLine;
+
+int Run()
 {
     nerolin::test::DevService service;
     if (!service.Running()) {
-        state.SkipWithError("the reference service did not start");
-        return;
+        std::fprintf(stderr, "bench_session_test_mode: the reference service did not start\n");
+        return 1;
     }
     const std::string home = service.Directory() + "/agent-home";
     std::filesystem::create_directories(home);
@@ -76,49 +82,42 @@ void TestModeRunBesideCurl(benchmark::State& state)
         "NEROLIN_TEST_WHITELIST_URL=" + service.WhitelistUrl(),
     };
     const std::string agent = std::string(NEROLIN_BINARY_DIR) + "/bin/nerolin";
-    double agentSeconds = 0;
-    double curlSeconds = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        // A TEST session ends after its configuration was read: one each.
+    // A TEST session ends after its configuration was read: a new one for
+    // every run, made before the clock starts.
+    const auto agentRun = [&]() -> std::optional<double> {
         const auto session = service.CreateSession(R"({"mode":"TEST"})");
-        const auto curlSession = service.CreateSession(R"({"mode":"TEST"})");
-        state.ResumeTiming();
-        if (!session || !curlSession) {
-            state.SkipWithError("no session");
-            return;
-        }
-        auto start = std::chrono::steady_clock::now();
-        if (RunQuietly({agent, session->link}, agentEnvironment) != 0) {
-            state.SkipWithError("the TEST run failed");
-            return;
-        }
-        const double agentRun = Seconds(start);
-        agentSeconds += agentRun;
-        state.SetIterationTime(agentRun);
-
-        start = std::chrono::steady_clock::now();
+        if (!session) return std::nullopt;
+        const auto start = std::chrono::steady_clock::now();
+        if (RunQuietly({agent, session->link}, agentEnvironment) != 0) return std::nullopt;
+        return Seconds(start);
+    };
+    const auto curlRuns = [&]() -> std::optional<double> {
+        const auto session = service.CreateSession(R"({"mode":"TEST"})");
+        if (!session) return std::nullopt;
+        const auto start = std::chrono::steady_clock::now();
         const int whitelist = RunQuietly({"curl", "-sSf", "--cacert", nerolin::test::TrustedRootsFile(),
                                           service.WhitelistUrl() + "?server=127.0.0.1"},
                                          {});
         const int config =
             RunQuietly({"curl", "-sSf", "--cacert", service.SslCertFile(), "-H", "Content-Type:", "--data-binary",
-                        R"({"sessionId":")" + curlSession->sessionId + R"(","cancel":false})", curlSession->sessionUrl},
+                        R"({"sessionId":")" + session->sessionId + R"(","cancel":false})", session->sessionUrl},
                        {});
-        curlSeconds += Seconds(start);
-        if (whitelist != 0 || config != 0) {
-            state.SkipWithError("a curl exchange failed");
-            return;
-        }
+        if (whitelist != 0 || config != 0) return std::nullopt;
+        return Seconds(start);
+    };
+    const auto figures = MeasureSideBySide(agentRun, curlRuns, 9);
+    if (!figures) {
+        std::fprintf(stderr, "bench_session_test_mode: a TEST run or a curl exchange failed\n");
+        return 1;
     }
-    const double runs = static_cast<double>(state.iterations());
-    state.counters["agent_ms"] = 1000 * agentSeconds / runs;
-    state.counters["curl_ms"] = 1000 * curlSeconds / runs;
-    state.counters["ratio"] = curlSeconds > 0 ? agentSeconds / curlSeconds : 0;
+    std::printf("TEST link end to end: %s; two curl runs: %s (wall time)\n", FormatSpread(figures->subject).c_str(),
+                FormatSpread(figures->reference).c_str());
+    PrintGoalLine({"TEST mode run: <= 1.3 x two curl command-line exchanges",
+                   FormatSpread(figures->subject) + " vs " + FormatSpread(figures->reference), figures->ratio,
+                   figures->ratio <= 1.3, figures->agreed.Note() + ", wall time"});
+    return 0;
 }
-
-BENCHMARK(TestModeRunBesideCurl)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main() { return Run(); }

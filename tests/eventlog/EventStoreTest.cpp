@@ -1,6 +1,7 @@
 #include "eventlog/EventStore.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <fstream>
@@ -32,6 +33,50 @@ TEST(EventStore, KeepsSourceTimeTypeAndStringListNewestFirst)
     EXPECT_EQ(entries[1].type, 8);
     EXPECT_TRUE(entries[1].strings.empty());
     EXPECT_EQ(entries[2].strings, std::vector<std::string>{"first"});
+}
+
+// Rows as another writer of the store may have spelled their JSON: the
+// reader takes any JSON array, not only this program's compact form.
+TEST(EventStore, ReadsStringListsInAnyJsonSpelling)
+{
+    struct Case {
+        const char* json;
+        std::vector<std::string> strings;
+    };
+    const Case cases[] = {
+        {R"(["plain text"])", {"plain text"}},
+        {R"([])", {}},
+        {R"( [ "a" , "b" ] )", {"a", "b"}},
+        {R"(["\u00e9t\u00e9 \/ \"q\" \\ \t"])", {"\xC3\xA9t\xC3\xA9 / \"q\" \\ \t"}},
+        {"[\"caf\xC3\xA9\"]", {"caf\xC3\xA9"}},
+        {R"(["a\",\"b"])", {"a\",\"b"}},
+        {R"(["one", 2, null])", {"one", "", ""}},  // values that are not strings count, empty
+        {R"({"not":"a list"})", {}},
+    };
+    test::TempFolder folder;
+    const std::string path = folder.Path("eventlog.sqlite");
+    ASSERT_TRUE(EventStore::OpenForWriting(path));
+    sqlite3* database = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &database), SQLITE_OK);
+    for (const Case& c : cases) {
+        const std::string sql =
+            "INSERT INTO entries (source, time, type, strings) VALUES ('Nerolin', 1, 4, '" + std::string(c.json) + "')";
+        EXPECT_EQ(sqlite3_exec(database, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << c.json;
+    }
+    const std::vector<StoredEntry> entries = EventStore::OpenForReading(path)->ReadNewestFirst("Nerolin");
+    ASSERT_EQ(entries.size(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(entries[std::size(cases) - 1 - i].strings, cases[i].strings) << cases[i].json;
+
+    // Text that is not JSON fails the read whole, as SQLite's JSON functions did.
+    ASSERT_EQ(
+        sqlite3_exec(database, "INSERT INTO entries (source, time, type, strings) VALUES ('Nerolin', 2, 4, '[\"')",
+                     nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    sqlite3_close(database);
+    StoreStatus status = StoreStatus::Ok;
+    EXPECT_FALSE(EventStore::OpenForReading(path)->Read("Nerolin", status));
+    EXPECT_EQ(status, StoreStatus::Failed);
 }
 
 TEST(EventStore, KeepsOnlyTheNewestEntriesUpToItsCapacity)
