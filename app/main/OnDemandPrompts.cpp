@@ -26,16 +26,17 @@ UserPrompts& OnDemandPrompts::Chosen()
 
 void OnDemandPrompts::ShowMessage(const std::string& text, MessageIcon icon) { Chosen().ShowMessage(text, icon); }
 
-std::optional<SecretString> OnDemandPrompts::AskPin(const std::string& target) { return Chosen().AskPin(target); }
+std::optional<SecretString> OnDemandPrompts::AskPin(const PinRequest& request) { return Chosen().AskPin(request); }
 
 std::optional<std::size_t> OnDemandPrompts::ChooseCertificate(const std::vector<Bytes>& certificates)
 {
     return Chosen().ChooseCertificate(certificates);
 }
 
-bool OnDemandPrompts::TrustServerCertificate(const Bytes& certificate, const std::string& reason)
+bool OnDemandPrompts::TrustServerCertificate(const std::string& host, const Bytes& certificate,
+                                             const std::string& reason)
 {
-    return Chosen().TrustServerCertificate(certificate, reason);
+    return Chosen().TrustServerCertificate(host, certificate, reason);
 }
 
 std::optional<std::string> OnDemandPrompts::AskSaveFile(const SaveFileRequest& request)

@@ -23,9 +23,9 @@ public:
     explicit OnDemandPrompts(QtInstance& qt);
 
     void ShowMessage(const std::string& text, MessageIcon icon) override;
-    std::optional<SecretString> AskPin(const std::string& target) override;
+    std::optional<SecretString> AskPin(const PinRequest& request) override;
     std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates) override;
-    bool TrustServerCertificate(const Bytes& certificate, const std::string& reason) override;
+    bool TrustServerCertificate(const std::string& host, const Bytes& certificate, const std::string& reason) override;
     std::optional<std::string> AskSaveFile(const SaveFileRequest& request) override;
 
 private:
