@@ -16,7 +16,7 @@ namespace nerolin {
 
 struct EventStoreHealth {
     bool exists = false;
-    std::uintmax_t size = 0;              // of the database file alone, in bytes
+    std::uintmax_t size = 0;               // of the database file alone, in bytes
     StoreStatus status = StoreStatus::Ok;  // of the check, then of the reading
     std::size_t entries = 0;               // of the source "Nerolin"
     std::vector<StoredEntry> lastErrors;   // newest first

@@ -18,9 +18,9 @@ struct KnownSetting {
         Numbered,  // name is a prefix followed by 1, 2, ... (the card entries)
     };
     enum class Files {
-        User,            // read from the user's file only
-        UserThenMachine, // the user's file, else the machine's
-        Machine,         // read from the machine's file only
+        User,             // read from the user's file only
+        UserThenMachine,  // the user's file, else the machine's
+        Machine,          // read from the machine's file only
     };
     const char* group;  // "" for the top level
     const char* name;

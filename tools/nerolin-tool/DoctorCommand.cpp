@@ -15,9 +15,9 @@
 
 #include "common/StringIds.h"
 #include "common/StringTable.h"
+#include "tools/nerolin-tool/doctor/Checks.h"
 #include "tools/nerolin-tool/FilterFile.h"
 #include "tools/nerolin-tool/Subcommand.h"
-#include "tools/nerolin-tool/doctor/Checks.h"
 
 namespace nerolin::tool {
 namespace {

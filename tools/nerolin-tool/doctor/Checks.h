@@ -11,10 +11,10 @@
 namespace nerolin::tool::doctor {
 
 struct DoctorOptions {
-    std::string serviceUrl;          // --service-url: the host to look up and connect to
-    bool hasFilter = false;          // --filters given
-    CertificateFilter filter;        // read from --filters
-    bool fix = false;                // --fix: register the yendo: handler first
+    std::string serviceUrl;    // --service-url: the host to look up and connect to
+    bool hasFilter = false;    // --filters given
+    CertificateFilter filter;  // read from --filters
+    bool fix = false;          // --fix: register the yendo: handler first
 };
 
 // The prompts installed for the whole run; the network check reports the

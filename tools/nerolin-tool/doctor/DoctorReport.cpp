@@ -12,8 +12,7 @@ void CheckResult::Add(std::string item, std::string value, std::optional<Verdict
 
 bool DoctorReport::Blocked() const
 {
-    return std::any_of(checks.begin(), checks.end(),
-                       [](const CheckResult& check) { return check.Blocks(); });
+    return std::any_of(checks.begin(), checks.end(), [](const CheckResult& check) { return check.Blocks(); });
 }
 
 const char* VerdictKey(Verdict verdict)

@@ -39,8 +39,7 @@ struct CheckResult {
     bool Blocks() const { return verdict == Verdict::Error && errorBlocks; }
 
     // A detail with a verdict raises the check's verdict to it.
-    void Add(std::string item, std::string value, std::optional<Verdict> verdict = std::nullopt,
-             std::string note = {});
+    void Add(std::string item, std::string value, std::optional<Verdict> verdict = std::nullopt, std::string note = {});
     void Raise(Verdict at) { verdict = std::max(verdict, at); }
 };
 

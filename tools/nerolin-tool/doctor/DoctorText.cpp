@@ -76,7 +76,8 @@ std::string WriteText(const DoctorReport& report)
             text += "\n";
         }
     }
-    text += "\n" + LoadString(report.Blocked() ? strings::kDoctorSomethingBlocks : strings::kDoctorNothingBlocks) + "\n";
+    text +=
+        "\n" + LoadString(report.Blocked() ? strings::kDoctorSomethingBlocks : strings::kDoctorNothingBlocks) + "\n";
     return text;
 }
 

@@ -89,7 +89,8 @@ CheckResult CheckNetwork(const DoctorOptions& options)
     // the root a refused chain ended in.
     for (const CapturedEntry& entry : capture.Take()) {
         if (entry.type == EntryType::Information && downloaded == SessionError::Ok) continue;
-        check.Add("logEntry", entry.text, entry.type == EntryType::Error ? std::optional(Verdict::Error) : std::nullopt);
+        check.Add("logEntry", entry.text,
+                  entry.type == EntryType::Error ? std::optional(Verdict::Error) : std::nullopt);
     }
     for (const std::string& message : DoctorPrompts().TakeMessages()) check.Add("message", message);
     const bool whitelistRead = downloaded == SessionError::Ok;

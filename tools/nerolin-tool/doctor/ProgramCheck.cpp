@@ -40,8 +40,7 @@ CheckResult CheckProgram()
     if (roots.empty()) check.Add("root", "-", Verdict::Error, LoadString(strings::kDoctorRootsUnusable));
     for (const X509Ptr& root : roots) {
         const ASN1_TIME* end = X509_get0_notAfter(root.get());
-        const std::string value =
-            CertNameString(root.get(), CertNameType::Rdn, 0) + "; " + DayText(end);
+        const std::string value = CertNameString(root.get(), CertNameType::Rdn, 0) + "; " + DayText(end);
         std::time_t soon = now + static_cast<std::time_t>(kWarningDays) * 24 * 60 * 60;
         if (X509_cmp_time(end, const_cast<std::time_t*>(&now)) <= 0)
             check.Add("root", value, Verdict::Error, LoadString(strings::kDoctorNoteExpired));
@@ -52,10 +51,10 @@ CheckResult CheckProgram()
     }
     switch (check.verdict) {
     case Verdict::Ok:
-        check.summary = FormatText(LoadString(build::kDevelopmentBuild ? strings::kDoctorProgramDevelopment
-                                                                        : strings::kDoctorProgramRelease)
-                                       .c_str(),
-                                   build::kVersion);
+        check.summary = FormatText(
+            LoadString(build::kDevelopmentBuild ? strings::kDoctorProgramDevelopment : strings::kDoctorProgramRelease)
+                .c_str(),
+            build::kVersion);
         break;
     case Verdict::Warning: check.summary = LoadString(strings::kDoctorRootExpiresSoon); break;
     case Verdict::Error: check.summary = LoadString(strings::kDoctorRootsUnusable); break;

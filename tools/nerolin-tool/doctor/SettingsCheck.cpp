@@ -7,8 +7,8 @@
 #include "common/StringIds.h"
 #include "common/StringTable.h"
 #include "platform/KnownSettings.h"
-#include "platform/Settings.h"
 #include "platform/qt/QSettingsStore.h"
+#include "platform/Settings.h"
 #include "tools/nerolin-tool/doctor/Checks.h"
 
 namespace nerolin::tool::doctor {
@@ -75,8 +75,8 @@ void AddPassword(CheckResult& check)
     if (readable || empty)
         check.Add("setting", std::string(setting::kProxyPassword) + " = stored, readable" + where);
     else
-        check.Add("setting", std::string(setting::kProxyPassword) + " = stored, not readable" + where,
-                  Verdict::Warning, LoadString(strings::kDoctorNoteUnreadable));
+        check.Add("setting", std::string(setting::kProxyPassword) + " = stored, not readable" + where, Verdict::Warning,
+                  LoadString(strings::kDoctorNoteUnreadable));
 }
 
 void AddCardEntries(CheckResult& check)
@@ -95,8 +95,8 @@ void AddUnknown(CheckResult& check, const SettingsKey& key, bool machineFile)
     for (const auto& [group, name] : key.Names()) {
         const KnownSetting* known = FindKnownSetting(group, name);
         if (known && known->files != (machineFile ? Files::User : Files::Machine)) continue;
-        check.Add("unknownSetting", (group.empty() ? name : group + "/" + name) + " (" + source + ")",
-                  Verdict::Warning, LoadString(strings::kDoctorNoteUnknown));
+        check.Add("unknownSetting", (group.empty() ? name : group + "/" + name) + " (" + source + ")", Verdict::Warning,
+                  LoadString(strings::kDoctorNoteUnknown));
     }
 }
 
