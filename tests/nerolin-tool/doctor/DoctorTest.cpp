@@ -21,8 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kTool = NEROLIN_BINARY_DIR "/bin/nerolin-tool";
-const std::vector<std::string> kCheckIds = {"program", "handler", "settings", "network",
-                                            "tokens",  "cards",   "eventlog"};
+const std::vector<std::string> kCheckIds = {"program", "handler", "settings", "network", "tokens", "cards", "eventlog"};
 
 struct DoctorRun {
     int status = -1;
@@ -141,7 +140,8 @@ TEST(DoctorTest, AScratchHomeGetsTheDocumentedShapeInBothLanguagesAndFixRegister
     for (const auto& [language, lines] : texts) {
         const DoctorRun text = Doctor(home, {}, {{"LANGUAGE", language}});
         EXPECT_EQ(text.status, 1) << language;
-        for (const char* line : lines) EXPECT_NE(text.out.find(line), std::string::npos) << language << ":\n" << text.out;
+        for (const char* line : lines)
+            EXPECT_NE(text.out.find(line), std::string::npos) << language << ":\n" << text.out;
     }
 }
 
@@ -234,9 +234,9 @@ TEST(DoctorTest, TheServiceHostIsLookedUpOnTheWhitelistAndItsChainPutToTheSystem
     };
     for (const Case& tested : cases) {
         SCOPED_TRACE(tested.url);
-        const DoctorRun run = Doctor(home, {"--service-url", tested.url, "--json"},
-                                     {{"NEROLIN_TEST_WHITELIST_URL", service.WhitelistUrl()},
-                                      {"SSL_CERT_FILE", tested.sslCertFile}});
+        const DoctorRun run =
+            Doctor(home, {"--service-url", tested.url, "--json"},
+                   {{"NEROLIN_TEST_WHITELIST_URL", service.WhitelistUrl()}, {"SSL_CERT_FILE", tested.sslCertFile}});
         EXPECT_EQ(run.Verdict("network"), tested.verdict) << run.out;
         EXPECT_EQ(run.Details("network", "serviceHost"), std::vector<std::string>{tested.host}) << run.out;
         if (!tested.tls.empty()) EXPECT_EQ(run.Details("network", "serviceTls"), std::vector<std::string>{tested.tls});
@@ -282,17 +282,16 @@ TEST(DoctorTest, TokensShowThePinStateAndTheFilterWithoutALogin)
         arguments.push_back("--json");
         const DoctorRun run = Doctor(home, arguments, environment);
         EXPECT_EQ(run.Verdict("tokens"), tested.verdict) << run.status << run.out << run.err;
-        EXPECT_TRUE(run.AnyDetailContains("tokens", "token", std::string(NssDatabase::kTokenLabel)))
-            << run.out;
+        EXPECT_TRUE(run.AnyDetailContains("tokens", "token", std::string(NssDatabase::kTokenLabel))) << run.out;
         EXPECT_TRUE(run.AnyDetailContains("tokens", "token", tested.tokenNote)) << run.out;
         EXPECT_TRUE(run.AnyDetailContains("tokens", "module", NssDatabase::kLockingModuleName)) << run.out;
         const auto certificates = run.Details("tokens", "certificate");
         EXPECT_EQ(certificates.size(), 2u) << run.out;
         if (tested.arguments.empty()) continue;
         const bool noneShouldPass = tested.arguments[1] == nothing.string();
-        EXPECT_EQ(run.AnyDetailContains("tokens", "certificate", "Nerolin Test qc-esign (" +
-                                                                     std::string(NssDatabase::kTokenLabel) +
-                                                                     ")|ok|passes the filter"),
+        EXPECT_EQ(run.AnyDetailContains(
+                      "tokens", "certificate",
+                      "Nerolin Test qc-esign (" + std::string(NssDatabase::kTokenLabel) + ")|ok|passes the filter"),
                   !noneShouldPass)
             << run.out;
         EXPECT_EQ(run.AnyDetailContains("tokens", "certificate", "fails: qcType"), !noneShouldPass) << run.out;
