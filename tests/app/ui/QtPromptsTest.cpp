@@ -145,7 +145,7 @@ TEST(QtPrompts, APinLongerThanASecretHoldsIsRefusedAndTheDialogStays)
 {
     auto recorded = std::make_shared<ScriptedPrompts>();
     SetUserPrompts(recorded);
-    PinDialog dialog("token", nullptr);
+    PinDialog dialog(PinRequest{.target = "token"}, nullptr);
     auto* pin = Child<QLineEdit>(&dialog, "pinEdit");
     pin->setText(QString(static_cast<qsizetype>(SecretString::kCapacity) + 1, u'1'));
     dialog.accept();
