@@ -13,13 +13,14 @@ EventCapture* activeCapture = nullptr;  // guarded by captureMutex
 EventCapture::EventCapture()
 {
     std::lock_guard lock(captureMutex);
+    previous_ = activeCapture;
     activeCapture = this;
 }
 
 EventCapture::~EventCapture()
 {
     std::lock_guard lock(captureMutex);
-    if (activeCapture == this) activeCapture = nullptr;
+    if (activeCapture == this) activeCapture = previous_;
 }
 
 std::vector<CapturedEntry> EventCapture::Take()

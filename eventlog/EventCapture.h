@@ -4,7 +4,8 @@
 // for a diagnosis that runs the program's own code (the whitelist download,
 // NSS's start) and reports what that code would have logged, without adding
 // its trial runs to the user's event log, which it reads back afterwards.
-// One capture at a time per process; entries of every thread are taken.
+// Entries of every thread are taken. Captures nest: the newest takes the
+// entries, and the one before it takes them again when it ends.
 
 #include <mutex>
 #include <string>
@@ -32,6 +33,7 @@ public:
 
 private:
     friend bool CaptureEventEntry(EntryType type, const std::string& text);
+    EventCapture* previous_ = nullptr;  // guarded by the captures' common lock
     std::mutex mutex_;
     std::vector<CapturedEntry> entries_;
 };

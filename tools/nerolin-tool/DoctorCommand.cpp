@@ -15,6 +15,7 @@
 
 #include "common/StringIds.h"
 #include "common/StringTable.h"
+#include "eventlog/EventCapture.h"
 #include "tools/nerolin-tool/doctor/Checks.h"
 #include "tools/nerolin-tool/FilterFile.h"
 #include "tools/nerolin-tool/Subcommand.h"
@@ -60,6 +61,9 @@ int RunDoctor(const Arguments& arguments)
 
     auto prompts = std::shared_ptr<QuietPrompts>(&DoctorPrompts(), [](QuietPrompts*) {});
     SetUserPrompts(prompts);
+    // Whatever the checks' code logs stays out of the user's event log,
+    // which the last check reads; the network and token checks show theirs.
+    EventCapture entries;
     DoctorReport report;
     report.checks.push_back(CheckProgram());
     report.checks.push_back(CheckHandler(options.fix));

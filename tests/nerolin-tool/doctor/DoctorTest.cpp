@@ -183,8 +183,10 @@ TEST(DoctorTest, SettingsShowTheirFileAndFlagWhatTheProgramDoesNotRead)
         const auto details = run.Details("settings", item);
         EXPECT_NE(std::find(details.begin(), details.end(), detail), details.end()) << detail << "\n" << run.out;
     }
-    // The password itself never appears, readable or not.
+    // The password itself never appears, readable or not, and the failed
+    // unprotection is not logged into the user's event log.
     EXPECT_EQ(run.out.find("not protected by this user"), std::string::npos);
+    EXPECT_FALSE(fs::exists(home.root() / "home/.local/state/Tavorel/Nerolin/eventlog.sqlite"));
 }
 
 TEST(DoctorTest, TheWhitelistHostIsJudgedAsASigningRunJudgesIt)
