@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "common/UserPrompts.h"
+#include "eventlog/EventCapture.h"
 #include "eventlog/EventLogReporter.h"
 #include "platform/Syslog.h"
 
@@ -71,6 +72,7 @@ void RegisterEventSource(const std::string& databasePath) { CEventLogReporter::I
 
 void WriteEventEntry(EntryType type, const std::string& text)
 {
+    if (CaptureEventEntry(type, text)) return;
     CEventLogReporter::Instance().Write(type, text);
     // The journal gets every entry, also when the store could not be opened.
     if (syslogCopies.load(std::memory_order_relaxed)) WriteSyslog(kEventSourceName, PriorityOf(type), text);

@@ -57,6 +57,11 @@ std::optional<SettingsKey> SettingsKey::OpenMachine() { return Open(Scope::Machi
 
 std::optional<SettingsKey> SettingsKey::OpenMachineForWriting() { return Open(Scope::Machine, SettingsAccess::Write); }
 
+std::vector<std::pair<std::string, std::string>> SettingsKey::Names() const
+{
+    return file_ ? file_->Names() : std::vector<std::pair<std::string, std::string>>();
+}
+
 std::optional<std::string> SettingsKey::ReadText(const std::string& name, const std::string& group) const
 {
     if (!file_) return std::nullopt;

@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/SecretString.h"
@@ -75,6 +76,9 @@ public:
     // Writes pending changes to the file; false when that failed (or no
     // store is installed).
     bool Sync();
+
+    // Every {group, name} the file holds (SettingsFile::Names).
+    std::vector<std::pair<std::string, std::string>> Names() const;
 
 private:
     SettingsKey(std::shared_ptr<SettingsStore> store, std::unique_ptr<SettingsFile> file);

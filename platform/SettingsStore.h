@@ -10,7 +10,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
+#include <vector>
 
 #include "common/Text.h"
 #include "platform/Scope.h"
@@ -35,6 +37,10 @@ public:
     // Writes pending changes to the file; false when that failed. Pending
     // changes are also written when the file is destroyed.
     virtual bool Sync() = 0;
+    // Every value the file holds, as {group, name} with the file's spelling
+    // (group empty for the top level); for diagnosis, which flags the names
+    // the program does not know. A store that cannot list gives none.
+    virtual std::vector<std::pair<std::string, std::string>> Names() const { return {}; }
 };
 
 class SettingsStore {

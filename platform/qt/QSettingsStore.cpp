@@ -62,6 +62,19 @@ public:
         return settings_->status() == QSettings::NoError;
     }
 
+    std::vector<std::pair<std::string, std::string>> Names() const override
+    {
+        std::vector<std::pair<std::string, std::string>> names;
+        for (const QString& key : settings_->allKeys()) {
+            const qsizetype slash = key.lastIndexOf(QLatin1Char('/'));
+            if (slash < 0)
+                names.emplace_back(std::string(), FromQt(key));
+            else
+                names.emplace_back(FromQt(key.left(slash)), FromQt(key.mid(slash + 1)));
+        }
+        return names;
+    }
+
 private:
     // The key as the file spells it when it holds the name in another case.
     QString StoredName(const std::string& group, const std::string& name) const

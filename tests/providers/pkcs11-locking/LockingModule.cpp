@@ -10,6 +10,10 @@
 // PIN pad: C_GetTokenInfo reports CKF_PROTECTED_AUTHENTICATION_PATH, and a
 // C_Login without a PIN logs in with <pin>, as if the user typed it there.
 //
+// NEROLIN_LOCKING_START_WRONG=<n> starts every slot with n wrong PINs in a
+// row, as a card arrives that was mistyped elsewhere: a process of its own
+// (a tool under test) then sees a token with few tries left, or a locked one.
+//
 // nerolin_locking_wrong_pins() tells tests how many wrong PINs reached the
 // module in this process, the user's and those of keys that ask for their
 // own (CKU_CONTEXT_SPECIFIC).
@@ -26,7 +30,15 @@
 
 namespace {
 
+unsigned long Limit();
+
 struct SlotState {
+    SlotState()
+    {
+        const char* text = std::getenv("NEROLIN_LOCKING_START_WRONG");
+        wrongInRow = text ? std::strtoul(text, nullptr, 10) : 0;
+        locked = wrongInRow >= Limit();
+    }
     unsigned long wrongInRow = 0;
     bool locked = false;
 };
