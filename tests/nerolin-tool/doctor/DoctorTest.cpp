@@ -210,9 +210,12 @@ TEST(DoctorTest, TheWhitelistHostIsJudgedAsASigningRunJudgesIt)
         TempHome home;
         const DoctorRun run = Doctor(home, {"--json"}, {{"NEROLIN_TEST_WHITELIST_URL", service.WhitelistUrl()}});
         EXPECT_EQ(run.Verdict("network"), tested.verdict) << run.out;
-        if (tested.logEntry) EXPECT_TRUE(run.AnyDetailContains("network", "logEntry", tested.logEntry)) << run.out;
-        if (std::string(tested.verdict) == "ok")
+        if (tested.logEntry) {
+            EXPECT_TRUE(run.AnyDetailContains("network", "logEntry", tested.logEntry)) << run.out;
+        }
+        if (std::string(tested.verdict) == "ok") {
             EXPECT_EQ(run.Details("network", "hosts"), std::vector<std::string>{"2||"});
+        }
     }
 }
 
@@ -243,7 +246,9 @@ TEST(DoctorTest, TheServiceHostIsLookedUpOnTheWhitelistAndItsChainPutToTheSystem
                    {{"NEROLIN_TEST_WHITELIST_URL", service.WhitelistUrl()}, {"SSL_CERT_FILE", tested.sslCertFile}});
         EXPECT_EQ(run.Verdict("network"), tested.verdict) << run.out;
         EXPECT_EQ(run.Details("network", "serviceHost"), std::vector<std::string>{tested.host}) << run.out;
-        if (!tested.tls.empty()) EXPECT_EQ(run.Details("network", "serviceTls"), std::vector<std::string>{tested.tls});
+        if (!tested.tls.empty()) {
+            EXPECT_EQ(run.Details("network", "serviceTls"), std::vector<std::string>{tested.tls});
+        }
     }
 }
 
