@@ -6,7 +6,8 @@
 // the setting "CertificateDatabase", else sql:$HOME/.pki/nssdb, created when
 // missing; a --database folder must hold a database already): subject,
 // issuer, validity, the tokens and modules that hold it, and whether it
-// passes the filter (FILE.json holds a "filters" array) and the validity
+// passes the filter (FILE.json holds the array a configuration gives as
+// "filters", bare, not an object around it) and the validity
 // test; then the registered modules that did not load. Asks for no PIN, as
 // Nerolin does not while listing. Exit 0 after listing (also when nothing is
 // listed), 1 when the database is not there or cannot be opened, 2 for wrong
