@@ -14,27 +14,6 @@
 namespace nerolin::test {
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string output;
-};
-
-ToolRun RunCerts(const std::string& arguments, const std::vector<std::string>& environment = {})
-{
-    std::string command = "env";
-    for (const auto& word : NssTestEnvironment::Database().Environment()) command += " '" + word + "'";
-    for (const auto& word : environment) command += " '" + word + "'";
-    command += " " NEROLIN_BINARY_DIR "/bin/nerolin-tool certs " + arguments + " 2>&1";
-    ToolRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) run.output.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
 std::size_t Count(const std::string& text, const std::string& part)
 {
     std::size_t count = 0;

@@ -1,6 +1,9 @@
 #include "tests/providers/nss/NssTestSupport.h"
 
 #include <dlfcn.h>
+#include <sys/wait.h>
+
+#include <cstdio>
 
 #include <cstdlib>
 #include <filesystem>
@@ -170,6 +173,22 @@ int SessionPrivateKeys(PK11SlotInfo* slot)
     }
     functions->C_CloseSession(session);
     return count;
+}
+
+ToolRun RunCerts(const std::string& arguments, const std::vector<std::string>& environment)
+{
+    std::string command = "env";
+    for (const auto& word : NssTestEnvironment::Database().Environment()) command += " '" + word + "'";
+    for (const auto& word : environment) command += " '" + word + "'";
+    command += " " NEROLIN_BINARY_DIR "/bin/nerolin-tool certs " + arguments + " 2>&1 </dev/null";
+    ToolRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) run.output.append(buffer, n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
 }
 
 }  // namespace nerolin::test

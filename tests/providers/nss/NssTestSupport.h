@@ -87,4 +87,13 @@ Bytes SampleHash(std::size_t length, unsigned seed);
 // Private keys that are session objects of the slot's token (not stored).
 int SessionPrivateKeys(PK11SlotInfo* slot);
 
+// nerolin-tool certs run over the test database, as a support person runs it,
+// with environment words ("NAME=value") added; its exit status (-1 when it
+// did not exit) and what it printed on both streams.
+struct ToolRun {
+    int status = -1;
+    std::string output;
+};
+ToolRun RunCerts(const std::string& arguments, const std::vector<std::string>& environment = {});
+
 }  // namespace nerolin::test

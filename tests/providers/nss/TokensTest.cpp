@@ -218,26 +218,6 @@ TEST_F(TokensTest, CertificateWhoseKeyHasAnotherIdSigns)
     EXPECT_TRUE(HasEntry(NewEntries(), EntryType::Information, "private key found by its public key, with id: A3"));
 }
 
-struct ToolRun {
-    int status = -1;
-    std::string output;
-};
-
-ToolRun RunCerts(const std::string& arguments)
-{
-    std::string command = "env";
-    for (const auto& word : NssTestEnvironment::Database().Environment()) command += " '" + word + "'";
-    command += " " NEROLIN_BINARY_DIR "/bin/nerolin-tool certs " + arguments + " 2>&1 </dev/null";
-    ToolRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) run.output.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
 // NSS drops a registered module whose library is gone without a word; the
 // user would see only an empty list.
 TEST_F(TokensTest, RegisteredModuleWithoutItsLibraryIsNamedInTheLogAndByTheTool)
