@@ -219,6 +219,18 @@ TEST_F(CurlSession, CancelEndsTheSession)
     EXPECT_EQ(Post(session->sessionUrl, Poll(id)).status, 420);
 }
 
+// A test releases a stall as soon as the client has sent its request, which
+// may still be on its way: the release must reach the request all the same.
+TEST_F(CurlSession, AReleaseThatOvertakesTheStalledRequestStillEndsItsStall)
+{
+    auto session = service_->CreateSession(R"({"faults":[{"exchange":"config","kind":"stall"}]})");
+    ASSERT_TRUE(session);
+    const std::string& id = session->sessionId;
+    ASSERT_TRUE(service_->ReleaseStalls(id));
+    // The stall would last an hour; curl gives up after 30 s with status 0.
+    EXPECT_EQ(Post(session->sessionUrl, Poll(id)).status, 200);
+}
+
 // Other end-to-end tests rely on each fault kind answering as documented.
 TEST_F(CurlSession, FaultScriptsShapeTheConfigurationAnswer)
 {

@@ -27,8 +27,13 @@ bool SessionStore::Wait(std::chrono::milliseconds duration)
 bool SessionStore::Stall(const std::string& sessionId, std::chrono::milliseconds duration)
 {
     std::unique_lock lock(mutex_);
+    // A release that came before the request did (the client's request was
+    // still on its way) is this stall's.
+    if (unclaimedReleases_.erase(sessionId) != 0) return !stopping_;
     const int released = releases_[sessionId];
+    ++waiting_[sessionId];
     changed_.wait_for(lock, duration, [&] { return stopping_ || releases_[sessionId] != released; });
+    --waiting_[sessionId];
     return !stopping_;
 }
 
@@ -37,6 +42,7 @@ bool SessionStore::ReleaseStalls(const std::string& sessionId)
     {
         std::lock_guard lock(mutex_);
         if (sessions_.count(sessionId) == 0) return false;
+        if (waiting_[sessionId] == 0) unclaimedReleases_.insert(sessionId);
         ++releases_[sessionId];
     }
     changed_.notify_all();

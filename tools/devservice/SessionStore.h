@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -89,7 +90,10 @@ public:
     // the session's stalls are released or the store stops meanwhile; false
     // when stopping.
     bool Stall(const std::string& sessionId, std::chrono::milliseconds duration);
-    // Ends the stalls of a session that are waiting now; false when it is unknown.
+    // Ends the stalls of a session that are waiting now; with none waiting,
+    // the session's next stall ends at once instead, so a release that
+    // overtakes the request it was meant for still reaches it. False when
+    // the session is unknown.
     bool ReleaseStalls(const std::string& sessionId);
     void Stop();
 
@@ -98,7 +102,9 @@ private:
     std::condition_variable changed_;
     bool stopping_ = false;
     std::map<std::string, DevSession> sessions_;
-    std::map<std::string, int> releases_;  // per session, how often its stalls were released
+    std::map<std::string, int> releases_;      // per session, how often its stalls were released
+    std::map<std::string, int> waiting_;       // per session, stalls waiting now
+    std::set<std::string> unclaimedReleases_;  // released with no stall waiting
 };
 
 }  // namespace nerolin::devservice
