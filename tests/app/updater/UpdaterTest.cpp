@@ -225,27 +225,33 @@ TEST_F(UpdaterTest, ANewerVersionIsDownloadedVerifiedAndHandedToTheInstaller)
     EXPECT_EQ(didNotFindCalls + cancelledCalls, 0);
 }
 
-TEST_F(UpdaterTest, ASignedPackageOfAnotherVersionIsDeletedAndTheFailureShown)
+// A package is installed only when it is the one offered: signed by the
+// publisher and of the feed's version (a tampered feed may name an older
+// signed release as the newer one).
+TEST_F(UpdaterTest, APackageThatIsNotTheOfferedOneIsDeletedAndTheFailureShown)
 {
     struct Case {
         const char* name;
-        std::string content;
+        std::string version, content, signedContent, failure;
     };
-    // A tampered feed names an older signed release as the newer one.
     const std::vector<Case> cases = {
-        {"an older release", DebianPackage("1.0.20")},
-        {"no Debian package", "Nerolin 1.0.32, but no package"},
+        {"signature of other content", "1.0.31", "the real package", "a different package", "bad signature"},
+        {"one byte changed", "1.0.31", "Nerolin 1.0.31 package", "Nerolin 1.0.31 packagf", "bad signature"},
+        {"an older release", "1.0.32", DebianPackage("1.0.20"), DebianPackage("1.0.20"), "wrong version"},
+        {"no Debian package", "1.0.32", "Nerolin 1.0.32, but no package", "Nerolin 1.0.32, but no package",
+         "wrong version"},
     };
     for (const Case& c : cases) {
-        Publish("1.0.32", c.content, c.content);
+        Publish(c.version, c.content, c.signedContent);
         ui = std::make_shared<RecordingUi>();
         Updater& updates = MakeUpdater(FeedUrl());
         updates.CheckUpdateWithUi();
         ASSERT_TRUE(WaitFor([&] { return ui->Calls().size() == 2; })) << c.name;
         updates.Cleanup();
-        EXPECT_EQ(ui->Calls(), (std::vector<std::string>{"offer 1.0.32 over 1.0.21", "install failed: wrong version"}))
+        EXPECT_EQ(ui->Calls(),
+                  (std::vector<std::string>{"offer " + c.version + " over 1.0.21", "install failed: " + c.failure}))
             << c.name;
-        EXPECT_FALSE(std::filesystem::exists(Package("1.0.32"))) << c.name;
+        EXPECT_FALSE(std::filesystem::exists(Package(c.version))) << c.name;
         EXPECT_EQ(shutdownCalls, 0) << c.name;
     }
 }
@@ -275,30 +281,6 @@ TEST_F(UpdaterTest, AFeedWithNothingForThisSystemIsNoUpdate)
     ASSERT_TRUE(WaitFor([&] { return ui->Calls().size() == 1; }));
     EXPECT_EQ(ui->Calls(), (std::vector<std::string>{"up to date 1.0.21"}));
     EXPECT_EQ(cancelledCalls + shutdownCalls, 0);
-}
-
-TEST_F(UpdaterTest, APackageWithABadSignatureIsDeletedAndTheFailureShown)
-{
-    struct Case {
-        const char* name;
-        std::string content, signedContent;
-    };
-    const std::vector<Case> cases = {
-        {"signature of other content", "the real package", "a different package"},
-        {"one byte changed", "Nerolin 1.0.31 package", "Nerolin 1.0.31 packagf"},
-    };
-    for (const Case& c : cases) {
-        Publish("1.0.31", c.content, c.signedContent);
-        ui = std::make_shared<RecordingUi>();
-        Updater& updates = MakeUpdater(FeedUrl());
-        updates.CheckUpdateWithUi();
-        ASSERT_TRUE(WaitFor([&] { return ui->Calls().size() == 2; })) << c.name;
-        updates.Cleanup();
-        EXPECT_EQ(ui->Calls(), (std::vector<std::string>{"offer 1.0.31 over 1.0.21", "install failed: bad signature"}))
-            << c.name;
-        EXPECT_FALSE(std::filesystem::exists(Package("1.0.31"))) << c.name;
-        EXPECT_EQ(shutdownCalls, 0) << c.name;
-    }
 }
 
 TEST_F(UpdaterTest, ASkippedVersionIsNotOfferedByTheQuietCheckAgain)

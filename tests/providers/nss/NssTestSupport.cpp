@@ -175,6 +175,17 @@ int SessionPrivateKeys(PK11SlotInfo* slot)
     return count;
 }
 
+SigningResult SignOneHash(SigningProvider& provider, const std::string& identity, unsigned seed)
+{
+    const Bytes hash = SampleHash(32, seed);
+    std::string signedHash;
+    const SigningResult result = provider.SignHash(kSha256, hash.data(), 32, signedHash);
+    if (result == SigningResult::Success) {
+        EXPECT_TRUE(SignatureVerifies(identity, kSha256, hash, signedHash));
+    }
+    return result;
+}
+
 ToolRun RunCerts(const std::string& arguments, const std::vector<std::string>& environment)
 {
     std::string command = "env";

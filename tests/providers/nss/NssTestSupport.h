@@ -13,6 +13,7 @@
 
 #include "common/Text.h"
 #include "eventlog/EventLog.h"
+#include "providers/SigningProvider.h"
 #include "tests/support/NssDatabase.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/SignatureCheck.h"
@@ -86,6 +87,11 @@ Bytes SampleHash(std::size_t length, unsigned seed);
 
 // Private keys that are session objects of the slot's token (not stored).
 int SessionPrivateKeys(PK11SlotInfo* slot);
+
+// Signs one SHA-256 hash (made from seed) with a provider that has begun
+// signing; a signature it gives is checked against the identity's
+// certificate.
+SigningResult SignOneHash(SigningProvider& provider, const std::string& identity, unsigned seed);
 
 // nerolin-tool certs run over the test database, as a support person runs it,
 // with environment words ("NAME=value") added; its exit status (-1 when it

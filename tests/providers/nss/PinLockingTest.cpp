@@ -52,12 +52,7 @@ protected:
         StartEntries();
         prompts().QueuePin(std::move(pin));
         provider.BeginSigning(1);
-        const Bytes hash = SampleHash(32, 7);
-        std::string signedHash;
-        const SigningResult result = provider.SignHash(kSha256, hash.data(), 32, signedHash);
-        if (result == SigningResult::Success) {
-            EXPECT_TRUE(SignatureVerifies("ec", kSha256, hash, signedHash));
-        }
+        const SigningResult result = SignOneHash(provider, "ec", 7);
         provider.EndSigning();
         return result;
     }

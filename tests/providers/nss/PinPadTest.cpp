@@ -30,12 +30,7 @@ SigningResult SignOnce(std::optional<std::string> answer)
     EXPECT_EQ(provider.FindCertificate(CertificateText("ec")), SigningResult::Success);
     NssTestEnvironment::Prompts().QueuePin(std::move(answer));
     provider.BeginSigning(1);
-    const Bytes hash = SampleHash(32, 5);
-    std::string signedHash;
-    const SigningResult result = provider.SignHash(kSha256, hash.data(), 32, signedHash);
-    if (result == SigningResult::Success) {
-        EXPECT_TRUE(SignatureVerifies("ec", kSha256, hash, signedHash));
-    }
+    const SigningResult result = SignOneHash(provider, "ec", 5);
     provider.EndSigning();
     return result;
 }

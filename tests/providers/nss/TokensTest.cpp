@@ -183,12 +183,7 @@ TEST_F(TokensTest, WrongKeyPinIsRefusedAndNeverHandedToTheCardAgain)
         prompts().QueuePin(NssDatabase::kTokenPin);
         prompts().QueuePin(keyPin);
         provider.BeginSigning(3);
-        const Bytes hash = SampleHash(32, 9);
-        std::string signedHash;
-        const SigningResult result = provider.SignHash(kSha256, hash.data(), 32, signedHash);
-        if (result == SigningResult::Success) {
-            EXPECT_TRUE(SignatureVerifies("qc-esign", kSha256, hash, signedHash));
-        }
+        const SigningResult result = SignOneHash(provider, "qc-esign", 9);
         provider.EndSigning();
         return result;
     };
