@@ -4,10 +4,7 @@ namespace nerolin::devservice {
 
 GrowingPool::GrowingPool(std::size_t maxWorkers) : maxWorkers_(maxWorkers) {}
 
-GrowingPool::~GrowingPool()
-{
-    shutdown();
-}
+GrowingPool::~GrowingPool() { shutdown(); }
 
 void GrowingPool::enqueue(std::function<void()> job)
 {
