@@ -311,5 +311,6 @@ inline constexpr int kDoctorItemMessage = 21194;
 
 // 21300: faults the user can act on.
 inline constexpr int kProxyCredentialsRefused = 21300;
+inline constexpr int kEventLogCannotBeKept = 21301;
 
 }  // namespace nerolin::strings
