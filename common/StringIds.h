@@ -309,4 +309,8 @@ inline constexpr int kDoctorItemErrorEntry = 21192;
 inline constexpr int kDoctorFiltersUnreadable = 21193;
 inline constexpr int kDoctorItemMessage = 21194;
 
+// 21300: faults the user can act on.
+inline constexpr int kProxyCredentialsRefused = 21300;
+inline constexpr int kEventLogCannotBeKept = 21301;
+
 }  // namespace nerolin::strings

@@ -21,6 +21,11 @@ inline constexpr const char* kEventSourceName = "Nerolin";
 // as platform/XdgDirectories.h finds it).
 std::string DefaultEventStorePath();
 
+// Whether entries can be stored at path: its folder (made here when
+// missing) takes new files, and the store, when there is one, opens for
+// writing. When not, the process's entries reach syslog only.
+bool EventStoreCanBeKept(const std::string& path);
+
 // Whether entries also go to syslog (they do unless switched off). Load
 // generators such as benchmarks switch it off so they do not flood the
 // user's journal.

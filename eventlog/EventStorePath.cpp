@@ -1,4 +1,9 @@
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "eventlog/EventLogReporter.h"
 #include "platform/XdgDirectories.h"
@@ -6,5 +11,30 @@
 namespace nerolin {
 
 std::string DefaultEventStorePath() { return StateHome() + "/Tavorel/Nerolin/eventlog.sqlite"; }
+
+bool EventStoreCanBeKept(const std::string& path)
+{
+    // Tried, not judged from permission bits: a read-only file system
+    // refuses root too.
+    const std::filesystem::path store(path);
+    std::error_code error;
+    if (std::filesystem::exists(store, error)) {
+        const int file = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (file < 0) return false;
+        ::close(file);
+    }
+    // SQLite also makes its journal beside the store. A folder still to be
+    // made is left to the store, which makes it private: the nearest one
+    // there is must take files then.
+    std::filesystem::path folder = store.parent_path();
+    while (!folder.empty() && folder != folder.root_path() && !std::filesystem::exists(folder, error))
+        folder = folder.parent_path();
+    std::string probe = (folder / ".eventlog-probe-XXXXXX").string();
+    const int file = ::mkstemp(probe.data());
+    if (file < 0) return false;
+    ::close(file);
+    ::unlink(probe.c_str());
+    return true;
+}
 
 }  // namespace nerolin

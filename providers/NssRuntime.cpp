@@ -7,6 +7,7 @@
 
 #include <nss.h>
 #include <pk11pub.h>
+#include <secerr.h>
 
 #include "eventlog/EventLog.h"
 #include "platform/Settings.h"
@@ -76,12 +77,21 @@ bool Open(const std::string& database)
 {
     CreateFolder(DatabaseFolder(database));
     NSSInitContext* context = NSS_InitContext(database.c_str(), "", "", SECMOD_DB, nullptr, 0);
+    bool readOnly = false;
+    if (!context && PORT_GetError() == SEC_ERROR_READ_ONLY) {
+        // A database the user may read but not write (a read-only home, a
+        // shared or locked-down profile) still holds the certificates, and
+        // signing with a key needs no write.
+        context = NSS_InitContext(database.c_str(), "", "", SECMOD_DB, nullptr, NSS_INIT_READONLY);
+        readOnly = context != nullptr;
+        if (readOnly) WriteEventEntry(EntryType::Warning, "Certificate database " + database + " is opened read-only");
+    }
     if (!context) {
         ReportNssError("NSS_InitContext");
         return false;
     }
     InstallPinCallback();
-    InitializeNewSoftwareToken();
+    if (!readOnly) InitializeNewSoftwareToken();
     static NssContextOwner owner(context, LoadP11KitProxy());
     gUnloaded = FindUnloadedModules();
     for (const UnloadedModule& module : gUnloaded)

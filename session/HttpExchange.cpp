@@ -54,6 +54,8 @@ struct Transfer {
     bool trusted = false;
     // The certificates the handshake refused, and those the user accepted.
     TlsPeer peer;
+    // The proxy's answer to CONNECT, 0 without a proxy or an answer.
+    long proxyStatus = 0;
     // The answer, once the transfer has ended well.
     int status = 0;
     std::string answer;
@@ -139,7 +141,7 @@ void ReportTransportFailure(CURLcode code, const std::string& url, const Transfe
                                                  static_cast<unsigned>(code), QuotedText(url).c_str()) +
                                           " - " + detail);
     if (!transfer.aborted) {
-        Prompts().ShowMessage(TransportFailureText(code), MessageIcon::Exclamation);
+        Prompts().ShowMessage(TransportFailureText(code, transfer.proxyStatus), MessageIcon::Exclamation);
     }
 }
 
@@ -218,6 +220,7 @@ CURLcode Perform(Verb verb, const ServiceUrl& target, const std::string& request
     }
 
     CURLcode code = curl_easy_perform(handle);
+    curl_easy_getinfo(handle, CURLINFO_HTTP_CONNECTCODE, &transfer.proxyStatus);
     if (transfer.tooLarge) {
         throw ExchangeFailure("Response too large");
     }

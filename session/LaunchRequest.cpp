@@ -17,12 +17,16 @@ namespace {
 constexpr std::size_t kSchemeLength = sizeof kLinkScheme - 1;
 
 // A present, non-empty string member, read as its first occurrence.
+// A text that holds a zero byte (a "\u0000" of the JSON) is refused like an
+// empty one: the URL or identifier would end there for half of its readers.
 std::optional<std::string> NonEmptyString(const rapidjson::Value& object, const char* name)
 {
     auto member = object.FindMember(name);
     if (member == object.MemberEnd() || !member->value.IsString() || member->value.GetStringLength() == 0)
         return std::nullopt;
-    return std::string(member->value.GetString(), member->value.GetStringLength());
+    std::string text(member->value.GetString(), member->value.GetStringLength());
+    if (text.find('\0') != std::string::npos) return std::nullopt;
+    return text;
 }
 
 }  // namespace

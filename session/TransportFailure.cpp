@@ -7,8 +7,10 @@
 
 namespace nerolin {
 
-std::string TransportFailureText(int curlCode)
+std::string TransportFailureText(int curlCode, long proxyStatus)
 {
+    if (curlCode != CURLE_OK && (proxyStatus == 407 || proxyStatus == 401))
+        return LoadString(strings::kProxyCredentialsRefused);
     switch (static_cast<CURLcode>(curlCode)) {
     case CURLE_OPERATION_TIMEDOUT: return LoadString(strings::kTransportTimedOut);
     case CURLE_COULDNT_RESOLVE_HOST: return LoadString(strings::kTransportHostNotFound);

@@ -8,7 +8,10 @@
 
 namespace nerolin {
 
-// The text for a libcurl result code (CURLcode).
-std::string TransportFailureText(int curlCode);
+// The text for a libcurl result code (CURLcode). proxyStatus is the proxy's
+// answer to CONNECT (0 for none): a proxy that refuses the user's
+// credentials (407, or 401 from some) makes libcurl report only a broken
+// transfer, while the user has a setting to correct.
+std::string TransportFailureText(int curlCode, long proxyStatus = 0);
 
 }  // namespace nerolin

@@ -20,6 +20,7 @@
 #include "common/StringTable.h"
 #include "common/UserPrompts.h"
 #include "eventlog/EventLog.h"
+#include "eventlog/EventLogReporter.h"
 #include "platform/DesktopEntry.h"
 #include "platform/qt/SessionChannel.h"
 #include "platform/Settings.h"
@@ -78,13 +79,15 @@ int Application::Run(const std::vector<std::u16string>& arguments)
         }
     } updaterRelease;
     RegisterEventSource();
+    // Said once, on the console: a user whose home cannot be written would
+    // otherwise look in vain for the log that support asks for.
+    if (!EventStoreCanBeKept(DefaultEventStorePath()))
+        std::fprintf(stderr, "Nerolin: %s\n", LoadString(strings::kEventLogCannotBeKept).c_str());
     if (build::kDevelopmentBuild) WriteEventEntry(EntryType::Information, "development build");
 
     CommandLine commandLine;
     commandLine.ParseArguments(arguments);
     if (commandLine.firstParameterIsFlag) return RunFlag(commandLine.firstParameter);
-
-    CheckUrlSchemeRegistration();
 
     auto session = std::make_unique<SigningSession>();
     bool requestRejected = false;
@@ -97,6 +100,7 @@ int Application::Run(const std::vector<std::u16string>& arguments)
             ShowError(strings::kBadRequest);
             requestRejected = true;
         } else if (session->mode == SessionMode::TestMode) {
+            CheckUrlSchemeRegistration();
             return RunTestMode(*session) ? 0 : 1;
         }
     }
@@ -166,6 +170,9 @@ int Application::RunMainWindow(SigningSession& session)
         if (!channel->FolderRefusal().empty())
             WriteEventEntry(EntryType::Warning, "session channel folder refused: " + channel->FolderRefusal());
     }
+    // Only the start that shows the window: every start of a link clicked
+    // fifty times would otherwise show the same box.
+    CheckUrlSchemeRegistration();
     if (!display) {
         if (sessionId.empty()) return NoDisplay(LoadString(strings::kNoDisplayForMainWindow));
         return NoDisplay(FormatText(LoadString(strings::kNoDisplayForSessionWindow).c_str(), sessionId.c_str()));

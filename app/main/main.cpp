@@ -10,10 +10,12 @@
 #include "app/main/ProgramInfo.h"
 #include "app/main/QtInstance.h"
 #include "common/UserPrompts.h"
+#include "platform/ProcessHardening.h"
 #include "platform/qt/QSettingsStore.h"
 
 int main(int argc, char** argv)
 {
+    nerolin::DisableCoreDumps();
     if (const auto status = nerolin::AnswerInfoRequest(argc, argv)) return *status;
     // A Qt application object would take the user's locale; a run without
     // one (a flag, a TEST link) needs it as much, for its texts and

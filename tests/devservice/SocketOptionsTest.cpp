@@ -52,7 +52,7 @@ std::string AcceptedSocketsNoDelay(int port)
 TEST(SocketOptions, EveryAcceptedConnectionSendsWithoutDelay)
 {
     const std::string pki = NEROLIN_SOURCE_DIR "/testdata/pki/service/";
-    RequestDeadline deadline(std::chrono::seconds(30));
+    RequestDeadline deadline(std::chrono::seconds(30), kMaxRequestSize + kMaxHeaderBytes);
     std::string error;
     auto server = MakeTlsServer(pki + "service-localhost.chain.pem", pki + "service-localhost.key", deadline, error);
     ASSERT_TRUE(server) << error;

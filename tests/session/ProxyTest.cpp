@@ -4,6 +4,8 @@
 
 #include "../support/TestPki.h"
 #include "../support/Tinyproxy.h"
+#include "common/StringIds.h"
+#include "common/StringTable.h"
 #include "platform/Settings.h"
 #include "session/HttpExchange.h"
 #include "SessionTestEnvironment.h"
@@ -43,6 +45,8 @@ TEST(Proxy, ExchangeGoesThroughTheStoredProxyWithItsCredentials)
     StoreProxySettings(proxy.Url(), "agent", "wrong");
     TestPrompts().Clear();
     EXPECT_EQ(HttpPostJson(service.Url("/s"), whitelist, "{}", status, body), SessionError::ConnectionError);
+    // The user reads what to correct, not a broken connection.
+    EXPECT_EQ(TestPrompts().Messages(), std::vector<std::string>{LoadString(strings::kProxyCredentialsRefused)});
     // A stored password without a user name is not sent either.
     StoreProxySettings(proxy.Url(), "", "s3cret");
     EXPECT_EQ(HttpPostJson(service.Url("/s"), whitelist, "{}", status, body), SessionError::ConnectionError);

@@ -48,6 +48,7 @@ public:
     std::string ServiceUrl() const { return serviceUrl_; }      // https://127.0.0.1:P
     std::string SslCertFile() const { return sslCertFile_; }    // makes the service's certificate trusted
     std::string Directory() const { return directory_; }        // the temporary directory of this run
+    pid_t Pid() const { return pid_; }
 
     struct Reply {
         int status = 0;  // 0: no answer

@@ -9,8 +9,6 @@
 namespace nerolin::devservice {
 namespace {
 
-constexpr std::size_t kRecordedBodyLimit = 64u << 10;
-
 std::string ExchangeFor(const std::string& endpoint, const rapidjson::Document* request)
 {
     if (endpoint == "certificate") return "certificate";
@@ -89,14 +87,14 @@ Answer ServiceProtocol::Handle(const std::string& sessionId, const std::string& 
         // Not JSON at all (or nested too deep to read safely): a plain 400,
         // recorded against the session when there is one.
         store_.With(sessionId, [&](DevSession& session) {
-            session.violations.push_back(exchange + ": body is not JSON");
+            session.record.AddViolation(exchange + ": body is not JSON");
             RecordedRequest record;
             record.exchange = exchange;
             record.origin = origin;
             record.contentType = contentType;
-            record.body = body.substr(0, kRecordedBodyLimit);
+            record.body = body.substr(0, RequestRecord::kBodyLimit);
             record.status = 400;
-            session.requests.push_back(std::move(record));
+            session.record.Add(std::move(record));
         });
         return Answer{400, kJsonContentType, R"({"error":"the body is not JSON"})"};
     }
@@ -109,17 +107,16 @@ Answer ServiceProtocol::Handle(const std::string& sessionId, const std::string& 
         record.exchange = exchange;
         record.origin = origin;
         record.contentType = contentType;
-        record.body = body.substr(0, kRecordedBodyLimit);
+        record.body = body.substr(0, RequestRecord::kBodyLimit);
         if (origin == "agent" && !contentType.empty())
-            session.violations.push_back(exchange + ": request carries a Content-Type header");
+            session.record.AddViolation(exchange + ": request carries a Content-Type header");
         fault = session.faults.Take(exchange);
         if (fault) {
             record.fault = fault->kind;
             answer = ReplacingAnswer(session, *fault);
             if (answer) record.status = answer->status;
         }
-        session.requests.push_back(std::move(record));
-        recordIndex = session.requests.size() - 1;
+        recordIndex = session.record.Add(std::move(record));
     });
     if (!known) return UnknownSession(sessionId);
     if (answer) return *answer;
@@ -132,7 +129,7 @@ Answer ServiceProtocol::Handle(const std::string& sessionId, const std::string& 
         result = AnswerExchange(session, urls_, exchange, requestPointer, body);
         if (fault && fault->kind == "contentType") result.contentType = fault->contentType;
         if (fault && fault->kind == "otherSessionId") result.body = WithOtherSessionId(result.body, sessionId);
-        session.requests[recordIndex].status = result.status;
+        session.record.SetStatus(recordIndex, result.status);
     });
     return result;
 }

@@ -28,13 +28,13 @@ void CheckShape(DevSession& session, const std::string& exchange, const rapidjso
     for (auto it = request.MemberBegin(); it != request.MemberEnd(); ++it)
         actual.emplace_back(it->name.GetString(), it->name.GetStringLength());
     if (!std::equal(actual.begin(), actual.end(), keys.begin(), keys.end()))
-        session.violations.push_back(exchange + ": members are not exactly the expected ones in order");
-    if (WriteJson(request) != body) session.violations.push_back(exchange + ": body is not compact JSON");
+        session.record.AddViolation(exchange + ": members are not exactly the expected ones in order");
+    if (WriteJson(request) != body) session.record.AddViolation(exchange + ": body is not compact JSON");
 }
 
 Answer BadRequest(DevSession& session, const std::string& exchange, const std::string& why)
 {
-    session.violations.push_back(exchange + ": " + why);
+    session.record.AddViolation(exchange + ": " + why);
     return ResultMessage(session, 420, "ERROR", "Bad request: " + why);
 }
 
@@ -223,8 +223,8 @@ Answer SignedHashesAnswer(DevSession& session, const rapidjson::Document& reques
         if (!*document.signatureValid && !firstBad) firstBad = &document;
     }
     if (posted.size() != session.documents.size())
-        session.violations.push_back("signedHashes: " + std::to_string(posted.size()) + " entries for " +
-                                     std::to_string(session.documents.size()) + " documents");
+        session.record.AddViolation("signedHashes: " + std::to_string(posted.size()) + " entries for " +
+                                    std::to_string(session.documents.size()) + " documents");
     if (firstBad) {
         std::string text = "Invalid signature for document \"" + firstBad->name + "\"";
         End(session, kError, text + ": " + firstBad->signatureDetail);

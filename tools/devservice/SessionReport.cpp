@@ -59,7 +59,7 @@ std::string SessionReportJson(const DevSession& session)
     w.EndArray();
     w.Key("requests");
     w.StartArray();
-    for (const auto& request : session.requests) {
+    for (const auto& request : session.record.Requests()) {
         w.StartObject();
         w.Key("exchange");
         WriteString(w, request.exchange);
@@ -76,9 +76,11 @@ std::string SessionReportJson(const DevSession& session)
         w.EndObject();
     }
     w.EndArray();
+    w.Key("requestsDropped");
+    w.Uint64(session.record.Dropped());
     w.Key("violations");
     w.StartArray();
-    for (const auto& violation : session.violations) WriteString(w, violation);
+    for (const auto& violation : session.record.Violations()) WriteString(w, violation);
     w.EndArray();
     w.EndObject();
     return std::string(buffer.GetString(), buffer.GetSize());

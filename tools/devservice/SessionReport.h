@@ -13,8 +13,10 @@ namespace nerolin::devservice {
 //  "certificate" (the posted text, or null),
 //  "documents": [{"documentId", "name", "unsignedHash", "signedHash",
 //                 "signatureValid" (true, false or null), "detail"}],
-//  "requests": [{"exchange", "origin", "contentType", "status", "fault", "body"}],
-//  "violations": [text]}
+//  "requests": [{"exchange", "origin", "contentType", "status", "fault", "body"}]
+//               (the last RequestRecord::kKept, bodies cut),
+//  "requestsDropped" (older requests no longer kept),
+//  "violations": [text] (each once)}
 std::string SessionReportJson(const DevSession& session);
 
 }  // namespace nerolin::devservice

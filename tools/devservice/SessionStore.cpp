@@ -1,6 +1,29 @@
 #include "tools/devservice/SessionStore.h"
 
+#include <algorithm>
+
 namespace nerolin::devservice {
+
+std::size_t RequestRecord::Add(RecordedRequest request)
+{
+    if (request.body.size() > kBodyLimit) request.body.resize(kBodyLimit);
+    if (requests_.size() == kKept) requests_.pop_front();
+    requests_.push_back(std::move(request));
+    return added_++;
+}
+
+void RequestRecord::SetStatus(std::size_t number, int status)
+{
+    const std::size_t first = added_ - requests_.size();
+    if (number >= first && number < added_) requests_[number - first].status = status;
+}
+
+void RequestRecord::AddViolation(std::string violation)
+{
+    if (violations_.size() < kViolationsKept &&
+        std::find(violations_.begin(), violations_.end(), violation) == violations_.end())
+        violations_.push_back(std::move(violation));
+}
 
 bool SessionStore::Add(DevSession session)
 {

@@ -6,6 +6,8 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -42,9 +44,36 @@ struct RecordedRequest {
     std::string exchange;     // config, cancel, certificate, unsignedHashes, signedHashes, state
     std::string origin;       // "agent" (over HTTPS) or "mobile"
     std::string contentType;  // of the request, empty when absent
-    std::string body;         // as received, cut at 64 KiB
+    std::string body;         // as received, cut at RequestRecord::kBodyLimit
     int status = 0;           // answered status; 0 when no answer was given
     std::string fault;        // the fault kind that shaped the answer, if any
+};
+
+// What a session received, kept within bounds: a client may post to a
+// session, or poll it for its 202 answers, for as long as it likes, and
+// every request it makes must not stay in memory. The last kKept requests
+// are kept with their bodies cut; older ones are only counted. Violations
+// are kept once each, at most kViolationsKept of them.
+class RequestRecord {
+public:
+    static constexpr std::size_t kKept = 200;
+    static constexpr std::size_t kBodyLimit = 16u << 10;
+    static constexpr std::size_t kViolationsKept = 100;
+
+    // Records the request (its body cut here); the number to give SetStatus.
+    std::size_t Add(RecordedRequest request);
+    // Sets the answered status of request number, unless it has been dropped.
+    void SetStatus(std::size_t number, int status);
+    void AddViolation(std::string violation);
+
+    const std::deque<RecordedRequest>& Requests() const { return requests_; }
+    std::size_t Dropped() const { return added_ - requests_.size(); }
+    const std::vector<std::string>& Violations() const { return violations_; }
+
+private:
+    std::deque<RecordedRequest> requests_;
+    std::size_t added_ = 0;
+    std::vector<std::string> violations_;
 };
 
 struct DevSession {
@@ -72,8 +101,7 @@ struct DevSession {
     std::string lastResultCode;     // the last result message the service sent
     std::string lastResultMessage;
     std::string conclusion;  // a sentence on how the session ended
-    std::vector<RecordedRequest> requests;
-    std::vector<std::string> violations;  // protocol breaches seen in requests
+    RequestRecord record;    // requests received and the protocol breaches seen in them
 };
 
 class SessionStore {

@@ -7,6 +7,8 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 
+#include "tools/devservice/GrowingPool.h"
+
 namespace nerolin::devservice {
 
 namespace {
@@ -48,8 +50,8 @@ std::unique_ptr<httplib::SSLServer> MakeTlsServer(const std::string& chainFile, 
         ERR_clear_error();
         return nullptr;
     }
-    // Stalled answers hold a worker each; keep room for ordinary requests.
-    server->new_task_queue = [] { return new httplib::ThreadPool(16); };
+    // Stalled answers and dawdling clients hold a worker each; others get their own.
+    server->new_task_queue = [] { return new GrowingPool(kMaxWorkers); };
     server->set_payload_max_length(kMaxRequestSize);
     // One request per connection: the read deadline starts with the
     // handshake, so a kept-alive connection's next request would have none.

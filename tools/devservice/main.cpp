@@ -120,7 +120,7 @@ int Run(const Options& options)
     }
     std::string error;
     // Outlives both servers: their connections end before it does.
-    RequestDeadline deadline(std::chrono::seconds(options.requestSeconds));
+    RequestDeadline deadline(std::chrono::seconds(options.requestSeconds), kMaxRequestSize + kMaxHeaderBytes);
     auto whitelistServer = MakeTlsServer(whitelistFiles->chain, whitelistFiles->key, deadline, error);
     auto serviceServer =
         whitelistServer ? MakeTlsServer(serviceFiles->chain, serviceFiles->key, deadline, error) : nullptr;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "BuildConfig.h"
+#include "platform/ProcessHardening.h"
 #include "platform/qt/QSettingsStore.h"
 #include "tools/nerolin-tool/Subcommand.h"
 
@@ -43,6 +44,7 @@ Registration::Registration(const char* name, const char* usage, Handler handler)
 int main(int argc, char** argv)
 {
     using namespace nerolin::tool;
+    nerolin::DisableCoreDumps();  // its token commands read PINs
     nerolin::InstallQSettingsStore();
     if (argc < 2) return Usage(stderr);
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) return Usage(stdout);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "BuildConfig.h"
+#include "platform/DesktopEntry.h"
 #include "platform/qt/SessionChannel.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempHome.h"
@@ -46,6 +48,26 @@ TEST_F(SessionWindowTest, ASecondStartOfTheSameSessionRaisesTheFirstAndEndsSilen
 
     // Another session opens a window of its own.
     auto other = StartWindow("session-2");
+    EXPECT_TRUE(first->Running());
+}
+
+TEST_F(SessionWindowTest, OnlyTheOwnerOfASessionChecksTheRegistration)
+{
+    if (!build::kDevelopmentBuild) GTEST_SKIP() << "the scripted prompts exist in development builds only";
+    auto first = StartWindow("session-5");
+    // Now the registration is wrong: a start that hands over to the owner
+    // says nothing about it (a link clicked fifty times, fifty boxes).
+    TempHome::WriteFile(UserDesktopEntryPath(), "[Desktop Entry]\nType=Link\n");
+    TempHome::WriteFile(home.root() / "home/.config/mimeapps.list",
+                        "[Default Applications]\nx-scheme-handler/yendo=nerolin.desktop;\n");
+    const std::string transcript = (home.root() / "transcript").string();
+    TempHome::WriteFile(home.root() / "answers", "");
+    EnvironmentChanges scripted = offscreen;
+    scripted["NEROLIN_TEST_PROMPTS"] = (home.root() / "answers").string();
+    scripted["NEROLIN_TEST_TRANSCRIPT"] = transcript;
+    ChildProcess second(kNerolin, {Link("session-5")}, scripted, home.root());
+    EXPECT_EQ(second.Wait(), 0);
+    EXPECT_EQ(TempHome::ReadFile(transcript), "");
     EXPECT_TRUE(first->Running());
 }
 

@@ -97,6 +97,16 @@ TEST_F(StartupTest, FlagsAndLinksEndWithTheirMessageAndStatus)
     EXPECT_FALSE(std::filesystem::exists(home.MachineSettings()));
 }
 
+TEST_F(StartupTest, AnEventLogThatCannotBeKeptIsSaidOnceAndTheRunGoesOn)
+{
+    // Not even root may make a folder there.
+    const Run run = Start({}, {{"XDG_STATE_HOME", "/proc/nerolin-state"}});
+    EXPECT_EQ(run.stderrText,
+              "Nerolin: The event log cannot be kept: its folder cannot be written. Nerolin works on without it.\n" +
+                  kNoWindow);
+    EXPECT_EQ(run.status, 1);
+}
+
 TEST_F(StartupTest, ADisplayThatCannotBeReachedIsNoDisplayAtAll)
 {
     const std::string testLink = R"(yendo:{"sessionUrl":"https://s.example","sessionId":"q","mode":"TEST"})";
