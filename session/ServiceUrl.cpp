@@ -64,8 +64,11 @@ bool ParseServiceUrl(const std::string& text, ServiceUrl& url)
     if (!handle || text.empty() || text.find('\0') != std::string::npos) {
         return false;
     }
-    // Unknown schemes still parse, so that they are refused by type.
-    if (curl_url_set(handle.get(), CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
+    // Unknown schemes still parse, so that they are refused by type. A blank
+    // in the path or query is taken and sent escaped, as browsers and the
+    // Windows parser do; a blank in the host still makes the URL bad.
+    constexpr unsigned kFlags = CURLU_NON_SUPPORT_SCHEME | CURLU_ALLOW_SPACE | CURLU_URLENCODE;
+    if (curl_url_set(handle.get(), CURLUPART_URL, text.c_str(), kFlags) != CURLUE_OK) {
         return false;
     }
     std::string scheme;
@@ -76,7 +79,9 @@ bool ParseServiceUrl(const std::string& text, ServiceUrl& url)
     }
     url.scheme = Lower(scheme);
     url.serviceType = ServiceType(url.scheme);
-    url.host = Lower(host);
+    // The host stays as written: the whitelist compares it byte for byte,
+    // and the whitelist host is told the same name the lookup uses.
+    url.host = host;
     std::string port;
     url.port = Part(handle.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT, port) ? std::stoi(port) : 0;
     std::string path;
@@ -90,8 +95,6 @@ bool ParseServiceUrl(const std::string& text, ServiceUrl& url)
     if (Part(handle.get(), CURLUPART_FRAGMENT, 0, fragment)) {
         url.object += "#" + fragment;
     }
-    // The request goes to the lower-cased host: the one the whitelist approved.
-    curl_url_set(handle.get(), CURLUPART_HOST, url.host.c_str(), 0);
     Part(handle.get(), CURLUPART_URL, 0, url.url);
     return true;
 }
