@@ -35,6 +35,7 @@
 #include <unistd.h>
 
 #include "app/ui/FirstPaint.h"
+#include "bench/support/AgentRun.h"
 #include "bench/support/GoalLine.h"
 #include "bench/support/SideBySide.h"
 
@@ -138,7 +139,7 @@ std::optional<double> SecondsToFirstPaint(const std::string& program, const std:
 int Run()
 {
     const std::string home = MakeHome();
-    const std::vector<std::string> common = {
+    std::vector<std::string> common = {
         "QT_QPA_PLATFORM=offscreen",
         "LANGUAGE=en",
         "HOME=" + home,
@@ -147,6 +148,9 @@ int Run()
         "XDG_STATE_HOME=" + home + "/state",
         "XDG_RUNTIME_DIR=" + home,
     };
+    for (std::string& variable : nerolin::bench::SystemXdgVariables()) {
+        common.push_back(std::move(variable));
+    }
     std::vector<std::string> agentSettings = common;
     agentSettings.push_back("NEROLIN_TEST_REPORT_SHOWN=1");
     const std::string agent = std::string(NEROLIN_BINARY_DIR) + "/bin/nerolin";
