@@ -8,15 +8,10 @@
 
 #include <curl/curl.h>
 
+#include "session/CurlUrlOwners.h"
+
 namespace nerolin {
 namespace {
-
-struct UrlDeleter {
-    void operator()(CURLU* handle) const { curl_url_cleanup(handle); }
-};
-struct TextDeleter {
-    void operator()(char* text) const { curl_free(text); }
-};
 
 std::string Lower(std::string_view text)
 {
@@ -62,28 +57,29 @@ std::optional<std::string> ProxyUrl(const std::string& address, bool socks)
     }
     const bool hasScheme = address.find("://") != std::string::npos;
     const std::string text = hasScheme ? address : (socks ? "socks4://" : "http://") + address;
-    std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
+    CurlUrlPtr url(curl_url());
     if (!url || curl_url_set(url.get(), CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
         return std::nullopt;
     }
-    char* raw = nullptr;
-    if (curl_url_get(url.get(), CURLUPART_HOST, &raw, 0) != CURLUE_OK || raw == nullptr || *raw == '\0') {
-        curl_free(raw);
+    auto part = [&url](CURLUPart which) {
+        char* raw = nullptr;
+        const bool found = curl_url_get(url.get(), which, &raw, 0) == CURLUE_OK && raw != nullptr;
+        CurlTextPtr owner(raw);
+        return found ? std::optional<std::string>(raw) : std::nullopt;
+    };
+    const std::optional<std::string> host = part(CURLUPART_HOST);
+    if (!host || host->empty()) {
         return std::nullopt;
     }
-    curl_free(raw);
-    raw = nullptr;
-    if (curl_url_get(url.get(), CURLUPART_PORT, &raw, 0) != CURLUE_OK) {
+    if (!part(CURLUPART_PORT)) {
         // libcurl would take 1080 for an HTTP proxy without a port; Windows takes 80.
         curl_url_set(url.get(), CURLUPART_PORT, socks ? "1080" : "80", 0);
     }
-    curl_free(raw);
-    raw = nullptr;
-    if (curl_url_get(url.get(), CURLUPART_URL, &raw, 0) != CURLUE_OK || raw == nullptr) {
+    std::optional<std::string> whole = part(CURLUPART_URL);
+    if (!whole) {
         return std::nullopt;
     }
-    std::unique_ptr<char, TextDeleter> owner(raw);
-    std::string result = raw;
+    std::string result = *whole;
     // The URL API adds a "/" path that a proxy address never has.
     if (!result.empty() && result.back() == '/' && address.back() != '/') {
         result.pop_back();

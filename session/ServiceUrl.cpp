@@ -6,16 +6,11 @@
 
 #include <curl/curl.h>
 
+#include "session/CurlUrlOwners.h"
+
 namespace nerolin {
 
 namespace {
-
-struct UrlDeleter {
-    void operator()(CURLU* handle) const { curl_url_cleanup(handle); }
-};
-struct TextDeleter {
-    void operator()(char* text) const { curl_free(text); }
-};
 
 // One part of the URL, or nothing when the URL lacks it.
 bool Part(CURLU* handle, CURLUPart part, unsigned flags, std::string& out)
@@ -24,7 +19,7 @@ bool Part(CURLU* handle, CURLUPart part, unsigned flags, std::string& out)
     if (curl_url_get(handle, part, &raw, flags) != CURLUE_OK || raw == nullptr) {
         return false;
     }
-    std::unique_ptr<char, TextDeleter> owner(raw);
+    CurlTextPtr owner(raw);
     out = raw;
     return true;
 }
@@ -60,7 +55,7 @@ int ServiceType(std::string_view scheme)
 
 bool ParseServiceUrl(const std::string& text, ServiceUrl& url)
 {
-    std::unique_ptr<CURLU, UrlDeleter> handle(curl_url());
+    CurlUrlPtr handle(curl_url());
     if (!handle || text.empty() || text.find('\0') != std::string::npos) {
         return false;
     }

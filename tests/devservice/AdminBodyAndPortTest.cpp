@@ -33,8 +33,8 @@ TEST(AdminApi, TakesJsonBodiesWhateverTypeTheyDeclare)
         EXPECT_EQ(result->status, 200) << type << " " << result->body;
     }
     // The service's own bound still holds for every type.
-    const auto oversized = client.Post("/admin/whitelist", std::string((16u << 20) + 1, ' '),
-                                       "application/x-www-form-urlencoded");
+    const auto oversized =
+        client.Post("/admin/whitelist", std::string((16u << 20) + 1, ' '), "application/x-www-form-urlencoded");
     ASSERT_TRUE(oversized);
     EXPECT_EQ(oversized->status, 413);
 }
