@@ -31,7 +31,7 @@ function(nerolin_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
-  add_executable(${name} ${ARG_SOURCES})
+  add_executable(${name} ${ARG_SOURCES} ${NEROLIN_SYSTEM_XDG_OUT_OF_SIGHT})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} nerolin_testsupport GTest::gtest GTest::gmock)
   if(NOT ARG_OWN_MAIN)
     target_link_libraries(${name} PRIVATE GTest::gtest_main)
@@ -45,10 +45,15 @@ function(nerolin_test name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
 
+# Compiled into every test and benchmark program (not into the support
+# library, whose unused objects the linker would drop): the machine's XDG
+# folders out of sight, whatever is installed.
+set(NEROLIN_SYSTEM_XDG_OUT_OF_SIGHT ${CMAKE_SOURCE_DIR}/tests/support/isolation/SystemXdgOutOfSight.cpp)
+
 # nerolin_benchmark(<name> [SOURCES <files...>] [DEPS <targets...>])
 function(nerolin_benchmark name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
+  add_executable(${name} ${ARG_SOURCES} ${NEROLIN_SYSTEM_XDG_OUT_OF_SIGHT})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark)
   target_compile_definitions(${name} PRIVATE
     NEROLIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}" NEROLIN_BINARY_DIR="${CMAKE_BINARY_DIR}")

@@ -2,10 +2,12 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "BuildConfig.h"
 #include "common/SecretString.h"
 #include "platform/Settings.h"
+#include "session/ProxyList.h"
 #include "session/ServerTrust.h"
 
 namespace nerolin {
@@ -18,8 +20,9 @@ void ApplyStoredProxy(CURL* handle)
 {
     std::string proxyUrl;
     const bool machineWide = ReadProxyUrl(proxyUrl);
-    if (!proxyUrl.empty()) {
-        curl_easy_setopt(handle, CURLOPT_PROXY, proxyUrl.c_str());
+    // An empty proxy text keeps libcurl from the environment's proxy too.
+    if (const std::optional<std::string> proxy = HttpsProxyFromSetting(proxyUrl)) {
+        curl_easy_setopt(handle, CURLOPT_PROXY, proxy->c_str());
     }
     std::string userName;
     SecretString password;

@@ -6,16 +6,11 @@
 
 #include <curl/curl.h>
 
+#include "session/CurlUrlOwners.h"
+
 namespace nerolin {
 
 namespace {
-
-struct UrlDeleter {
-    void operator()(CURLU* handle) const { curl_url_cleanup(handle); }
-};
-struct TextDeleter {
-    void operator()(char* text) const { curl_free(text); }
-};
 
 // One part of the URL, or nothing when the URL lacks it.
 bool Part(CURLU* handle, CURLUPart part, unsigned flags, std::string& out)
@@ -24,7 +19,7 @@ bool Part(CURLU* handle, CURLUPart part, unsigned flags, std::string& out)
     if (curl_url_get(handle, part, &raw, flags) != CURLUE_OK || raw == nullptr) {
         return false;
     }
-    std::unique_ptr<char, TextDeleter> owner(raw);
+    CurlTextPtr owner(raw);
     out = raw;
     return true;
 }
@@ -60,12 +55,15 @@ int ServiceType(std::string_view scheme)
 
 bool ParseServiceUrl(const std::string& text, ServiceUrl& url)
 {
-    std::unique_ptr<CURLU, UrlDeleter> handle(curl_url());
+    CurlUrlPtr handle(curl_url());
     if (!handle || text.empty() || text.find('\0') != std::string::npos) {
         return false;
     }
-    // Unknown schemes still parse, so that they are refused by type.
-    if (curl_url_set(handle.get(), CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
+    // Unknown schemes still parse, so that they are refused by type. A blank
+    // in the path or query is taken and sent escaped, as browsers and the
+    // Windows parser do; a blank in the host still makes the URL bad.
+    constexpr unsigned kFlags = CURLU_NON_SUPPORT_SCHEME | CURLU_ALLOW_SPACE | CURLU_URLENCODE;
+    if (curl_url_set(handle.get(), CURLUPART_URL, text.c_str(), kFlags) != CURLUE_OK) {
         return false;
     }
     std::string scheme;
@@ -76,7 +74,9 @@ bool ParseServiceUrl(const std::string& text, ServiceUrl& url)
     }
     url.scheme = Lower(scheme);
     url.serviceType = ServiceType(url.scheme);
-    url.host = Lower(host);
+    // The host stays as written: the whitelist compares it byte for byte,
+    // and the whitelist host is told the same name the lookup uses.
+    url.host = host;
     std::string port;
     url.port = Part(handle.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT, port) ? std::stoi(port) : 0;
     std::string path;
@@ -90,8 +90,6 @@ bool ParseServiceUrl(const std::string& text, ServiceUrl& url)
     if (Part(handle.get(), CURLUPART_FRAGMENT, 0, fragment)) {
         url.object += "#" + fragment;
     }
-    // The request goes to the lower-cased host: the one the whitelist approved.
-    curl_url_set(handle.get(), CURLUPART_HOST, url.host.c_str(), 0);
     Part(handle.get(), CURLUPART_URL, 0, url.url);
     return true;
 }

@@ -17,7 +17,7 @@ inline constexpr int kServiceTypeHttps = 0x1000 + 11;  // 4107, the only one acc
 struct ServiceUrl {
     int serviceType = kServiceTypeUnknown;
     std::string scheme;  // lower case
-    std::string host;    // lower case, as the service host is looked up in the whitelist
+    std::string host;    // as written: the whitelist lookup is exact, letter case included
     int port = 0;        // 443 for https when the URL names none
     std::string object;  // path with query and fragment, "/" at least
     std::string url;     // the whole URL as the parser rebuilt it, for the request

@@ -14,6 +14,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include "bench/support/AgentRun.h"
 #include "tests/support/DevService.h"
 #include "tests/support/TestPki.h"
 
@@ -46,6 +47,9 @@ bool RunAgent(const fs::path& home, const nerolin::test::DevService& service, co
         "NEROLIN_TEST_WHITELIST_URL=" + service.WhitelistUrl(),
         "SOFTHSM2_CONF=" + token.softhsmConf,
     };
+    for (std::string& variable : nerolin::bench::SystemXdgVariables()) {
+        settings.push_back(std::move(variable));
+    }
     std::vector<char*> environment;
     for (auto& entry : settings) {
         environment.push_back(entry.data());
@@ -59,7 +63,10 @@ bool RunAgent(const fs::path& home, const nerolin::test::DevService& service, co
     }
     int status = 0;
     rusage usage{};
-    if (wait4(child, &status, 0, &usage) != child) {
+    // A ten-document session takes seconds; an agent waiting behind a message
+    // box would otherwise hold the benchmark for ever.
+    if (!nerolin::bench::WaitForChild(child, std::chrono::seconds(120), status, &usage)) {
+        std::fprintf(stderr, "bench_app_session: the agent did not end within 120 s (killed)\n");
         return false;
     }
     peakKiB = usage.ru_maxrss;

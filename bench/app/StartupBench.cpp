@@ -17,6 +17,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -35,6 +36,7 @@
 #include <unistd.h>
 
 #include "app/ui/FirstPaint.h"
+#include "bench/support/AgentRun.h"
 #include "bench/support/GoalLine.h"
 #include "bench/support/SideBySide.h"
 
@@ -122,23 +124,36 @@ std::optional<double> SecondsToFirstPaint(const std::string& program, const std:
     std::string output;
     char buffer[256];
     std::optional<double> seconds;
-    for (ssize_t n; (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
+    // A program stuck before its first paint (a message box offscreen) is
+    // given up after a minute rather than waited for.
+    const auto deadline = start + std::chrono::seconds(60);
+    while (!seconds) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd readable{pipeEnds[0], POLLIN, 0};
+        if (left.count() <= 0 || poll(&readable, 1, static_cast<int>(left.count())) <= 0) {
+            std::fprintf(stderr, "bench_app_startup: %s did not report \"%s\" within 60 s\n", program.c_str(), line);
+            break;
+        }
+        const ssize_t n = read(pipeEnds[0], buffer, sizeof buffer);
+        if (n <= 0) break;
         output.append(buffer, static_cast<std::size_t>(n));
         if (output.find(line) != std::string::npos) {
             seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            break;
         }
     }
     close(pipeEnds[0]);
     int status = 0;
-    waitpid(child, &status, 0);
+    if (!nerolin::bench::WaitForChild(child, std::chrono::seconds(30), status)) {
+        std::fprintf(stderr, "bench_app_startup: %s did not end within 30 s (killed)\n", program.c_str());
+    }
     return seconds;
 }
 
 int Run()
 {
     const std::string home = MakeHome();
-    const std::vector<std::string> common = {
+    std::vector<std::string> common = {
         "QT_QPA_PLATFORM=offscreen",
         "LANGUAGE=en",
         "HOME=" + home,
@@ -147,6 +162,9 @@ int Run()
         "XDG_STATE_HOME=" + home + "/state",
         "XDG_RUNTIME_DIR=" + home,
     };
+    for (std::string& variable : nerolin::bench::SystemXdgVariables()) {
+        common.push_back(std::move(variable));
+    }
     std::vector<std::string> agentSettings = common;
     agentSettings.push_back("NEROLIN_TEST_REPORT_SHOWN=1");
     const std::string agent = std::string(NEROLIN_BINARY_DIR) + "/bin/nerolin";

@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "bench/support/AgentRun.h"
 #include "bench/support/GoalLine.h"
 #include "bench/support/SideBySide.h"
 #include "tests/support/DevService.h"
@@ -49,7 +50,10 @@ int RunQuietly(const std::vector<std::string>& arguments, const std::vector<std:
         return -1;
     }
     int status = 0;
-    waitpid(pid, &status, 0);
+    if (!nerolin::bench::WaitForChild(pid, std::chrono::seconds(60), status)) {
+        std::fprintf(stderr, "bench_session_test_mode: %s did not end within 60 s (killed)\n", argv[0]);
+        return -1;
+    }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -71,7 +75,7 @@ int Run()
     }
     const std::string home = service.Directory() + "/agent-home";
     std::filesystem::create_directories(home);
-    const std::vector<std::string> agentEnvironment = {
+    std::vector<std::string> agentEnvironment = {
         "HOME=" + home,
         "XDG_CONFIG_HOME=" + home,
         "XDG_DATA_HOME=" + home,
@@ -81,6 +85,9 @@ int Run()
         "SSL_CERT_FILE=" + service.SslCertFile(),
         "NEROLIN_TEST_WHITELIST_URL=" + service.WhitelistUrl(),
     };
+    for (std::string& variable : nerolin::bench::SystemXdgVariables()) {
+        agentEnvironment.push_back(std::move(variable));
+    }
     const std::string agent = std::string(NEROLIN_BINARY_DIR) + "/bin/nerolin";
     // A TEST session ends after its configuration was read: a new one for
     // every run, made before the clock starts.

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <memory>
+#include <string>
+#include <utility>
 
 #include <QSettings>
 #include <QStringList>
@@ -23,11 +25,15 @@ std::string FromQt(const QString& text)
 
 class QSettingsFile : public SettingsFile {
 public:
-    QSettingsFile(const std::string& path, bool atomicSync)
-        : settings_(std::make_unique<QSettings>(ToQt(path), QSettings::IniFormat))
+    // folder: made (private) before the first write is saved, so that
+    // reading the settings leaves no trace on the machine.
+    QSettingsFile(const std::string& path, bool atomicSync, std::string folder = {})
+        : settings_(std::make_unique<QSettings>(ToQt(path), QSettings::IniFormat)),
+          folder_(std::move(folder))
     {
         settings_->setAtomicSyncRequired(atomicSync);
     }
+    ~QSettingsFile() override { MakeFolderForWrites(); }  // QSettings saves what is left as it goes
 
     std::optional<SettingValue> Read(const std::string& group, const std::string& name) const override
     {
@@ -47,6 +53,7 @@ public:
 
     void Write(const std::string& group, const std::string& name, const SettingValue& value) override
     {
+        written_ = true;
         if (const auto* text = std::get_if<std::string>(&value)) {
             settings_->setValue(StoredName(group, name), ToQt(*text));
         } else {
@@ -58,6 +65,7 @@ public:
 
     bool Sync() override
     {
+        MakeFolderForWrites();
         settings_->sync();
         return settings_->status() == QSettings::NoError;
     }
@@ -76,6 +84,11 @@ public:
     }
 
 private:
+    void MakeFolderForWrites()
+    {
+        if (written_ && !folder_.empty()) MakeDirectories(folder_, 0700);
+    }
+
     // The key as the file spells it when it holds the name in another case.
     QString StoredName(const std::string& group, const std::string& name) const
     {
@@ -96,6 +109,8 @@ private:
     }
 
     std::unique_ptr<QSettings> settings_;
+    std::string folder_;
+    bool written_ = false;
 };
 
 class QSettingsStore : public SettingsStore {
@@ -104,8 +119,7 @@ public:
     {
         if (scope == Scope::User) {
             std::string path = UserSettingsPath();
-            MakeDirectories(path.substr(0, path.rfind('/')), 0700);
-            return std::make_unique<QSettingsFile>(path, true);
+            return std::make_unique<QSettingsFile>(path, true, path.substr(0, path.rfind('/')));
         }
         std::string path = MachineSettingsPath();
         const int mode = access == SettingsAccess::Read ? F_OK : R_OK | W_OK;

@@ -108,9 +108,15 @@ TEST(HttpExchange, UrlAndWhitelistAreCheckedBeforeAnythingIsSent)
          SessionError::ServerNotAllowed,
          "localhost is not found on the whitelist"},
         {"https://LocalHost:" + port + "/s",
-         {"LocalHost"},
+         {"localhost", "LOCALHOST"},
+         SessionError::ServerNotAllowed,
+         "LocalHost is not found on the whitelist"},
+        {"https://localhost:" + port + "/s",
+         {"localhost."},
          SessionError::ServerNotAllowed,
          "localhost is not found on the whitelist"},
+        {"https://local host:" + port + "/s", kLocalhost, SessionError::BadUrl,
+         "Failed to parse URL: https://local host:" + port + "/s"},
     };
     for (const Case& c : cases) {
         EntryWatch watch;
@@ -120,6 +126,21 @@ TEST(HttpExchange, UrlAndWhitelistAreCheckedBeforeAnythingIsSent)
         EXPECT_EQ(watch.Texts(), std::vector<std::string>{c.entry}) << c.url;
     }
     EXPECT_TRUE(server->Requests().empty());
+}
+
+// The whitelist holds the host exactly as the service URL writes it; a blank
+// in the path is no reason to refuse the URL and reaches the service escaped.
+TEST(HttpExchange, HostIsLookedUpAsWrittenAndBlanksAreEscaped)
+{
+    auto server = Service(
+        [](const httplib::Request&, httplib::Response& response) { Answer(response, 200, "{}", "application/json"); });
+    const std::string base = "https://LocalHost:" + std::to_string(server->Port());
+    int status = 0;
+    std::string body;
+    EXPECT_EQ(HttpPostJson(base + "/a session/1?id=a b", {"LocalHost"}, "{}", status, body), SessionError::Ok);
+    const auto requests = server->Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].target, "/a%20session/1?id=a+b");
 }
 
 TEST(HttpExchange, EveryAnswerMustBeDeclaredJson)

@@ -41,6 +41,16 @@ TEST(Proxy, ExchangeGoesThroughTheStoredProxyWithItsCredentials)
     EXPECT_EQ(body, R"({"via":"proxy"})");
     EXPECT_NE(proxy.Log().find("localhost:" + std::to_string(service.Port())), std::string::npos) << proxy.Log();
 
+    // The forms written on Windows machines reach the same proxy.
+    const std::string address = "127.0.0.1:" + std::to_string(proxy.Port());
+    for (const std::string& form : {address, "http=127.0.0.1:9;https=" + address, "https=" + address}) {
+        StoreProxySettings(form, "agent", "s3cret");
+        body.clear();
+        EXPECT_EQ(HttpPostJson(service.Url("/s"), whitelist, "{}", status, body), SessionError::Ok) << form;
+        EXPECT_EQ(body, R"({"via":"proxy"})") << form;
+    }
+    ASSERT_EQ(service.Requests().size(), 4u);
+
     // A wrong password is refused by the proxy, and the service sees nothing more.
     StoreProxySettings(proxy.Url(), "agent", "wrong");
     TestPrompts().Clear();
@@ -50,7 +60,7 @@ TEST(Proxy, ExchangeGoesThroughTheStoredProxyWithItsCredentials)
     // A stored password without a user name is not sent either.
     StoreProxySettings(proxy.Url(), "", "s3cret");
     EXPECT_EQ(HttpPostJson(service.Url("/s"), whitelist, "{}", status, body), SessionError::ConnectionError);
-    EXPECT_EQ(service.Requests().size(), 1u);
+    EXPECT_EQ(service.Requests().size(), 4u);
 
     TestSettings().Clear();
 }

@@ -314,10 +314,11 @@ TEST_F(WhitelistTest, DownloadAsksForTheSessionsHost)
     const auto requests = host->Requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].method, "GET");
-    EXPECT_EQ(requests[0].target, "/whitelist/whitelist.json?server=svc.example");
-    EXPECT_EQ(requests[1].target.rfind("/whitelist/whitelist.json?server=svc.example&nocache=", 0), 0u);
+    // The host as the session URL writes it: the whitelist host answers for that text.
+    EXPECT_EQ(requests[0].target, "/whitelist/whitelist.json?server=Svc.Example");
+    EXPECT_EQ(requests[1].target.rfind("/whitelist/whitelist.json?server=Svc.Example&nocache=", 0), 0u);
     EXPECT_EQ(requests[1].target.size(),
-              std::string("/whitelist/whitelist.json?server=svc.example&nocache=").size() + 14);
+              std::string("/whitelist/whitelist.json?server=Svc.Example&nocache=").size() + 14);
 }
 
 TEST_F(WhitelistTest, RefusedDownloads)

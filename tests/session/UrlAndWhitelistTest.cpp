@@ -16,7 +16,7 @@ TEST(ServiceUrl, TakesTheUrlApartLikeTheWindowsParser)
         const char* object;
     };
     const Case cases[] = {
-        {"https://Svc.Example.COM/session/1?x=1#top", kServiceTypeHttps, "svc.example.com", 443, "/session/1?x=1#top"},
+        {"https://Svc.Example.COM/session/1?x=1#top", kServiceTypeHttps, "Svc.Example.COM", 443, "/session/1?x=1#top"},
         {"HTTPS://localhost:8443", kServiceTypeHttps, "localhost", 8443, "/"},
         {"http://localhost/a", kServiceTypeHttp, "localhost", 80, "/a"},
         {"ftp://files/a", kServiceTypeFtp, "files", 21, "/a"},

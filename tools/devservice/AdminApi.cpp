@@ -38,12 +38,33 @@ bool Body(const httplib::Request& request, httplib::Response& response, rapidjso
 
 const char* kOk = "{\"ok\":true}";
 
+// Admin bodies are JSON whatever type they declare. curl -d declares a form,
+// and httplib answers 413 to a form-encoded body over 8 KiB before any
+// handler runs; a body read through a content reader is bounded only by the
+// service's own limit (kMaxRequestSize, 413 past it).
+void PostAnyType(httplib::Server& server, const std::string& pattern, httplib::Server::Handler handler)
+{
+    server.Post(pattern, [handler = std::move(handler)](const httplib::Request& request, httplib::Response& response,
+                                                        const httplib::ContentReader& read) {
+        httplib::Request whole = request;
+        if (!read([&](const char* data, std::size_t length) {
+                whole.body.append(data, length);
+                return true;
+            })) {
+            if (response.status == -1) response.status = 400;
+            return;
+        }
+        handler(whole, response);
+    });
+}
+
 }  // namespace
 
 void MountAdminRoutes(httplib::Server& server, ServiceProtocol& protocol, const DevPki& pki, WhitelistHost& whitelist,
                       AppcastFeed& appcast)
 {
-    server.Post("/admin/sessions", AfterReading([&](const httplib::Request& request, httplib::Response& response) {
+    PostAnyType(server, "/admin/sessions",
+                AfterReading([&](const httplib::Request& request, httplib::Response& response) {
                     rapidjson::Document body;
                     if (!Body(request, response, body)) return;
                     std::string error;
@@ -76,7 +97,7 @@ void MountAdminRoutes(httplib::Server& server, ServiceProtocol& protocol, const 
                    Reply(response, 200, report);
                }));
 
-    server.Post(R"(/admin/sessions/([^/]+)/faults)",
+    PostAnyType(server, R"(/admin/sessions/([^/]+)/faults)",
                 AfterReading([&](const httplib::Request& request, httplib::Response& response) {
                     rapidjson::Document body;
                     if (!Body(request, response, body)) return;
@@ -89,22 +110,22 @@ void MountAdminRoutes(httplib::Server& server, ServiceProtocol& protocol, const 
                     Reply(response, 200, kOk);
                 }));
 
-    server.Post(
-        R"(/admin/sessions/([^/]+)/release-hashes)",
+    PostAnyType(
+        server, R"(/admin/sessions/([^/]+)/release-hashes)",
         AfterReading([&](const httplib::Request& request, httplib::Response& response) {
             if (!protocol.Store().With(request.matches[1].str(), [](DevSession& session) { session.pendingPolls = 0; }))
                 return Fail(response, 404, "unknown session");
             Reply(response, 200, kOk);
         }));
 
-    server.Post(R"(/admin/sessions/([^/]+)/release-stalls)",
+    PostAnyType(server, R"(/admin/sessions/([^/]+)/release-stalls)",
                 AfterReading([&](const httplib::Request& request, httplib::Response& response) {
                     if (!protocol.Store().ReleaseStalls(request.matches[1].str()))
                         return Fail(response, 404, "unknown session");
                     Reply(response, 200, kOk);
                 }));
 
-    server.Post(R"(/admin/sessions/([^/]+)/mobile)",
+    PostAnyType(server, R"(/admin/sessions/([^/]+)/mobile)",
                 AfterReading([&](const httplib::Request& request, httplib::Response& response) {
                     rapidjson::Document body;
                     if (!Body(request, response, body)) return;
@@ -116,7 +137,8 @@ void MountAdminRoutes(httplib::Server& server, ServiceProtocol& protocol, const 
                     Reply(response, 200, RunMobileApplication(protocol, pki, request.matches[1].str(), options));
                 }));
 
-    server.Post("/admin/whitelist", AfterReading([&](const httplib::Request& request, httplib::Response& response) {
+    PostAnyType(server, "/admin/whitelist",
+                AfterReading([&](const httplib::Request& request, httplib::Response& response) {
                     rapidjson::Document body;
                     if (!Body(request, response, body)) return;
                     std::string error;
@@ -127,14 +149,15 @@ void MountAdminRoutes(httplib::Server& server, ServiceProtocol& protocol, const 
                    Reply(response, 200, whitelist.RequestsJson());
                }));
 
-    server.Post("/admin/appcast", AfterReading([&](const httplib::Request& request, httplib::Response& response) {
+    PostAnyType(server, "/admin/appcast",
+                AfterReading([&](const httplib::Request& request, httplib::Response& response) {
                     rapidjson::Document body;
                     if (!Body(request, response, body)) return;
                     std::string error;
                     if (!appcast.Configure(body, error)) return Fail(response, 400, error);
                     Reply(response, 200, kOk);
                 }));
-    server.Post(R"(/admin/downloads/([^/]+))",
+    PostAnyType(server, R"(/admin/downloads/([^/]+))",
                 AfterReading([&](const httplib::Request& request, httplib::Response& response) {
                     appcast.PutDownload(request.matches[1].str(), request.body);
                     Reply(response, 200, kOk);

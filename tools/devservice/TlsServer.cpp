@@ -62,6 +62,13 @@ std::unique_ptr<httplib::SSLServer> MakeTlsServer(const std::string& chainFile, 
 
 int BindLoopback(httplib::Server& server, int port)
 {
+    // httplib's default adds SO_REUSEPORT, with which a second service binds
+    // a port the first listens on and the kernel splits the connections
+    // between them; SO_REUSEADDR alone still refuses a port in use.
+    server.set_socket_options([](socket_t socket) {
+        const int on = 1;
+        ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    });
     if (port == 0) return server.bind_to_any_port("127.0.0.1");
     return server.bind_to_port("127.0.0.1", port) ? port : -1;
 }

@@ -132,7 +132,8 @@ int Run(const Options& options)
     int servicePort = BindLoopback(*serviceServer, options.servicePort);
     if (whitelistPort <= 0 || servicePort <= 0) {
         std::cerr << "nerolin-devservice: cannot listen on 127.0.0.1 port "
-                  << (whitelistPort <= 0 ? options.whitelistPort : options.servicePort) << '\n';
+                  << (whitelistPort <= 0 ? options.whitelistPort : options.servicePort)
+                  << " (in use by another program, another nerolin-devservice perhaps)\n";
         return 1;
     }
 

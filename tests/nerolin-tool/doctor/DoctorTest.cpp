@@ -124,8 +124,10 @@ TEST(DoctorTest, AScratchHomeGetsTheDocumentedShapeInBothLanguagesAndFixRegister
     EXPECT_FALSE(fs::exists(home.root() / "home/.pki/nssdb"));
     EXPECT_EQ(first.Verdict("cards"), "warning");
     EXPECT_EQ(first.Verdict("eventlog"), "ok");
-    // The doctor's own trial runs stay out of the user's event log.
+    // The doctor's own trial runs stay out of the user's event log, and
+    // without --fix it leaves no folder behind either.
     EXPECT_FALSE(fs::exists(home.root() / "home/.local/state/Tavorel/Nerolin/eventlog.sqlite"));
+    EXPECT_FALSE(fs::exists(home.root() / "home/.config/Tavorel"));
 
     const DoctorRun fixed = Doctor(home, {"--fix", "--json"});
     EXPECT_EQ(fixed.Verdict("handler"), "ok") << fixed.out;
