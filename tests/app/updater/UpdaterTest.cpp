@@ -234,10 +234,13 @@ TEST_F(UpdaterTest, APackageThatIsNotTheOfferedOneIsDeletedAndTheFailureShown)
         const char* name;
         std::string version, content, signedContent, failure;
     };
+    // Built once: dpkg-deb stamps the time into the archive, so two builds a
+    // second apart differ, and the signature of one would not fit the other.
+    const std::string olderRelease = DebianPackage("1.0.20");
     const std::vector<Case> cases = {
         {"signature of other content", "1.0.31", "the real package", "a different package", "bad signature"},
         {"one byte changed", "1.0.31", "Nerolin 1.0.31 package", "Nerolin 1.0.31 packagf", "bad signature"},
-        {"an older release", "1.0.32", DebianPackage("1.0.20"), DebianPackage("1.0.20"), "wrong version"},
+        {"an older release", "1.0.32", olderRelease, olderRelease, "wrong version"},
         {"no Debian package", "1.0.32", "Nerolin 1.0.32, but no package", "Nerolin 1.0.32, but no package",
          "wrong version"},
     };
