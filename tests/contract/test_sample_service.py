@@ -28,6 +28,11 @@ class CheckedService(sample.Service):
         self.breaches = []
         self.kinds = []
         self.modes = {}
+        self.tamper = None  # (status, configuration) -> (status, configuration)
+
+    def configuration(self, session):
+        status, config = super().configuration(session)
+        return self.tamper(status, config) if self.tamper else (status, config)
 
     def new_session(self, mode, document_count=2):
         session, link = super().new_session(mode, document_count)
@@ -86,6 +91,7 @@ class SampleServiceWithTheAgent(unittest.TestCase):
     def setUp(self):
         self.service.breaches.clear()
         self.service.kinds.clear()
+        self.service.tamper = None
 
     def new(self, mode):
         answer = get(f"{self.service.base_url}/new?mode={mode}", self.cafile)
@@ -111,8 +117,11 @@ class SampleServiceWithTheAgent(unittest.TestCase):
             "NEROLIN_TEST_PROMPTS": str(home / "answers"), "NEROLIN_TEST_TRANSCRIPT": str(home / "transcript"),
         })
         run = subprocess.run([str(BINARY / "bin" / "nerolin"), link], env=environment, cwd=home,
-                             capture_output=True, text=True, timeout=120)
+                             capture_output=True, text=True, timeout=90)
         transcript = (home / "transcript").read_text() if (home / "transcript").exists() else ""
+        subprocess.run([str(BINARY / "bin" / "nerolin-tool"), "export-log", str(home / "eventlog.txt")],
+                       env=environment, cwd=home, capture_output=True, timeout=60)
+        self.event_log = (home / "eventlog.txt").read_text(errors="replace") if (home / "eventlog.txt").exists() else ""
         return run.returncode, transcript + run.stderr
 
     def test_sign_and_select_certificate_and_sign_end_with_verified_signatures(self):
@@ -134,6 +143,41 @@ class SampleServiceWithTheAgent(unittest.TestCase):
         self.assertEqual((status, output), (0, ""))
         self.assertEqual(self.report(session_id)["state"], "FINISHED")
         self.assertEqual(self.service.breaches, [])
+
+    def test_each_service_fault_of_the_catalogue_shows_its_box_and_names_its_cause_in_the_event_log(self):
+        der_base64 = "".join((PKI / "signing" / "ec.pem").read_text().splitlines()[1:-1])
+
+        def without(member):
+            return lambda status, config: (status, {k: v for k, v in config.items() if k != member})
+
+        def with_value(member, value):
+            return lambda status, config: (status, {**config, member: value})
+
+        cases = [
+            ("SIGN", with_value("certificate", der_base64), [], 2, "message error Certificate not found!",
+             "Certificate not found: the configuration's \"certificate\" is not PEM text"),
+            ("SIGN", with_value("hashAlgorithm", "SHA256"), [], 2, "message error Failed to sign hash(es)!",
+             "Unsupported hash algorithm \"SHA256\""),
+            # A configuration that fails leaves the window open in the other
+            # modes; a TEST link reports it by the result message alone and ends.
+            ("TEST", with_value("version", 1), [], 1, "message error Unknown error!",
+             "Answer refused: member \"version\" is not a string"),
+            ("SELECT_CERTIFICATE_AND_SIGN", with_value("filters", [{"qcType": "WEB"}]), ["certificate 0"], 3, None,
+             "No certificate to choose from: none of the user's certificates passes the session's filter"),
+            ("TEST",
+             lambda status, config: (420, {"sessionId": config["sessionId"], "code": "ERROR", "message": "Closed"}),
+             [], 1, "Message: Closed",
+             "Service refused the request with HTTP status 420: code \"ERROR\", message \"Closed\""),
+        ]
+        for mode, tamper, answers, expected_status, box, entry in cases:
+            with self.subTest(entry=entry):
+                self.service.tamper = tamper
+                _, link = self.new(mode)
+                status, output = self.run_agent(link, answers)
+                self.assertEqual(status, expected_status, output)
+                if box:
+                    self.assertIn(box, output)
+                self.assertIn(entry, self.event_log)
 
     def test_state_answers_follow_the_session_and_an_ended_error_closes_the_dialog(self):
         session_id, link = self.new("SELECT_CERTIFICATE_AND_SIGN")
