@@ -8,28 +8,31 @@ import urllib.error
 import urllib.request
 
 import jsonschema
-import referencing
 
 SOURCE = pathlib.Path(os.environ.get("NEROLIN_SOURCE_DIR", pathlib.Path(__file__).resolve().parents[2]))
 BINARY = pathlib.Path(os.environ.get("NEROLIN_BINARY_DIR", SOURCE / "build"))
 PKI = SOURCE / "testdata" / "pki"
 
-
-def _registry():
-    resources = []
-    for path in sorted((SOURCE / "docs" / "schemas").glob("*.schema.json")):
-        schema = json.loads(path.read_text())
-        resources.append((schema["$id"], referencing.Resource.from_contents(schema)))
-    return referencing.Registry().with_resources(resources)
+SCHEMAS = {}
+for _path in sorted((SOURCE / "docs" / "schemas").glob("*.schema.json")):
+    _schema = json.loads(_path.read_text())
+    SCHEMAS[_schema["$id"]] = _schema
 
 
-REGISTRY = _registry()
+def _validator(schema):
+    try:  # jsonschema 4.18 and later resolve references through a registry
+        import referencing
+        registry = referencing.Registry().with_resources(
+            (uri, referencing.Resource.from_contents(contents)) for uri, contents in SCHEMAS.items())
+        return jsonschema.Draft202012Validator(schema, registry=registry)
+    except ImportError:  # Debian bookworm's 4.10
+        resolver = jsonschema.RefResolver(schema["$id"], schema, store=SCHEMAS)
+        return jsonschema.Draft202012Validator(schema, resolver=resolver)
 
 
 def schema_errors(name, instance):
     """Every way the instance breaks the schema urn:nerolin:NAME, as text."""
-    schema = REGISTRY.contents(f"urn:nerolin:{name}")
-    validator = jsonschema.Draft202012Validator(schema, registry=REGISTRY)
+    validator = _validator(SCHEMAS[f"urn:nerolin:{name}"])
     return [f"{'/'.join(map(str, e.absolute_path)) or '(root)'}: {e.message}" for e in validator.iter_errors(instance)]
 
 
