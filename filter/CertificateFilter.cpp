@@ -1,5 +1,8 @@
 #include "filter/CertificateFilter.h"
 
+#include <algorithm>
+#include <iterator>
+#include <span>
 #include <string_view>
 #include <utility>
 
@@ -82,7 +85,86 @@ bool ReadCriteria(const rapidjson::Value& element, CertificateCriteria& criteria
     return true;
 }
 
+enum class Expected { Bool, String, QcType, KeyUsage, Identifiers };
+
+struct KnownMember {
+    std::string_view name;
+    Expected expected;
+};
+
+constexpr KnownMember kCriteriaMembers[] = {
+    {"keyUsage", Expected::KeyUsage},    {"hasQCStatement", Expected::Bool},
+    {"hasQCCompliance", Expected::Bool}, {"hasQCQSCD", Expected::Bool},
+    {"qcType", Expected::QcType},        {"fingerprint", Expected::String},
+    {"serialNumber", Expected::String},  {"acceptedAuthorityKeyIdentifiers", Expected::Identifiers},
+};
+constexpr std::string_view kKeyUsageMembers[] = {"digitalSignature", "nonRepudiation", "keyEncipherment",
+                                                 "dataEncipherment", "keyAgreement",   "keyCertSign",
+                                                 "cRLSign",          "encipherOnly",   "decipherOnly"};
+constexpr std::string_view kIdentifierMembers[] = {"keyIdentifier", "authorityCertIssuer", "authorityCertSerialNumber"};
+
+std::string_view NameOf(const rapidjson::Value& name) { return {name.GetString(), name.GetStringLength()}; }
+
+// Members of an object that must all be of one type (the key-usage bits,
+// the identifier fields).
+void ListUniform(const rapidjson::Value& object, const std::string& place, std::span<const std::string_view> names,
+                 bool wantBool, std::vector<std::string>& ignored)
+{
+    for (const auto& member : object.GetObject()) {
+        const std::string where = place + "." + std::string(NameOf(member.name));
+        if (std::find(names.begin(), names.end(), NameOf(member.name)) == names.end()) {
+            ignored.push_back(where + ": unknown member, ignored");
+        } else if (wantBool ? !member.value.IsBool() : !member.value.IsString()) {
+            ignored.push_back(where + (wantBool ? ": not true or false, ignored" : ": not a string, ignored"));
+        }
+    }
+}
+
 }  // namespace
+
+std::vector<std::string> IgnoredFilterMembers(const rapidjson::Value& value)
+{
+    std::vector<std::string> ignored;
+    if (!value.IsArray()) return ignored;
+    std::size_t index = 0;
+    for (const auto& element : value.GetArray()) {
+        const std::string place = "[" + std::to_string(index++) + "]";
+        if (!element.IsObject()) continue;
+        for (const auto& member : element.GetObject()) {
+            const std::string_view name = NameOf(member.name);
+            const std::string where = place + "." + std::string(name);
+            const auto known = std::find_if(std::begin(kCriteriaMembers), std::end(kCriteriaMembers),
+                                            [&](const KnownMember& candidate) { return candidate.name == name; });
+            if (known == std::end(kCriteriaMembers)) {
+                ignored.push_back(where + ": unknown member, ignored");
+                continue;
+            }
+            const rapidjson::Value& v = member.value;
+            switch (known->expected) {
+            case Expected::Bool:
+                if (!v.IsBool()) ignored.push_back(where + ": not true or false, ignored");
+                break;
+            case Expected::String:
+                if (!v.IsString()) ignored.push_back(where + ": not a string, ignored");
+                break;
+            case Expected::QcType:
+                if (!ParseQcType(v)) ignored.push_back(where + ": not \"YENDO\", \"ESEAL\" or \"WEB\", ignored");
+                break;
+            case Expected::KeyUsage:
+                if (v.IsObject()) ListUniform(v, where, kKeyUsageMembers, true, ignored);
+                break;
+            case Expected::Identifiers:
+                if (!v.IsArray()) break;
+                for (rapidjson::SizeType i = 0; i < v.Size(); ++i) {
+                    if (v[i].IsObject())
+                        ListUniform(v[i], where + "[" + std::to_string(i) + "]", kIdentifierMembers, false, ignored);
+                }
+                break;
+            }
+        }
+    }
+    return ignored;
+}
 
 bool ReadCertificateFilter(const rapidjson::Value& value, CertificateFilter& filter)
 {

@@ -73,4 +73,11 @@ using CertificateFilter = std::vector<CertificateCriteria>;
 // dropped silently, so they only ever widen an element.
 bool ReadCertificateFilter(const rapidjson::Value& value, CertificateFilter& filter);
 
+// The members of a "filters" value that ReadCertificateFilter ignores:
+// unknown names (a typo such as "nonRepudation") and criteria of the wrong
+// type or value. Each is one line, "[0].keyUsage.nonRepudation: unknown
+// member, ignored". Since ignoring only ever widens an element, these are
+// what makes a filter silently let more certificates through.
+std::vector<std::string> IgnoredFilterMembers(const rapidjson::Value& value);
+
 }  // namespace nerolin

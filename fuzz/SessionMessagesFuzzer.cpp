@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "session/SessionMessages.h"
@@ -21,13 +22,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     session.documents.resize(2);
     session.documents[0].documentId = "d1";
     session.documents[1].documentId = "d2";
+    // The reason a rejection gives is built from the hostile body as well.
+    std::string why;
+    bool accepted = false;
     switch ((choice / 4) % 5) {
-    case 0: nerolin::ReadSessionConfig(body, session); break;
-    case 1: nerolin::ReadUnsignedHashUrl(body, session); break;
-    case 2: nerolin::ReadUnsignedHashes(body, session); break;
-    case 3: nerolin::ReadResultMessage(body, session); break;
-    default: nerolin::ReadStateMessage(body, session); break;
+    case 0: accepted = nerolin::ReadSessionConfig(body, session, &why); break;
+    case 1: accepted = nerolin::ReadUnsignedHashUrl(body, session, &why); break;
+    case 2: accepted = nerolin::ReadUnsignedHashes(body, session, &why); break;
+    case 3: accepted = nerolin::ReadResultMessage(body, session, &why); break;
+    default: accepted = nerolin::ReadStateMessage(body, session, &why); break;
     }
+    // Every rejection says why; an accepted answer has nothing to say.
+    if (accepted != why.empty()) __builtin_trap();
     nerolin::IsSupportedProtocolVersion(session.version);
     session.HasAllUnsignedHashes();
     return 0;

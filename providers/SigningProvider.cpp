@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <string>
 
 #include "common/Text.h"
 #include "eventlog/EventLog.h"
@@ -31,6 +32,18 @@ SigningResult SigningProvider::SignUnsignedHash(const std::string& hashAlgorithm
     // already beyond what the session reader accepts, but never wrap.
     if (hash.size() > static_cast<std::size_t>(INT32_MAX)) return SigningResult::Failed;
     return SignHash(hashAlgorithm, hash.data(), static_cast<std::int32_t>(hash.size()), signedHash);
+}
+
+void ReportNothingToChoose(bool checkValidity, const CertificateFilter& filter)
+{
+    std::string text = "No certificate to choose from: none of the user's certificates passes ";
+    if (filter.empty()) {
+        text += checkValidity ? "the validity check" : "(there are none)";
+    } else {
+        text += "the session's filter (" + std::to_string(filter.size()) + " criteria sets)";
+        if (checkValidity) text += " and the validity check";
+    }
+    WriteEventEntry(EntryType::Warning, text);
 }
 
 }  // namespace nerolin

@@ -100,4 +100,9 @@ protected:
     KeyType keyType_ = KeyType::Unknown;
 };
 
+// The warning entry of a certificate choice with nothing to offer: the user
+// then sees an empty list, and the service's developer learns from the log
+// that the filter or the validity check left nothing.
+void ReportNothingToChoose(bool checkValidity, const CertificateFilter& filter);
+
 }  // namespace nerolin

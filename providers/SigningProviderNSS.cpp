@@ -97,6 +97,7 @@ SigningResult SigningProviderNSS::SelectCertificate(bool checkValidity, const Ce
         ders.push_back(std::move(der));
     }
 
+    if (ders.empty()) ReportNothingToChoose(checkValidity, filter);
     const std::optional<std::size_t> choice = Prompts().ChooseCertificate(ders);
     if (!choice) return SigningResult::Canceled;
     if (*choice >= offered.size()) return SigningResult::Failed;

@@ -110,6 +110,7 @@ SigningResult SigningProviderPKCS11::SelectCertificate(bool checkValidity, const
     std::vector<Bytes> offered;
     offered.reserve(certificates.size());
     for (const TokenCertificate& entry : certificates) offered.push_back(entry.der);
+    if (offered.empty()) ReportNothingToChoose(checkValidity, filter);
     const std::optional<std::size_t> chosen = Prompts().ChooseCertificate(offered);
     if (!chosen || *chosen >= certificates.size()) return SigningResult::Canceled;
 

@@ -34,6 +34,18 @@ struct ExchangeFailure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// An answer that arrived but is not declared as JSON.
+struct RefusedAnswer : ExchangeFailure {
+    RefusedAnswer(const std::string& text, int status, std::string contentType)
+        : ExchangeFailure(text),
+          status(status),
+          contentType(std::move(contentType))
+    {
+    }
+    int status;
+    std::string contentType;
+};
+
 enum class Verb { Get, Post };
 
 // What the callbacks of one transfer share.
@@ -166,7 +178,7 @@ void ReadAnswer(CURL* handle, Transfer& transfer)
     if (StartsWith(contentType, "text/")) {
         failure += "Invalid content:" + QuotedText(transfer.body);
     }
-    throw ExchangeFailure(failure);
+    throw RefusedAnswer(failure, transfer.status, contentType);
 }
 
 // One request on its own handle. Returns the transport's code; every other
@@ -323,6 +335,15 @@ SessionError Exchange(Verb verb, const std::string& url, const ServiceUrl& targe
             body = std::move(transfer.answer);
             return SessionError::Ok;
         }
+    } catch (const RefusedAnswer& failure) {
+        WriteEventEntry(EntryType::Error, failure.what());
+        // The entry above runs the type and the page together and has no
+        // status; a service developer needs both to find the failing route.
+        WriteEventEntry(EntryType::Error,
+                        FormatText("Answer refused: HTTP status %d, content type \"", failure.status) +
+                            QuotedText(failure.contentType) + "\" from " + QuotedText(url) +
+                            "; every answer must be declared as application/json");
+        return failed;
     } catch (const std::exception& failure) {
         WriteEventEntry(EntryType::Error, failure.what());
         return failed;

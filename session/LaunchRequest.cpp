@@ -103,12 +103,12 @@ std::string LaunchRequestJson(const LaunchRequest& request, LaunchModeForm form)
     return std::string(buffer.GetString(), buffer.GetSize());
 }
 
-std::optional<std::string> LaunchLink(const LaunchRequest& request)
+std::optional<std::string> LaunchLink(const LaunchRequest& request, LaunchModeForm form)
 {
     try {
         // "%" is escaped too: the reader unescapes every %XX of the whole
         // text, so a "%41" of a session URL would otherwise come back as "A".
-        std::u16string escaped = UrlEscape(Utf8ToWide(LaunchRequestJson(request)), kUrlEscapePercent);
+        std::u16string escaped = UrlEscape(Utf8ToWide(LaunchRequestJson(request, form)), kUrlEscapePercent);
         return kLinkScheme + WideToUtf8(escaped);
     } catch (const std::exception&) {
         return std::nullopt;

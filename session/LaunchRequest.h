@@ -59,7 +59,7 @@ std::string LaunchRequestJson(const LaunchRequest& request, LaunchModeForm form 
 // "yendo:" + the escaped JSON, as UTF-8; nullopt when a value is not UTF-8.
 // Every link written here reads back to the same JSON through
 // LaunchJsonFromLink.
-std::optional<std::string> LaunchLink(const LaunchRequest& request);
+std::optional<std::string> LaunchLink(const LaunchRequest& request, LaunchModeForm form = LaunchModeForm::Link);
 
 // 24-bit RGB pixels, rows top to bottom, 3 bytes per pixel.
 struct RgbImage {

@@ -48,17 +48,18 @@ std::string WriteCertificateMessage(const std::string& sessionId, const std::str
 std::string WriteSignedHashesMessage(const std::string& sessionId, const std::vector<DocumentInfo>& documents);
 
 // Answers. Each returns false when the document breaks its rules; the
-// caller then reports the body and ends with BadResponse.
+// caller then reports the body and ends with BadResponse. why, when given and
+// empty, receives the first rule broken ("member \"SPName\" is missing").
 // The session configuration (version, provider, message, documents, filter,
 // URLs), read by the session's mode.
-bool ReadSessionConfig(std::string_view body, SigningSession& session);
+bool ReadSessionConfig(std::string_view body, SigningSession& session, std::string* why = nullptr);
 // {"unsignedHashUrl": ...}, the answer to the certificate outside SelectCertificateMode.
-bool ReadUnsignedHashUrl(std::string_view body, SigningSession& session);
+bool ReadUnsignedHashUrl(std::string_view body, SigningSession& session, std::string* why = nullptr);
 // The unsigned hashes, the hash algorithm and the signed-hash URL.
-bool ReadUnsignedHashes(std::string_view body, SigningSession& session);
+bool ReadUnsignedHashes(std::string_view body, SigningSession& session, std::string* why = nullptr);
 // "code" and optional "message" into serverMessage.
-bool ReadResultMessage(std::string_view body, SigningSession& session);
+bool ReadResultMessage(std::string_view body, SigningSession& session, std::string* why = nullptr);
 // "code" into state.
-bool ReadStateMessage(std::string_view body, SigningSession& session);
+bool ReadStateMessage(std::string_view body, SigningSession& session, std::string* why = nullptr);
 
 }  // namespace nerolin

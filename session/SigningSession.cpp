@@ -17,7 +17,7 @@ namespace nerolin {
 
 namespace {
 
-// The result of an answer that was read: Ok when accepted, BadResponse
+// The result of a whitelist that was read: Ok when accepted, BadResponse
 // (after the error entry with the body) when rejected.
 SessionError Accepted(bool accepted, const std::string& body)
 {
@@ -26,6 +26,23 @@ SessionError Accepted(bool accepted, const std::string& body)
         return SessionError::BadResponse;
     }
     return SessionError::Ok;
+}
+
+// An answer of the service read by reader: Ok when accepted; BadResponse when
+// rejected, after the error entry with the body and one that names the rule
+// the answer broke (the first entry says only that it was refused).
+template <typename Reader>
+SessionError Read(Reader reader, const std::string& body, SigningSession& session)
+{
+    std::string why;
+    if (reader(body, session, &why)) {
+        return SessionError::Ok;
+    }
+    ReportJsonError(body);
+    if (!why.empty()) {
+        WriteEventEntry(EntryType::Error, "Answer refused: " + why);
+    }
+    return SessionError::BadResponse;
 }
 
 SessionError RefuseStatus(int status)
@@ -37,8 +54,14 @@ SessionError RefuseStatus(int status)
 // 420 carries the service's result message; accepted, it ends as ServiceError.
 SessionError ServiceRefused(const std::string& body, SigningSession& session)
 {
-    const SessionError read = Accepted(ReadResultMessage(body, session), body);
-    return read == SessionError::Ok ? SessionError::ServiceError : read;
+    const SessionError read = Read(ReadResultMessage, body, session);
+    if (read != SessionError::Ok) {
+        return read;
+    }
+    WriteEventEntry(EntryType::Warning, "Service refused the request with HTTP status 420: code \"" +
+                                            QuotedText(session.serverMessage.code) + "\", message \"" +
+                                            QuotedText(session.serverMessage.message) + "\"");
+    return SessionError::ServiceError;
 }
 
 constexpr int kStatusOk = 200;
@@ -110,7 +133,7 @@ SessionError SigningSession::FetchConfig()
         return error;
     }
     switch (status) {
-    case kStatusOk: return Accepted(ReadSessionConfig(body, *this), body);
+    case kStatusOk: return Read(ReadSessionConfig, body, *this);
     case kStatusServiceError: return ServiceRefused(body, *this);
     default: return RefuseStatus(status);
     }
@@ -126,9 +149,7 @@ SessionError SigningSession::SendCertificate()
     }
     switch (status) {
     case kStatusOk:
-        return Accepted(mode == SessionMode::SelectCertificateMode ? ReadResultMessage(body, *this)
-                                                                   : ReadUnsignedHashUrl(body, *this),
-                        body);
+        return Read(mode == SessionMode::SelectCertificateMode ? ReadResultMessage : ReadUnsignedHashUrl, body, *this);
     case kStatusServiceError: return ServiceRefused(body, *this);
     default: return RefuseStatus(status);
     }
@@ -143,7 +164,7 @@ SessionError SigningSession::FetchUnsignedHashes()
         return error;
     }
     switch (status) {
-    case kStatusOk: return Accepted(ReadUnsignedHashes(body, *this), body);
+    case kStatusOk: return Read(ReadUnsignedHashes, body, *this);
     case kStatusAccepted: return SessionError::Ok;  // not ready yet; the body is not read
     case kStatusServiceError: return ServiceRefused(body, *this);
     default: return RefuseStatus(status);
@@ -166,7 +187,7 @@ SessionError SigningSession::SendSignedHashes()
         return error;
     }
     switch (status) {
-    case kStatusOk: return Accepted(ReadResultMessage(body, *this), body);
+    case kStatusOk: return Read(ReadResultMessage, body, *this);
     case kStatusServiceError: return ServiceRefused(body, *this);
     default: return RefuseStatus(status);
     }
@@ -179,7 +200,7 @@ void SigningSession::SendCancel()
     SessionError outcome = Post(sessionUrl, WritePollMessage(sessionId, true), status, body);
     if (outcome == SessionError::Ok) {
         switch (status) {
-        case kStatusOk: outcome = Accepted(ReadResultMessage(body, *this), body); break;
+        case kStatusOk: outcome = Read(ReadResultMessage, body, *this); break;
         case kStatusServiceError: outcome = ServiceRefused(body, *this); break;
         default: outcome = RefuseStatus(status); break;
         }
@@ -201,7 +222,7 @@ SessionError SigningSession::FetchState(const std::atomic<bool>* abort)
         return error;
     }
     switch (status) {
-    case kStatusOk: return Accepted(ReadStateMessage(body, *this), body);
+    case kStatusOk: return Read(ReadStateMessage, body, *this);
     case kStatusServiceError: return ServiceRefused(body, *this);
     default: return RefuseStatus(status);
     }

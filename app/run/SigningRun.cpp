@@ -7,8 +7,10 @@
 #include "common/StringIds.h"
 #include "common/StringTable.h"
 #include "common/UserPrompts.h"
+#include "eventlog/EventLog.h"
 #include "platform/Settings.h"
 #include "providers/SigningProvider.h"
+#include "session/QuotedText.h"
 #include "session/SigningSession.h"
 
 namespace nerolin {
@@ -87,12 +89,25 @@ private:
             session_.certificate.clear();
             outcome_ = OutcomeOfProvider(result, strings::kReasonCertificateNotFound);
             if (result == SigningResult::Failed) {
+                ReportCertificateNotFound();
                 ShowError(strings::kCertificateNotFound);
             }
             EndWithCancel();
             return false;
         }
         return true;
+    }
+
+    // The box alone does not tell the service's developer whether the text was
+    // unreadable or the certificate is simply not the user's.
+    void ReportCertificateNotFound() const
+    {
+        const bool pem = session_.certificate.rfind("-----BEGIN CERTIFICATE-----", 0) == 0;
+        WriteEventEntry(EntryType::Error,
+                        pem ? "Certificate not found: no certificate of the user equals the configuration's "
+                              "\"certificate\""
+                            : "Certificate not found: the configuration's \"certificate\" is not PEM text "
+                              "(-----BEGIN CERTIFICATE----- ...)");
     }
 
     bool SelectAndSendCertificate()
@@ -185,6 +200,12 @@ private:
 
     void SignAndSend()
     {
+        if (!session_.hashAlgorithm.empty() && FindHashAlgorithm(session_.hashAlgorithm) == nullptr) {
+            // Every signature will fail; this says why where the box cannot.
+            WriteEventEntry(EntryType::Error, "Unsupported hash algorithm \"" + QuotedText(session_.hashAlgorithm) +
+                                                  "\": the service must send an OID text (2.16.840.1.101.3.4.2.1 "
+                                                  "for SHA-256) or an empty text");
+        }
         const int count = static_cast<int>(session_.documents.size());
         reporter_.SetProgressRange(count);
         provider_.BeginSigning(static_cast<std::uint32_t>(count));

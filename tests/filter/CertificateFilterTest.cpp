@@ -1,5 +1,8 @@
 #include "filter/CertificateFilter.h"
 
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "tests/filter/FilterJson.h"
@@ -68,6 +71,32 @@ TEST(ReadCertificateFilter, WronglyTypedMembersAreDroppedAndOnlyWiden)
     EXPECT_EQ(criteria.hasQCQSCD, false);
     EXPECT_FALSE(criteria.fingerprint);
     EXPECT_EQ(criteria.serialNumber, " 00a1 ");  // kept as sent, not trimmed
+}
+
+// What the reader drops in silence is what a service developer must hear of:
+// every dropped member, and nothing that the reader takes.
+TEST(IgnoredFilterMembers, NamesEveryMemberTheReaderDrops)
+{
+    rapidjson::Document document;
+    document.Parse(R"([
+        {"keyUsage": {"nonRepudation": true, "digitalSignature": "true", "keyCertSign": false},
+         "hasQCStatement": "true", "hasQCQSCD": false, "qcType": "yendo", "fingerprint": 12,
+         "serialNumber": " 00a1 ", "foo": 1},
+        {"acceptedAuthorityKeyIdentifiers": [{"keyIdentifier": "AB", "keyIdentifer": "CD", "authorityCertSerialNumber": 5}]},
+        {"qcType": "ESEAL", "keyUsage": {}}
+    ])");
+    ASSERT_FALSE(document.HasParseError());
+    const std::vector<std::string> expected = {
+        "[0].keyUsage.nonRepudation: unknown member, ignored",
+        "[0].keyUsage.digitalSignature: not true or false, ignored",
+        "[0].hasQCStatement: not true or false, ignored",
+        "[0].qcType: not \"YENDO\", \"ESEAL\" or \"WEB\", ignored",
+        "[0].fingerprint: not a string, ignored",
+        "[0].foo: unknown member, ignored",
+        "[1].acceptedAuthorityKeyIdentifiers[0].keyIdentifer: unknown member, ignored",
+        "[1].acceptedAuthorityKeyIdentifiers[0].authorityCertSerialNumber: not a string, ignored",
+    };
+    EXPECT_EQ(IgnoredFilterMembers(document), expected);
 }
 
 TEST(ReadCertificateFilter, QcTypeIsOneOfThreeExactWords)

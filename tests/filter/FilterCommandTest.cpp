@@ -19,10 +19,10 @@ struct Outcome {
     std::string output;  // standard output only
 };
 
-Outcome RunTool(const std::string& arguments)
+Outcome RunTool(const std::string& arguments, const char* errors = "2>/dev/null")
 {
     const std::string command =
-        std::string("'") + NEROLIN_BINARY_DIR "/bin/nerolin-tool' filter " + arguments + " 2>/dev/null";
+        std::string("'") + NEROLIN_BINARY_DIR "/bin/nerolin-tool' filter " + arguments + " " + errors;
     Outcome outcome;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return outcome;
@@ -86,6 +86,18 @@ TEST_F(FilterCommand, ReportsPassFailAndRefusals)
         EXPECT_EQ(outcome.status, c.status) << c.arguments;
         EXPECT_EQ(outcome.output, c.output) << c.arguments;
     }
+}
+
+// A typo in a criterion lets every certificate through; the verdict says
+// pass, and the warning says why it may be a false one.
+TEST_F(FilterCommand, WarnsOfMembersNerolinIgnores)
+{
+    const std::string path = directory_ + "/typo.json";
+    std::ofstream(path) << R"([{"keyUsage": {"nonRepudation": true}}])";
+    const Outcome outcome = RunTool("--filters '" + path + "' " + Signing("rsa-encipherment.pem"), "2>&1 >/dev/null");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.output,
+              "nerolin-tool: warning: " + path + "[0].keyUsage.nonRepudation: unknown member, ignored\n");
 }
 
 }  // namespace

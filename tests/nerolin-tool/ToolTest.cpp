@@ -40,9 +40,12 @@ TEST(ToolTest, ALinkReadsBackToItsRequest)
               "{\"sessionUrl\":\"https://s.example/a?b=%41&c=\\\"d e\\\"\",\"sessionId\":\"id "
               "\u0151\u00E9\",\"mode\":\"SIGN\"}\n");
 
-    // TEST is written as the default mode, as the QR code of a session does.
+    // A service needs TEST links; the QR form writes TEST as the default
+    // mode, as the QR code of a session does.
     ToolRun test = Tool(home, {"link", "--session-url", "u", "--session-id", "i", "--mode", "TEST"});
-    EXPECT_EQ(test.out,
+    EXPECT_EQ(test.out, "yendo:%7B%22sessionUrl%22:%22u%22,%22sessionId%22:%22i%22,%22mode%22:%22TEST%22%7D\n");
+    ToolRun qr = Tool(home, {"link", "--qr-form", "--session-url", "u", "--session-id", "i", "--mode", "TEST"});
+    EXPECT_EQ(qr.out,
               "yendo:%7B%22sessionUrl%22:%22u%22,%22sessionId%22:%22i%22,"
               "%22mode%22:%22SELECT_CERTIFICATE_AND_SIGN%22%7D\n");
 }
@@ -62,9 +65,9 @@ TEST(ToolTest, RejectedLinksAndArgumentsGiveTheirMessageAndStatus)
          {1, "", "Bad request!\n"}},
         {{"parse-link"}, {2, "", "usage: nerolin-tool parse-link LINK\n"}},
         {{"link", "--session-url", "u"},
-         {2, "", "usage: nerolin-tool link --session-url URL --session-id ID [--mode MODE]\n"}},
+         {2, "", "usage: nerolin-tool link --session-url URL --session-id ID [--mode MODE] [--qr-form]\n"}},
         {{"link", "--session-url", "u", "--session-id", "i", "--mode", "sign"},
-         {2, "", "usage: nerolin-tool link --session-url URL --session-id ID [--mode MODE]\n"}},
+         {2, "", "usage: nerolin-tool link --session-url URL --session-id ID [--mode MODE] [--qr-form]\n"}},
     };
     for (const auto& [arguments, expected] : cases) {
         ToolRun run = Tool(home, arguments);

@@ -23,6 +23,59 @@ TEST(SessionMessages, RequestsAreCompactWithMembersInOrder)
               R"({"documentId":"d2","signedHash":""}]})");
 }
 
+// What an integrator reads in the event log: the first rule the answer
+// broke, with the member's place.
+TEST(SessionMessages, ARejectionNamesTheFirstRuleBroken)
+{
+    using Reader = bool (*)(std::string_view, SigningSession&, std::string*);
+    const struct {
+        SessionMode mode;
+        Reader reader;
+        std::string body;
+        std::string why;
+    } cases[] = {
+        {SessionMode::TestMode, ReadSessionConfig, "{\"sessionId\":\"s1\"", "the body is not one JSON document"},
+        {SessionMode::TestMode, ReadSessionConfig, "[]", "the body is not a JSON object"},
+        {SessionMode::TestMode, ReadSessionConfig, R"({"version":"1"})", R"(member "sessionId" is missing)"},
+        {SessionMode::TestMode, ReadSessionConfig, R"({"sessionId":"S1","version":"1"})",
+         R"(member "sessionId" is "S1", not the session's "s1")"},
+        {SessionMode::TestMode, ReadSessionConfig, R"({"sessionId":"s1","version":1})",
+         R"(member "version" is not a string)"},
+        {SessionMode::SignMode, ReadSessionConfig, R"({"sessionId":"s1","version":"1","message":"m"})",
+         R"(member "SPName" is missing)"},
+        {SessionMode::SignMode, ReadSessionConfig, R"({"sessionId":"s1","version":"1","SPName":"P","message":"m "})",
+         R"(member "message" begins or ends with white space)"},
+        {SessionMode::SignMode, ReadSessionConfig,
+         R"({"sessionId":"s1","version":"1","SPName":"P","message":"m","documents":[{"documentId":"d","unsignedHash":"h","name":"n"},{"documentId":"e","name":"n"}]})",
+         R"(documents[1]: member "unsignedHash" is missing)"},
+        {SessionMode::SignMode, ReadSessionConfig,
+         R"({"sessionId":"s1","version":"1","SPName":"P","message":"m","documents":[{"documentId":"d","unsignedHash":"h","name":"n"}],"certificate":"c"})",
+         R"(member "hashAlgorithm" is missing)"},
+        {SessionMode::SelectCertificateMode, ReadSessionConfig,
+         R"({"sessionId":"s1","version":"1","SPName":"P","message":"m","filters":{}})",
+         R"(member "filters" is not an array of objects whose "keyUsage" is an object and whose )"
+         R"("acceptedAuthorityKeyIdentifiers" is an array of objects)"},
+        {SessionMode::SelectCertificateMode, ReadSessionConfig,
+         R"({"sessionId":"s1","version":"1","SPName":"P","message":"m","certificateUrl":""})",
+         R"(member "certificateUrl" is empty)"},
+        {SessionMode::SignMode, ReadUnsignedHashes,
+         R"({"sessionId":"s1","hashAlgorithm":"","unsignedHashes":[{"documentId":"d"}],"signedHashUrl":"u"})",
+         R"(unsignedHashes[0]: member "unsignedHash" is missing)"},
+        {SessionMode::SignMode, ReadUnsignedHashes, R"({"sessionId":"s1","hashAlgorithm":"","unsignedHashes":[]})",
+         R"(member "signedHashUrl" is missing)"},
+        {SessionMode::SignMode, ReadStateMessage, R"({"sessionId":"s1","state":"FINISHED"})",
+         R"(member "code" is missing)"},
+    };
+    for (const auto& c : cases) {
+        SigningSession session;
+        session.sessionId = "s1";
+        session.mode = c.mode;
+        std::string why;
+        EXPECT_FALSE(c.reader(c.body, session, &why)) << c.body;
+        EXPECT_EQ(why, c.why) << c.body;
+    }
+}
+
 struct ConfigCase {
     const char* name;
     SessionMode mode;

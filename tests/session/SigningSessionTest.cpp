@@ -82,35 +82,61 @@ TEST_F(SigningSessionTest, EveryOperationJudgesItsStatuses)
         int status;
         std::string body;
         SessionError result;
-        std::string entry;
+        std::vector<std::string> entries;
     };
+    // A refusal names its verdict, a rejected answer the rule it broke.
+    const std::string refused = R"(Service refused the request with HTTP status 420: code "ERROR", message "Refused")";
     const Case cases[] = {
-        {"config", "/session", 200,
+        {"config",
+         "/session",
+         200,
          R"({"sessionId":"s-1","version":"1","SPName":"P","message":"M",)"
          R"("documents":[{"documentId":"d3","name":"n"}],"certificateUrl":"u"})",
-         SessionError::Ok, ""},
-        {"config", "/session", 420, kResult, SessionError::ServiceError, ""},
-        {"config", "/session", 500, kResult, SessionError::InvalidStatusCode, "Invalid HTTP status code: 500"},
-        {"config", "/session", 200, R"({"sessionId":"other","version":"1"})", SessionError::BadResponse,
-         R"(JSON parse error! JSON: {"sessionId":"other","version":"1"})"},
-        {"certificate", "/certificate", 200, R"({"sessionId":"s-1","unsignedHashUrl":"https://localhost/u2"})",
-         SessionError::Ok, ""},
-        {"certificate", "/certificate", 200, kResult, SessionError::BadResponse,
-         std::string("JSON parse error! JSON: ") + kResult},
-        {"certificate", "/certificate", 420, kResult, SessionError::ServiceError, ""},
-        {"certificate", "/certificate", 202, "", SessionError::InvalidStatusCode, "Invalid HTTP status code: 202"},
-        {"unsigned", "/unsigned", 202, "not even json", SessionError::Ok, ""},
-        {"unsigned", "/unsigned", 200,
-         R"({"sessionId":"s-1","hashAlgorithm":"","unsignedHashes":[],"signedHashUrl":"x"})", SessionError::Ok, ""},
-        {"unsigned", "/unsigned", 420, kResult, SessionError::ServiceError, ""},
-        {"unsigned", "/unsigned", 420, R"({"sessionId":"s-1"})", SessionError::BadResponse,
-         R"(JSON parse error! JSON: {"sessionId":"s-1"})"},
-        {"signed", "/signed", 200, R"({"sessionId":"s-1","code":"OK"})", SessionError::Ok, ""},
-        {"signed", "/signed", 420, kResult, SessionError::ServiceError, ""},
-        {"signed", "/signed", 404, kResult, SessionError::InvalidStatusCode, "Invalid HTTP status code: 404"},
-        {"state", "/state", 200, R"({"sessionId":"s-1","code":"FINISHED"})", SessionError::Ok, ""},
-        {"state", "/state", 420, kResult, SessionError::ServiceError, ""},
-        {"state", "/state", 302, kResult, SessionError::InvalidStatusCode, "Invalid HTTP status code: 302"},
+         SessionError::Ok,
+         {}},
+        {"config", "/session", 420, kResult, SessionError::ServiceError, {refused}},
+        {"config", "/session", 500, kResult, SessionError::InvalidStatusCode, {"Invalid HTTP status code: 500"}},
+        {"config",
+         "/session",
+         200,
+         R"({"sessionId":"other","version":"1"})",
+         SessionError::BadResponse,
+         {R"(JSON parse error! JSON: {"sessionId":"other","version":"1"})",
+          R"(Answer refused: member "sessionId" is "other", not the session's "s-1")"}},
+        {"certificate",
+         "/certificate",
+         200,
+         R"({"sessionId":"s-1","unsignedHashUrl":"https://localhost/u2"})",
+         SessionError::Ok,
+         {}},
+        {"certificate",
+         "/certificate",
+         200,
+         kResult,
+         SessionError::BadResponse,
+         {std::string("JSON parse error! JSON: ") + kResult, R"(Answer refused: member "unsignedHashUrl" is missing)"}},
+        {"certificate", "/certificate", 420, kResult, SessionError::ServiceError, {refused}},
+        {"certificate", "/certificate", 202, "", SessionError::InvalidStatusCode, {"Invalid HTTP status code: 202"}},
+        {"unsigned", "/unsigned", 202, "not even json", SessionError::Ok, {}},
+        {"unsigned",
+         "/unsigned",
+         200,
+         R"({"sessionId":"s-1","hashAlgorithm":"","unsignedHashes":[],"signedHashUrl":"x"})",
+         SessionError::Ok,
+         {}},
+        {"unsigned", "/unsigned", 420, kResult, SessionError::ServiceError, {refused}},
+        {"unsigned",
+         "/unsigned",
+         420,
+         R"({"sessionId":"s-1"})",
+         SessionError::BadResponse,
+         {R"(JSON parse error! JSON: {"sessionId":"s-1"})", R"(Answer refused: member "code" is missing)"}},
+        {"signed", "/signed", 200, R"({"sessionId":"s-1","code":"OK"})", SessionError::Ok, {}},
+        {"signed", "/signed", 420, kResult, SessionError::ServiceError, {refused}},
+        {"signed", "/signed", 404, kResult, SessionError::InvalidStatusCode, {"Invalid HTTP status code: 404"}},
+        {"state", "/state", 200, R"({"sessionId":"s-1","code":"FINISHED"})", SessionError::Ok, {}},
+        {"state", "/state", 420, kResult, SessionError::ServiceError, {refused}},
+        {"state", "/state", 302, kResult, SessionError::InvalidStatusCode, {"Invalid HTTP status code: 302"}},
     };
     for (const Case& c : cases) {
         PointAtService();
@@ -123,8 +149,7 @@ TEST_F(SigningSessionTest, EveryOperationJudgesItsStatuses)
                                     : op == "signed"      ? session.SendSignedHashes()
                                                           : session.FetchState();
         EXPECT_EQ(result, c.result) << op << " " << c.status << " " << c.body;
-        EXPECT_EQ(watch.Texts(), c.entry.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.entry})
-            << op << " " << c.status;
+        EXPECT_EQ(watch.Texts(), c.entries) << op << " " << c.status;
         if (c.result == SessionError::ServiceError) {
             EXPECT_EQ(session.serverMessage.code, "ERROR");
             EXPECT_EQ(session.serverMessage.message, "Refused");

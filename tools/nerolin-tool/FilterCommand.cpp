@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <openssl/pem.h>
 
@@ -65,9 +66,14 @@ int RunFilter(const Arguments& arguments)
 
     CertificateFilter filter;
     std::string error;
-    if (!ReadFilterFile(filtersPath, filter, error)) {
+    std::vector<std::string> ignored;
+    if (!ReadFilterFile(filtersPath, filter, error, &ignored)) {
         std::fprintf(stderr, "nerolin-tool: %s\n", error.c_str());
         return kError;
+    }
+    // Nerolin ignores these without a word, so a typo widens the filter.
+    for (const std::string& member : ignored) {
+        std::fprintf(stderr, "nerolin-tool: warning: %s%s\n", filtersPath.c_str(), member.c_str());
     }
 
     const auto contents = ReadWholeFile(certificatePath);

@@ -26,7 +26,8 @@ std::optional<std::string> ReadWholeFile(const std::string& path)
     return text;
 }
 
-bool ReadFilterFile(const std::string& path, CertificateFilter& filter, std::string& error)
+bool ReadFilterFile(const std::string& path, CertificateFilter& filter, std::string& error,
+                    std::vector<std::string>* ignored)
 {
     const auto json = ReadWholeFile(path);
     if (!json) {
@@ -54,6 +55,7 @@ bool ReadFilterFile(const std::string& path, CertificateFilter& filter, std::str
                 "\"acceptedAuthorityKeyIdentifiers\" an array of objects";
         return false;
     }
+    if (ignored != nullptr) *ignored = IgnoredFilterMembers(document);
     return true;
 }
 

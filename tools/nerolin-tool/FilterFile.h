@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/Text.h"
 #include "filter/CertificateFilter.h"
@@ -18,6 +19,8 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 
 // Reads a file holding the "filters" array as Nerolin would take it from a
 // configuration. On failure, error says why in one line for the user.
-bool ReadFilterFile(const std::string& path, CertificateFilter& filter, std::string& error);
+// ignored receives the members Nerolin would ignore (IgnoredFilterMembers).
+bool ReadFilterFile(const std::string& path, CertificateFilter& filter, std::string& error,
+                    std::vector<std::string>* ignored = nullptr);
 
 }  // namespace nerolin::tool
