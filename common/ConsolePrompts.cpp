@@ -31,7 +31,7 @@ void ConsolePrompts::ShowMessage(const std::string& text, MessageIcon)
 
 std::optional<SecretString> ConsolePrompts::AskPin(const PinRequest&) { return std::nullopt; }
 
-std::optional<std::size_t> ConsolePrompts::ChooseCertificate(const std::vector<Bytes>&) { return std::nullopt; }
+std::optional<std::size_t> ConsolePrompts::ChooseCertificate(const std::vector<Bytes>&, bool) { return std::nullopt; }
 
 bool ConsolePrompts::TrustServerCertificate(const std::string&, const Bytes&, const std::string&) { return false; }
 

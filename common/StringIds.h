@@ -309,8 +309,44 @@ inline constexpr int kDoctorItemErrorEntry = 21192;
 inline constexpr int kDoctorFiltersUnreadable = 21193;
 inline constexpr int kDoctorItemMessage = 21194;
 
-// 21300: faults the user can act on.
-inline constexpr int kProxyCredentialsRefused = 21300;
-inline constexpr int kEventLogCannotBeKept = 21301;
+// 21250: faults the user can act on.
+inline constexpr int kProxyCredentialsRefused = 21250;
+inline constexpr int kEventLogCannotBeKept = 21251;
+
+// Certificate choice when nothing can be offered; names for assistive
+// technology.
+inline constexpr int kNoCertificatePassesProvider = 21300;
+inline constexpr int kNoCertificatePassesService = 21301;
+inline constexpr int kNoCertificateInsertCard = 21302;
+inline constexpr int kRefreshCertificatesButton = 21303;
+inline constexpr int kProgressAccessibleName = 21304;
+inline constexpr int kIconError = 21305;
+inline constexpr int kIconWarning = 21306;
+inline constexpr int kIconInformation = 21307;
+inline constexpr int kIconDone = 21308;
+inline constexpr int kPhoneImageAccessibleName = 21309;
+inline constexpr int kLogoAccessibleName = 21310;
+inline constexpr int kMainWithoutSession = 21311;
+
+// Why a server's certificate is not trusted.
+inline constexpr int kVerifySelfSigned = 21312;
+inline constexpr int kVerifySelfSignedInChain = 21313;
+inline constexpr int kVerifyUnknownIssuer = 21314;
+inline constexpr int kVerifyExpired = 21315;
+inline constexpr int kVerifyNotYetValid = 21316;
+inline constexpr int kVerifyOtherName = 21317;
+inline constexpr int kVerifyRevoked = 21318;
+
+// Certificate details: the key and its usage.
+inline constexpr int kKeyDescription = 21319;
+inline constexpr int kUsageDigitalSignature = 21320;
+inline constexpr int kUsageNonRepudiation = 21321;
+inline constexpr int kUsageKeyEncipherment = 21322;
+inline constexpr int kUsageDataEncipherment = 21323;
+inline constexpr int kUsageKeyAgreement = 21324;
+inline constexpr int kUsageCertificateSigning = 21325;
+inline constexpr int kUsageCrlSigning = 21326;
+inline constexpr int kKeyLabel = 21327;
+inline constexpr int kKeyUsageLabel = 21328;
 
 }  // namespace nerolin::strings

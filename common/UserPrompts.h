@@ -50,6 +50,8 @@ struct SaveFileRequest {
     bool confirmOverwrite = true;
 };
 
+inline constexpr std::size_t kListCertificatesAgain = static_cast<std::size_t>(-1);
+
 class UserPrompts {
 public:
     virtual ~UserPrompts() = default;
@@ -57,12 +59,16 @@ public:
     // A message box with caption "Nerolin" and only an OK button.
     virtual void ShowMessage(const std::string& text, MessageIcon icon) = 0;
 
-    // The PIN that request asks for; nullopt when cancelled. An empty PIN is
-    // a valid answer.
+    // The PIN that request asks for; nullopt when cancelled. The empty PIN
+    // is the answer for a PIN pad only: the desktop's dialog refuses it
+    // otherwise, so that a stray Enter does not cost the token a try.
     virtual std::optional<SecretString> AskPin(const PinRequest& request) = 0;
 
-    // One of the DER certificates, by index; nullopt when cancelled.
-    virtual std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates) = 0;
+    // One of the DER certificates, by index; nullopt when cancelled, or
+    // kListCertificatesAgain when the user asks for the tokens to be read
+    // again (a card inserted meanwhile). anyFound tells an empty choice
+    // whether no certificate was found at all or none passed the filter.
+    virtual std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates, bool anyFound) = 0;
 
     // Whether to trust a certificate that the system does not trust, which
     // the server host presented (DER). reason is the verification failure's

@@ -90,15 +90,23 @@ SigningResult SigningProviderNSS::SelectCertificate(bool checkValidity, const Ce
     if (!InitializeNss()) return SigningResult::Failed;
     std::vector<CertificatePtr> offered;
     std::vector<Bytes> ders;
-    for (CertificatePtr& candidate : ListUserCertificates()) {
-        Bytes der = CertificateDer(candidate.get());
-        if (!PassesFilter(checkValidity, filter, der.data(), der.size())) continue;
-        offered.push_back(std::move(candidate));
-        ders.push_back(std::move(der));
-    }
-
-    if (ders.empty()) ReportNothingToChoose(checkValidity, filter);
-    const std::optional<std::size_t> choice = Prompts().ChooseCertificate(ders);
+    std::optional<std::size_t> choice;
+    do {
+        // Read anew on every round: the user may have inserted the card
+        // while the empty choice told them to.
+        offered.clear();
+        ders.clear();
+        bool anyFound = false;
+        for (CertificatePtr& candidate : ListUserCertificates()) {
+            anyFound = true;
+            Bytes der = CertificateDer(candidate.get());
+            if (!PassesFilter(checkValidity, filter, der.data(), der.size())) continue;
+            offered.push_back(std::move(candidate));
+            ders.push_back(std::move(der));
+        }
+        if (ders.empty()) ReportNothingToChoose(checkValidity, filter);
+        choice = Prompts().ChooseCertificate(ders, anyFound);
+    } while (choice == kListCertificatesAgain);
     if (!choice) return SigningResult::Canceled;
     if (*choice >= offered.size()) return SigningResult::Failed;
     certificate = Base64Encode(ders[*choice], Base64Format::Base64Header);

@@ -103,15 +103,21 @@ SigningResult SigningProviderPKCS11::SelectCertificate(bool checkValidity, const
     if (!module_->initialized()) return SigningResult::Failed;
 
     // A token that cannot be read still leaves the others' certificates to
-    // choose from.
+    // choose from. The tokens are read anew when the user asks, after
+    // inserting a card.
     std::vector<TokenCertificate> certificates;
-    CollectCertificates(*module_, checkValidity, filter, certificates);
-
-    std::vector<Bytes> offered;
-    offered.reserve(certificates.size());
-    for (const TokenCertificate& entry : certificates) offered.push_back(entry.der);
-    if (offered.empty()) ReportNothingToChoose(checkValidity, filter);
-    const std::optional<std::size_t> chosen = Prompts().ChooseCertificate(offered);
+    std::optional<std::size_t> chosen;
+    do {
+        certificates.clear();
+        CollectCertificates(*module_, checkValidity, filter, certificates);
+        std::vector<TokenCertificate> unfiltered;
+        if (certificates.empty()) CollectCertificates(*module_, false, CertificateFilter{}, unfiltered);
+        std::vector<Bytes> offered;
+        offered.reserve(certificates.size());
+        for (const TokenCertificate& entry : certificates) offered.push_back(entry.der);
+        if (offered.empty()) ReportNothingToChoose(checkValidity, filter);
+        chosen = Prompts().ChooseCertificate(offered, !certificates.empty() || !unfiltered.empty());
+    } while (chosen == kListCertificatesAgain);
     if (!chosen || *chosen >= certificates.size()) return SigningResult::Canceled;
 
     const TokenCertificate& entry = certificates[*chosen];

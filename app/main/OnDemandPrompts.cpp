@@ -28,9 +28,9 @@ void OnDemandPrompts::ShowMessage(const std::string& text, MessageIcon icon) { C
 
 std::optional<SecretString> OnDemandPrompts::AskPin(const PinRequest& request) { return Chosen().AskPin(request); }
 
-std::optional<std::size_t> OnDemandPrompts::ChooseCertificate(const std::vector<Bytes>& certificates)
+std::optional<std::size_t> OnDemandPrompts::ChooseCertificate(const std::vector<Bytes>& certificates, bool anyFound)
 {
-    return Chosen().ChooseCertificate(certificates);
+    return Chosen().ChooseCertificate(certificates, anyFound);
 }
 
 bool OnDemandPrompts::TrustServerCertificate(const std::string& host, const Bytes& certificate,

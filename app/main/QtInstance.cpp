@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 
 #include "app/main/DisplayCheck.h"
+#include "app/ui/QtTranslations.h"
 #include "platform/qt/ThreadHandoff.h"
 
 namespace nerolin {
@@ -28,6 +29,7 @@ bool QtInstance::OpenDisplay()
     arguments_.push_back(nullptr);
     if (reached) {
         application_ = std::make_unique<QApplication>(argumentCount_, arguments_.data());
+        InstallQtTranslations(*application_);
         display_ = true;
     } else {
         application_ = std::make_unique<QCoreApplication>(argumentCount_, arguments_.data());

@@ -2,9 +2,11 @@
 
 #include <QFile>
 #include <QFontDatabase>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "app/ui/AccentRoom.h"
+#include "app/ui/AccessibleNames.h"
 #include "app/ui/ProgramIcon.h"
 #include "app/ui/UiText.h"
 #include "BuildConfig.h"
@@ -40,6 +42,9 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent), ui_(std::make_uniqu
     }
     ui_->versionLabel->setText(text);
     ui_->iconLabel->setPixmap(ProgramIcon().pixmap(32, 32));
+    ui_->iconLabel->setAccessibleName(UiText(strings::kLogoAccessibleName));
+    // The version is what a support request needs: it can be copied.
+    ui_->versionLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     ui_->noticeTabs->setTabText(0, UiText(strings::kAboutLicenceTab));
     ui_->noticeTabs->setTabText(1, UiText(strings::kAboutNoticesTab));
     // The notices are laid out in columns.
@@ -48,6 +53,10 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent), ui_(std::make_uniqu
     ui_->noticesText->setFont(fixed);
     ui_->licenceText->setPlainText(Notice("LICENSE"));
     ui_->noticesText->setPlainText(Notice("THIRD-PARTY-NOTICES"));
+    // The licence is prose and wraps; the notices keep their columns.
+    ui_->licenceText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    ui_->licenceText->setAccessibleName(NameFromCaption(strings::kAboutLicenceTab));
+    ui_->noticesText->setAccessibleName(NameFromCaption(strings::kAboutNoticesTab));
     ui_->okButton->setText(UiText(strings::kAboutOk));
     connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
     MakeRoomForAccents(this);

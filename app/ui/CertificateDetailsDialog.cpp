@@ -3,6 +3,7 @@
 #include <QPushButton>
 
 #include "app/ui/AccentRoom.h"
+#include "app/ui/AccessibleNames.h"
 #include "app/ui/UiText.h"
 #include "common/StringIds.h"
 #include "ui_CertificateDetailsDialog.h"
@@ -29,6 +30,13 @@ CertificateDetailsDialog::CertificateDetailsDialog(const CertificateSummary& sum
     ui_->validFromValue->setText(FormatValidityTime(summary.validFrom));
     ui_->validToValue->setText(FormatValidityTime(summary.validTo));
     ui_->fingerprintValue->setText(TwoLines(summary.sha256Fingerprint));
+    ui_->keyLabel->setText(UiText(strings::kKeyLabel));
+    ui_->keyValue->setText(summary.key);
+    ui_->keyUsageLabel->setText(UiText(strings::kKeyUsageLabel));
+    ui_->keyUsageValue->setText(summary.keyUsage);
+    ui_->keyUsageLabel->setVisible(!summary.keyUsage.isEmpty());
+    ui_->keyUsageValue->setVisible(!summary.keyUsage.isEmpty());
+    TieCaptionsToValues(*this);
     connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
     MakeRoomForAccents(this);
     setMinimumWidth(560);

@@ -1,16 +1,22 @@
 #include "app/ui/CertificateSummary.h"
 
+#include <cstdint>
 #include <ctime>
 #include <memory>
 
 #include <openssl/asn1.h>
+#include <openssl/bio.h>
 #include <openssl/bn.h>
 #include <openssl/evp.h>
 #include <openssl/x509.h>
+#include <openssl/x509v3.h>
 #include <QLocale>
+#include <QStringList>
 #include <QTimeZone>
 
+#include "app/ui/UiText.h"
 #include "common/CertificateText.h"
+#include "common/StringIds.h"
 
 namespace nerolin {
 namespace {
@@ -40,6 +46,59 @@ QString CommonNameOr(const X509_NAME* name, const QString& fallback)
     QString text = QString::fromUtf8(reinterpret_cast<const char*>(utf8), length);
     OPENSSL_free(utf8);
     return text.isEmpty() ? fallback : text;
+}
+
+QString NameWithAttributes(const X509_NAME* name)
+{
+    std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new(BIO_s_mem()), &BIO_free);
+    if (!bio) {
+        return {};
+    }
+    const unsigned long flags = XN_FLAG_SEP_CPLUS_SPC | XN_FLAG_FN_SN | XN_FLAG_DUMP_UNKNOWN_FIELDS |
+                                (ASN1_STRFLGS_RFC2253 & ~ASN1_STRFLGS_ESC_MSB);
+    if (X509_NAME_print_ex(bio.get(), name, 0, flags) < 0) {
+        return {};
+    }
+    char* data = nullptr;
+    const long length = BIO_get_mem_data(bio.get(), &data);
+    return QString::fromUtf8(data, static_cast<qsizetype>(length));
+}
+
+QString KeyText(X509* certificate)
+{
+    const EVP_PKEY* key = X509_get0_pubkey(certificate);
+    if (key == nullptr) {
+        return {};
+    }
+    const char* type = EVP_PKEY_get0_type_name(key);
+    const QString name = type != nullptr ? QString::fromLatin1(type) : QString();
+    return UiText(strings::kKeyDescription)
+        .replace(QLatin1String("%s"), name)
+        .replace(QLatin1String("%d"), QString::number(EVP_PKEY_get_bits(key)));
+}
+
+QString KeyUsageText(X509* certificate)
+{
+    const std::uint32_t usage = X509_get_key_usage(certificate);
+    if (usage == UINT32_MAX) {
+        return {};  // no key usage extension: any use
+    }
+    static constexpr std::pair<std::uint32_t, int> kBits[] = {
+        {KU_DIGITAL_SIGNATURE, strings::kUsageDigitalSignature},
+        {KU_NON_REPUDIATION, strings::kUsageNonRepudiation},
+        {KU_KEY_ENCIPHERMENT, strings::kUsageKeyEncipherment},
+        {KU_DATA_ENCIPHERMENT, strings::kUsageDataEncipherment},
+        {KU_KEY_AGREEMENT, strings::kUsageKeyAgreement},
+        {KU_KEY_CERT_SIGN, strings::kUsageCertificateSigning},
+        {KU_CRL_SIGN, strings::kUsageCrlSigning},
+    };
+    QStringList names;
+    for (const auto& [bit, text] : kBits) {
+        if ((usage & bit) != 0) {
+            names << UiText(text);
+        }
+    }
+    return names.join(QStringLiteral(", "));
 }
 
 QDateTime ToDateTime(const ASN1_TIME* time)
@@ -86,8 +145,10 @@ std::optional<CertificateSummary> SummarizeCertificate(const Bytes& der)
         return std::nullopt;
     }
     CertificateSummary summary;
-    summary.subject = QString::fromStdString(CertNameString(certificate.get(), CertNameType::Rdn, 0));
-    summary.issuer = QString::fromStdString(CertNameString(certificate.get(), CertNameType::Rdn, kCertNameIssuerFlag));
+    summary.subject = NameWithAttributes(X509_get_subject_name(certificate.get()));
+    summary.issuer = NameWithAttributes(X509_get_issuer_name(certificate.get()));
+    summary.key = KeyText(certificate.get());
+    summary.keyUsage = KeyUsageText(certificate.get());
     summary.issuedTo = CommonNameOr(X509_get_subject_name(certificate.get()), summary.subject);
     summary.issuedBy = CommonNameOr(X509_get_issuer_name(certificate.get()), summary.issuer);
     summary.serialNumber = SerialText(certificate.get());

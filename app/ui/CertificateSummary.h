@@ -14,8 +14,10 @@ namespace nerolin {
 struct CertificateSummary {
     QString issuedTo;  // common name of the subject, else its whole name
     QString issuedBy;  // common name of the issuer, else its whole name
-    QString subject;   // distinguished names
+    QString subject;   // distinguished names with their attributes' short names: "C=HU, O=..., CN=..."
     QString issuer;
+    QString key;           // algorithm and size: "RSA, 2048 bits"
+    QString keyUsage;      // the key usage extension's bits, comma-separated; empty without one
     QString serialNumber;  // upper-case hexadecimal
     QDateTime validFrom;   // UTC
     QDateTime validTo;

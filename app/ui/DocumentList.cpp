@@ -4,6 +4,7 @@
 
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
 
@@ -70,6 +71,29 @@ std::pair<int, int> DocumentList::LinkAt(const QPoint& viewportPoint) const
 void DocumentList::SizeColumnToContentsAndHeader(int column)
 {
     setColumnWidth(column, std::max(sizeHintForColumn(column), header()->sectionSizeHint(column)));
+}
+
+void DocumentList::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    const bool opens =
+        (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && event->modifiers() == Qt::NoModifier;
+    if (!opens) {
+        QTreeWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    QTreeWidgetItem* row = currentItem();
+    if (row == nullptr) {
+        return;
+    }
+    const int index = indexOfTopLevelItem(row);
+    for (int column = 0; column < columnCount(); ++column) {
+        if (IsLinkCell(index, column)) {
+            emit LinkClicked(row->text(column));
+            return;
+        }
+    }
 }
 
 void DocumentList::mouseMoveEvent(QMouseEvent* event)

@@ -4,7 +4,9 @@
 // are drawn in the palette's link colour and underlined, show the hand
 // cursor over their text, and report a click on their text. Every other
 // cell has the palette's text colour and is inert; a selected row has the
-// highlight's, so names and links read on a dark theme too.
+// highlight's, so names and links read on a dark theme too. Enter or Space
+// on a row opens its link as a click would; neither reaches the window, where
+// Enter would start signing.
 
 #include <set>
 #include <utility>
@@ -42,6 +44,7 @@ signals:
     void LinkClicked(const QString& url);
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;

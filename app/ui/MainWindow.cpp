@@ -13,6 +13,7 @@
 #include "app/run/SessionProvider.h"
 #include "app/ui/AboutDialog.h"
 #include "app/ui/AccentRoom.h"
+#include "app/ui/AccessibleNames.h"
 #include "app/ui/CancelSender.h"
 #include "app/ui/DocumentIcon.h"
 #include "app/ui/DocumentLinks.h"
@@ -26,6 +27,7 @@
 #include "app/ui/SigningWorker.h"
 #include "app/ui/UiText.h"
 #include "app/ui/WindowActivation.h"
+#include "app/ui/WindowPlacement.h"
 #include "app/updater/UpdateCalls.h"
 #include "BuildConfig.h"
 #include "common/StringIds.h"
@@ -42,7 +44,8 @@ MainWindow::MainWindow(SigningSession* session, QWidget* parent, ProviderFactory
       ui_(std::make_unique<Ui::MainWindow>()),
       session_(session),
       providerFactory_(std::move(providerFactory)),
-      linkOpener_([](const QString& url) { QDesktopServices::openUrl(QUrl(url)); })
+      linkOpener_([](const QString& url) { QDesktopServices::openUrl(QUrl(url)); }),
+      place_(std::make_unique<WindowPlace>())
 {
     ui_->setupUi(this);
     setWindowTitle(UiText(strings::kMainTitle));
@@ -63,6 +66,12 @@ MainWindow::MainWindow(SigningSession* session, QWidget* parent, ProviderFactory
     ui_->documentList->setHeaderLabels({UiText(strings::kDocumentNameColumn), UiText(strings::kDownloadUrlColumn)});
     ui_->documentList->setAccessibleName(UiText(strings::kMainDocumentsLabel).remove(u'&').remove(u':'));
     ui_->documentList->setIconSize(QSize(16, 16));
+    ui_->progressBar->setAccessibleName(UiText(strings::kProgressAccessibleName));
+    // Three lines of the message in the font in use; more as the window grows.
+    const QMargins margins = ui_->messageEdit->contentsMargins();
+    ui_->messageEdit->setMinimumHeight(3 * ui_->messageEdit->fontMetrics().lineSpacing() + margins.top() +
+                                       margins.bottom() + 2 * ui_->messageEdit->frameWidth() + 4);
+    ui_->messageEdit->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     ui_->autoCloseCheckBox->setChecked(ReadUserSetting(setting::kAutomaticallyClose, 1) != 0);
 
     connect(ui_->signWithMobileButton, &QPushButton::clicked, this, &MainWindow::SignWithMobile);
@@ -73,11 +82,14 @@ MainWindow::MainWindow(SigningSession* session, QWidget* parent, ProviderFactory
     if (session_->hasLaunchRequest) {
         ui_->sessionIdEdit->setText(ToQString(session_->sessionId));
         ui_->sessionIdEdit->setCursorPosition(0);
+        ui_->sessionIdEdit->setToolTip(ToQString(session_->sessionId));
         if (session_->mode == SessionMode::SelectCertificateMode) {
             ApplySelectCertificateLayout();
         }
         // Once the window's event loop runs.
         QMetaObject::invokeMethod(this, &MainWindow::StartLaunch, Qt::QueuedConnection);
+    } else {
+        ShowStatus(UiText(strings::kMainWithoutSession), IconMeaning::Information);
     }
     MakeRoomForAccents(this);
     ui_->startSignButton->setFocus();
@@ -143,6 +155,8 @@ void MainWindow::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (!shownOnce_) {
         shownOnce_ = true;
+        // Sent before the window is mapped: it appears in its place at once.
+        place_->Apply(*this);
         ReportFirstPaintForBenchmark();
     }
 }
@@ -198,7 +212,9 @@ void MainWindow::ShowConfiguration()
         return;
     }
     ui_->serviceProviderEdit->setText(ToQString(session_->spName));
+    SetPromptServiceProvider(ToQString(session_->spName));
     ui_->serviceProviderEdit->setCursorPosition(0);
+    ui_->serviceProviderEdit->setToolTip(ToQString(session_->spName));
     ui_->messageEdit->setPlainText(ToQString(session_->message));
 
     for (std::size_t i = 0; i < session_->documents.size(); ++i) {
@@ -229,6 +245,10 @@ void MainWindow::AddDocumentRow(int index)
     row->setIcon(0, DocumentIcon(name));
     const QString url = ToQString(document.downloadUrl);
     row->setText(1, url);
+    // Long names and addresses are cut at the list's edge: the whole text
+    // stays at hand.
+    row->setToolTip(0, name);
+    row->setToolTip(1, url);
     if (url.isEmpty()) {
         return;
     }
@@ -399,14 +419,37 @@ void MainWindow::ShowOutcome(const SessionOutcome& outcome)
 {
     outcome_ = outcome;
     const QString text = ToQString(StatusText(outcome, session_->mode));
-    QStyle::StandardPixmap icon = QStyle::SP_MessageBoxInformation;
+    IconMeaning meaning = IconMeaning::Information;
     if (outcome.kind == SessionOutcome::Kind::Failed) {
-        icon = QStyle::SP_MessageBoxCritical;
+        meaning = IconMeaning::Error;
     } else if (outcome.kind == SessionOutcome::Kind::Canceled) {
-        icon = QStyle::SP_MessageBoxWarning;
+        meaning = IconMeaning::Warning;
     } else if (outcome.kind == SessionOutcome::Kind::Finished) {
-        icon = outcome.warning ? QStyle::SP_MessageBoxWarning : QStyle::SP_DialogApplyButton;
+        meaning = outcome.warning ? IconMeaning::Warning : IconMeaning::Done;
     }
+    ShowStatus(text, meaning);
+    // The bar ends as the session did: full when it succeeded, empty when
+    // it did not (not where a failed step left it).
+    if (outcome.kind == SessionOutcome::Kind::Finished) {
+        ui_->progressBar->SetBusy(false);
+        ui_->progressBar->SetSteps(1);
+        ui_->progressBar->SetPosition(1);
+    } else if (outcome.kind != SessionOutcome::Kind::Open) {
+        ui_->progressBar->SetBusy(false);
+        ui_->progressBar->SetPosition(0);
+    }
+}
+
+void MainWindow::ShowStatus(const QString& text, IconMeaning meaning)
+{
+    QStyle::StandardPixmap icon = QStyle::SP_MessageBoxInformation;
+    switch (meaning) {
+    case IconMeaning::Error: icon = QStyle::SP_MessageBoxCritical; break;
+    case IconMeaning::Warning: icon = QStyle::SP_MessageBoxWarning; break;
+    case IconMeaning::Done: icon = QStyle::SP_DialogApplyButton; break;
+    case IconMeaning::Information: break;
+    }
+    NameIcon(*ui_->statusIcon, meaning);
     const int size = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
     ui_->statusIcon->setPixmap(style()->standardIcon(icon, nullptr, this).pixmap(size, size));
     ui_->statusLabel->setText(text);

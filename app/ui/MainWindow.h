@@ -16,6 +16,7 @@
 #include <QDialog>
 
 #include "app/run/SessionOutcome.h"
+#include "app/ui/AccessibleNames.h"
 #include "platform/qt/SessionChannel.h"
 #include "providers/SigningProvider.h"
 
@@ -29,6 +30,7 @@ class SigningSession;
 class LaunchWorker;
 class SigningWorker;
 class CancelSender;
+class WindowPlace;
 
 class MainWindow : public QDialog {
     Q_OBJECT
@@ -92,6 +94,8 @@ private:
     bool CloseIfRequested();
     // The status line; the outcome the process's exit status follows.
     void ShowOutcome(const SessionOutcome& outcome);
+    // The status line's text and icon, by what the icon means.
+    void ShowStatus(const QString& text, IconMeaning meaning);
     void OpenLink(const QString& url);
     void SaveScreenshotForTests();
     void ReportFirstPaintForBenchmark();
@@ -113,6 +117,8 @@ private:
 
     bool shownOnce_ = false;
     SessionOutcome outcome_;
+    // Held while the window lives: another session's window opens beside it.
+    std::unique_ptr<WindowPlace> place_;
 
     // Declared last, so they go first: each joins its thread.
     std::unique_ptr<LaunchWorker> launch_;

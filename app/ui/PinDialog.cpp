@@ -1,8 +1,11 @@
 #include "app/ui/PinDialog.h"
 
+#include <algorithm>
+
 #include <openssl/crypto.h>
 #include <QStyle>
 
+#include "app/ui/AccessibleNames.h"
 #include "app/ui/SecretInput.h"
 #include "app/ui/UiText.h"
 #include "common/StringIds.h"
@@ -57,6 +60,7 @@ PinDialog::PinDialog(const PinRequest& request, QWidget* parent)
     if (warning) {
         const int size = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
         ui_->noticeIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(size, size));
+        NameIcon(*ui_->noticeIcon, IconMeaning::Warning);
     }
     ui_->noticeIcon->setVisible(warning);
 
@@ -69,8 +73,18 @@ PinDialog::PinDialog(const PinRequest& request, QWidget* parent)
     } else {
         ui_->pinEdit->setFocus();
     }
+    // A stray Enter on an empty field would cost the card a try: OK waits for
+    // a PIN. Any PIN that is not empty goes to the token as typed.
+    if (!request.pinPad) {
+        ui_->okButton->setEnabled(false);
+        connect(ui_->pinEdit, &QLineEdit::textChanged, ui_->okButton,
+                [this](const QString& text) { ui_->okButton->setEnabled(!text.isEmpty()); });
+    }
     connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    // Room for a long token name and PIN in the font in use, not in pixels.
+    setMinimumWidth(std::max(minimumWidth(), 48 * fontMetrics().averageCharWidth()));
+    ui_->targetEdit->setToolTip(ui_->targetEdit->text());
     adjustSize();
 }
 
@@ -81,6 +95,9 @@ void PinDialog::accept()
     if (pinPad_) {
         QDialog::accept();  // the reader takes the PIN: the answer is the empty one
         return;
+    }
+    if (ui_->pinEdit->text().isEmpty()) {
+        return;  // Enter with OK disabled still reaches here
     }
     // The PIN leaves the widget once, into the wiped buffer; the transient
     // copies are overwritten before they are freed.

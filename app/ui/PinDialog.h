@@ -4,8 +4,8 @@
 // known, a masked field with the focus, OK and Cancel. A line above them
 // tells what is unusual: that the signing key itself asks, that few tries
 // are left or this is the last, or that the reader takes the PIN on its own
-// pad (then there is no field, and OK answers the empty PIN). An empty PIN
-// is a valid answer.
+// pad (then there is no field, and OK answers the empty PIN). With a field,
+// OK stays disabled while it is empty.
 
 #include <memory>
 #include <string>

@@ -45,6 +45,7 @@ QrCodeDialog::QrCodeDialog(SigningSession* session, QWidget* parent)
         icon = style()->standardIcon(QStyle::SP_MessageBoxInformation);
     }
     ui_->iconLabel->setPixmap(icon.pixmap(32, 32));
+    ui_->iconLabel->setAccessibleName(UiText(strings::kPhoneImageAccessibleName));
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QrCodeDialog::reject);
     ui_->qrCodeLabel->setAccessibleName(UiText(strings::kQrCodeAccessibleName));
     MakeRoomForAccents(this);

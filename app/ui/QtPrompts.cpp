@@ -1,11 +1,13 @@
 #include "app/ui/QtPrompts.h"
 
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 
 #include "app/ui/AccentRoom.h"
+#include "app/ui/AccessibleNames.h"
 #include "app/ui/PinDialog.h"
 #include "app/ui/ScriptFilePrompts.h"
 #include "app/ui/SelectCertificateDialog.h"
@@ -19,6 +21,7 @@ namespace {
 
 // Touched on the user-interface thread only.
 QPointer<QWidget> promptOwner;
+QString serviceProvider;
 
 QMessageBox::Icon ToQtIcon(MessageIcon icon)
 {
@@ -29,6 +32,17 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon)
     case MessageIcon::Information: break;
     }
     return QMessageBox::Information;
+}
+
+IconMeaning ToMeaning(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Error: return IconMeaning::Error;
+    case MessageIcon::Warning:
+    case MessageIcon::Exclamation: return IconMeaning::Warning;
+    case MessageIcon::Information: break;
+    }
+    return IconMeaning::Information;
 }
 
 QString NameFilter(const std::pair<std::string, std::string>& filter)
@@ -46,12 +60,17 @@ QString NameFilter(const std::pair<std::string, std::string>& filter)
 
 void SetPromptOwner(QWidget* owner) { promptOwner = owner; }
 
+void SetPromptServiceProvider(const QString& name) { serviceProvider = name; }
+
 void QtPrompts::ShowMessage(const std::string& text, MessageIcon icon)
 {
     RunOnUiThread([&] {
         QMessageBox box(ToQtIcon(icon), UiText(strings::kApplicationName), ToQString(text), QMessageBox::Ok,
                         promptOwner.data());
         box.button(QMessageBox::Ok)->setText(UiText(strings::kMessageBoxOk));
+        if (auto* image = box.findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label"))) {
+            NameIcon(*image, ToMeaning(icon));
+        }
         MakeRoomForAccents(&box);
         box.exec();
     });
@@ -68,10 +87,10 @@ std::optional<SecretString> QtPrompts::AskPin(const PinRequest& request)
     });
 }
 
-std::optional<std::size_t> QtPrompts::ChooseCertificate(const std::vector<Bytes>& certificates)
+std::optional<std::size_t> QtPrompts::ChooseCertificate(const std::vector<Bytes>& certificates, bool anyFound)
 {
     return RunOnUiThread([&]() -> std::optional<std::size_t> {
-        SelectCertificateDialog dialog(certificates, promptOwner.data());
+        SelectCertificateDialog dialog(certificates, promptOwner.data(), anyFound, serviceProvider);
         dialog.exec();
         return dialog.Choice();
     });

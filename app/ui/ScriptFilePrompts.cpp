@@ -109,7 +109,7 @@ std::optional<SecretString> ScriptFilePrompts::AskPin(const PinRequest& request)
     return request.pinPad ? SecretString() : SecretString(*answer);
 }
 
-std::optional<std::size_t> ScriptFilePrompts::ChooseCertificate(const std::vector<Bytes>& certificates)
+std::optional<std::size_t> ScriptFilePrompts::ChooseCertificate(const std::vector<Bytes>& certificates, bool)
 {
     Record("certificate " + std::to_string(certificates.size()));
     const auto answer = NextAnswer("certificate");

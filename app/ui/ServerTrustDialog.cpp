@@ -4,8 +4,10 @@
 #include <QStyle>
 
 #include "app/ui/AccentRoom.h"
+#include "app/ui/AccessibleNames.h"
 #include "app/ui/CertificateSummary.h"
 #include "app/ui/UiText.h"
+#include "app/ui/VerifyReason.h"
 #include "common/StringIds.h"
 #include "ui_ServerTrustDialog.h"
 
@@ -20,6 +22,8 @@ ServerTrustDialog::ServerTrustDialog(const std::string& host, const Bytes& certi
     setWindowTitle(UiText(strings::kUntrustedServerTitle));
     const int iconSize = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
     ui_->iconLabel->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(iconSize));
+    NameIcon(*ui_->iconLabel, IconMeaning::Warning);
+    TieCaptionsToValues(*this);
     ui_->introLabel->setText(UiText(strings::kUntrustedServerText));
     ui_->hostLabel->setText(UiText(strings::kUntrustedServerHostLabel));
     ui_->hostValue->setText(ToQString(host));
@@ -40,7 +44,7 @@ ServerTrustDialog::ServerTrustDialog(const std::string& host, const Bytes& certi
         ui_->validToValue->setText(FormatValidityTime(summary->validTo));
         ui_->fingerprintValue->setText(TwoLines(summary->sha256Fingerprint));
     }
-    ui_->reasonValue->setText(ToQString(reason));
+    ui_->reasonValue->setText(VerifyReasonText(reason));
 
     connect(ui_->yesButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->noButton, &QPushButton::clicked, this, &QDialog::reject);

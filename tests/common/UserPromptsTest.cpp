@@ -31,7 +31,7 @@ TEST(ConsolePrompts, EveryQuestionIsCancelled)
 {
     ConsolePrompts prompts;
     EXPECT_FALSE(prompts.AskPin({.target = "token"}));
-    EXPECT_FALSE(prompts.ChooseCertificate({Bytes{1, 2, 3}}));
+    EXPECT_FALSE(prompts.ChooseCertificate({Bytes{1, 2, 3}}, true));
     EXPECT_FALSE(prompts.TrustServerCertificate("localhost", Bytes{1}, "expired"));
     EXPECT_FALSE(prompts.AskSaveFile(SaveFileRequest{"Nerolin", "log", {{"Log files (*.log)", "*.log"}}}));
 }
@@ -81,8 +81,8 @@ TEST(ScriptedPrompts, AnswersInOrderThenCancels)
     EXPECT_EQ(prompts.AskPin({.target = "card"})->view(), "1234");
     EXPECT_FALSE(prompts.AskPin({.target = "card"}));
     EXPECT_FALSE(prompts.AskPin({.target = "card"}));
-    EXPECT_EQ(prompts.ChooseCertificate({{}, {}, {}}), 2u);
-    EXPECT_FALSE(prompts.ChooseCertificate({{}}));
+    EXPECT_EQ(prompts.ChooseCertificate({{}, {}, {}}, true), 2u);
+    EXPECT_FALSE(prompts.ChooseCertificate({{}}, true));
     EXPECT_TRUE(prompts.TrustServerCertificate("localhost", {}, "self-signed"));
     EXPECT_FALSE(prompts.TrustServerCertificate("localhost", {}, "self-signed"));
     EXPECT_EQ(prompts.AskSaveFile({"Nerolin", "log", {}}), "/tmp/x.log");

@@ -88,7 +88,7 @@ std::optional<SecretString> ScriptedPrompts::AskPin(const PinRequest& request)
     return SecretString(*pin);
 }
 
-std::optional<std::size_t> ScriptedPrompts::ChooseCertificate(const std::vector<Bytes>& certificates)
+std::optional<std::size_t> ScriptedPrompts::ChooseCertificate(const std::vector<Bytes>& certificates, bool)
 {
     std::lock_guard lock(mutex_);
     recorded_.push_back({.kind = "certificate", .text = std::to_string(certificates.size())});

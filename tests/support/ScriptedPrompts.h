@@ -36,7 +36,7 @@ public:
 
     void ShowMessage(const std::string& text, MessageIcon icon) override;
     std::optional<SecretString> AskPin(const PinRequest& request) override;
-    std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates) override;
+    std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates, bool anyFound) override;
     bool TrustServerCertificate(const std::string& host, const Bytes& certificate, const std::string& reason) override;
     std::optional<std::string> AskSaveFile(const SaveFileRequest& request) override;
 

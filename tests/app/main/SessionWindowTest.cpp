@@ -1,7 +1,12 @@
 // The one window of a session across real processes of the program, shown
-// on Qt's offscreen platform.
+// on Qt's offscreen platform; where two sessions' windows open on a real X
+// server; and the window under a headless Wayland compositor.
 
 #include <signal.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -10,6 +15,8 @@
 #include "platform/qt/SessionChannel.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempHome.h"
+#include "tests/support/Weston.h"
+#include "tests/support/Xvfb.h"
 
 namespace nerolin::test {
 namespace {
@@ -91,6 +98,70 @@ TEST_F(SessionWindowTest, TwoStartsAtOnceMakeOneOwner)
     ASSERT_TRUE(Eventually([&] { return !a.Running() || !b.Running(); }));
     EXPECT_NE(a.Running(), b.Running());
     EXPECT_TRUE(SessionChannel::AskOwnerToRaise("session-4"));
+}
+
+// Where a real X server shows two sessions' windows: "x,y" of each window
+// named Nerolin that is larger than Qt's 1x1 helper windows.
+std::vector<std::string> WindowPositions(const std::string& display, const std::filesystem::path& folder)
+{
+    ChildProcess query("/usr/bin/xdotool", {"search", "--name", "^Nerolin$", "getwindowgeometry", "%@"},
+                       {{"DISPLAY", display}}, folder);
+    query.Wait();
+    std::vector<std::string> positions;
+    std::istringstream lines(query.Stdout());
+    std::string position;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("Position: ") != std::string::npos) {
+            position = line.substr(line.find("Position: ") + 10);
+            position = position.substr(0, position.find(' '));
+        } else if (line.find("Geometry: ") != std::string::npos && line.find("Geometry: 1x1") == std::string::npos) {
+            positions.push_back(position);
+        }
+    }
+    return positions;
+}
+
+// Another session's window opens a step away from the first, so that both
+// can be seen, on a real X server without a window manager to place them.
+TEST(SessionWindowPlacementTest, AnotherSessionsWindowDoesNotCoverTheFirst)
+{
+    TempHome home;
+    Xvfb x(home.root());
+    ASSERT_FALSE(x.Display().empty());
+    const EnvironmentChanges onX{
+        {"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", x.Display()}, {"WAYLAND_DISPLAY", std::nullopt}};
+    // Started without a link, so that no message about the session comes up.
+    ChildProcess first(kNerolin, {}, onX, home.root());
+    ASSERT_TRUE(Eventually([&] { return WindowPositions(x.Display(), home.root()).size() == 1 || !first.Running(); }));
+    ChildProcess second(kNerolin, {}, onX, home.root());
+    std::vector<std::string> positions;
+    ASSERT_TRUE(Eventually([&] {
+        positions = WindowPositions(x.Display(), home.root());
+        return positions.size() == 2;
+    })) << first.Stderr()
+        << second.Stderr();
+    EXPECT_NE(positions[0], positions[1]);
+}
+
+// Under a Wayland compositor (with Qt's Wayland platform installed) the
+// program runs as a Wayland client: the platform is forced here, so a window
+// that could not reach the compositor would end the program at once. A
+// second start of the same link raises it and ends silently.
+TEST(WaylandSessionWindowTest, TheWindowIsAWaylandClientAndASecondStartRaisesIt)
+{
+    TempHome home;
+    Weston weston(home.root() / "run", home.root());
+    ASSERT_TRUE(weston.Ready()) << weston.Log();
+    const EnvironmentChanges wayland{
+        {"QT_QPA_PLATFORM", "wayland"}, {"WAYLAND_DISPLAY", weston.Socket()}, {"DISPLAY", std::nullopt}};
+    ChildProcess first(kNerolin, {Link("wayland-1")}, wayland, home.root());
+    ASSERT_TRUE(Eventually([&] { return SessionChannel::AskOwnerToRaise("wayland-1") || !first.Running(); }));
+    ASSERT_TRUE(first.Running()) << first.Stderr();
+
+    ChildProcess second(kNerolin, {Link("wayland-1")}, wayland, home.root());
+    EXPECT_EQ(second.Wait(), 0);
+    EXPECT_EQ(second.Stderr(), "");
+    EXPECT_TRUE(first.Running()) << first.Stderr();
 }
 
 TEST(SessionChannelTest, SocketNamesComeFromTheSessionIdsHash)

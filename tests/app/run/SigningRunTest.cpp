@@ -206,6 +206,11 @@ TEST_F(SigningRun, FailuresShowTheirMessageAndCancelAtTheServiceWhereTheyMust)
         }
         EXPECT_EQ(Cancelled(run.Report()), c.cancelMessage);
         EXPECT_EQ(StatusLine(&run.Window()), c.status);
+        // The bar ends as the session did: full only when it was finished,
+        // never where a failed step left it.
+        auto* bar = run.Window().findChild<QProgressBar*>("progressBar");
+        const bool finished = std::string(c.status).rfind("Finished", 0) == 0;
+        EXPECT_EQ(bar->value(), finished ? bar->maximum() : bar->minimum());
         if (c.signaturesCleared) {
             for (const auto& document : run.Session().documents) {
                 EXPECT_TRUE(document.signedHash.empty());
@@ -307,6 +312,39 @@ TEST_F(SigningRun, EnterPressesTheFocusedButtonSoACancelNeverSigns)
         ASSERT_TRUE(run.WaitUntilFinished());
         EXPECT_TRUE(AllSignaturesVerified(run.Report()));
     }
+}
+
+// Tab walks the window from top to bottom, starting where the user acts
+// first; in the documents list Enter and Space open the row's link instead of
+// starting to sign.
+TEST_F(SigningRun, TabFollowsTheWindowDownAndEnterInTheListOpensADocument)
+{
+    SessionWindow run(Service(), R"({"mode":"SIGN","documents":[)"
+                                 R"({"name":"a.pdf","downloadUrl":"https://example.org/a.pdf"},)"
+                                 R"({"name":"b.pdf","downloadUrl":"http://example.org/b.pdf"}]})");
+    ASSERT_TRUE(run.Created() && run.WaitUntilLoaded() && Activate(&run.Window()));
+    QStringList walked{QApplication::focusWidget()->objectName()};
+    for (int i = 0; i < 9; ++i) {
+        Press(Qt::Key_Tab);
+        walked << QApplication::focusWidget()->objectName();
+    }
+    EXPECT_EQ(walked.join(", ").toStdString(),
+              "startSignButton, cancelButton, sessionIdEdit, menuButton, serviceProviderEdit, messageEdit, "
+              "documentList, autoCloseCheckBox, signWithMobileButton, startSignButton");
+
+    QStringList opened;
+    run.Window().SetLinkOpener([&](const QString& url) { opened << url; });
+    auto* list = run.Window().findChild<DocumentList*>("documentList");
+    list->setFocus(Qt::TabFocusReason);
+    list->setCurrentItem(list->topLevelItem(0));
+    Press(Qt::Key_Return);
+    Press(Qt::Key_Space);
+    list->setCurrentItem(list->topLevelItem(1));  // plain HTTP: no link to open
+    Press(Qt::Key_Enter);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(opened, QStringList({"https://example.org/a.pdf", "https://example.org/a.pdf"}));
+    EXPECT_TRUE(run.ProviderCalls().empty()) << Joined(run.ProviderCalls());
+    EXPECT_EQ(ButtonStates(&run.Window()), "enabled/enabled/Cancel");
 }
 
 TEST_F(SigningRun, CancelWhileWaitingForHashesStopsTheWorkerAndTellsTheService)

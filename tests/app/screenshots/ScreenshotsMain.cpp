@@ -2,6 +2,9 @@
 // the user sees them, in English and Hungarian, on Qt's offscreen platform
 // against the reference service, and the main window on a dark palette.
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -11,18 +14,24 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMetaObject>
 #include <QPalette>
 #include <QPushButton>
 
 #include "app/ui/AboutDialog.h"
+#include "app/ui/CertificateDetailsDialog.h"
+#include "app/ui/CertificateSummary.h"
 #include "app/ui/PinDialog.h"
 #include "app/ui/ProxyDialog.h"
 #include "app/ui/QrCodeDialog.h"
 #include "app/ui/QtPrompts.h"
 #include "app/ui/SelectCertificateDialog.h"
 #include "app/ui/ServerTrustDialog.h"
+#include "common/StringIds.h"
+#include "common/StringTable.h"
 #include "platform/qt/QSettingsStore.h"
 #include "platform/Settings.h"
 #include "tests/support/app/DialogDriver.h"
@@ -44,10 +53,32 @@ std::string Request(const char* mode)
            kDocuments + "}";
 }
 
+// With NEROLIN_WALK_PAUSE set, each picture's window stays up, its event
+// loop running, until a line arrives on standard input: the accessibility
+// walk (tests/app/accessibility) reads the window's tree meanwhile.
+void PauseForWalk(QWidget* widget, const QString& path)
+{
+    if (std::getenv("NEROLIN_WALK_PAUSE") == nullptr) {
+        return;
+    }
+    widget->show();
+    std::printf("walk %s\n", qPrintable(QFileInfo(path).completeBaseName()));
+    std::fflush(stdout);
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    while (poll(&input, 1, 20) == 0) {
+        QCoreApplication::processEvents();
+    }
+    char line[16];
+    if (read(STDIN_FILENO, line, sizeof line) <= 0) {
+        std::exit(3);  // the walk has gone
+    }
+}
+
 bool Save(QWidget* widget, const QString& path)
 {
     const bool saved = widget->grab().save(path);
     std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(path));
+    PauseForWalk(widget, path);
     return saved;
 }
 
@@ -64,6 +95,12 @@ int Take(const QString& directory, const char* language)
     WriteUserSetting(setting::kStartSigningImmediately, 0);
     WriteUserSetting(setting::kSkipUpdateCheckOnEnd, 1);
 
+    {  // started from the desktop's menu, without a session
+        SigningSession none;
+        MainWindow window(&none);
+        window.show();
+        failures += !Save(&window, directory + "/main-no-session" + suffix);
+    }
     {  // ready, then while signing, then finished
         WriteUserSetting(setting::kAutomaticallyClose, 0);
         std::atomic<bool> shot{false};
@@ -111,7 +148,26 @@ int Take(const QString& directory, const char* language)
             dialog->reject();
         });
         prompts.ChooseCertificate({LoadCertificateDer(SigningIdentity("rsa").certificateDer),
-                                   LoadCertificateDer(SigningIdentity("ec").certificateDer)});
+                                   LoadCertificateDer(SigningIdentity("ec").certificateDer)},
+                                  true);
+        SetPromptServiceProvider(QStringLiteral("Example Bank Ltd."));
+        AnswerNextDialog<SelectCertificateDialog>([&](SelectCertificateDialog* dialog) {
+            failures += !Save(dialog, directory + "/select-certificate-none" + suffix);
+            dialog->reject();
+        });
+        prompts.ChooseCertificate({}, true);
+        SetPromptServiceProvider({});
+        AnswerNextDialog<QMessageBox>([&](QMessageBox* box) {
+            failures += !Save(box, directory + "/message-bad-pin" + suffix);
+            box->reject();
+        });
+        prompts.ShowMessage(LoadString(strings::kBadPin), MessageIcon::Error);
+        {
+            CertificateDetailsDialog details(
+                *SummarizeCertificate(LoadCertificateDer(SigningIdentity("rsa").certificateDer)), nullptr);
+            details.show();
+            failures += !Save(&details, directory + "/certificate-details" + suffix);
+        }
         const std::string holder =
             "Anna Kov\xC3\xA1"
             "cs";

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include <gtest/gtest.h>
+#include <openssl/x509_vfy.h>
 #include <QDialog>
 #include <QFileDialog>
 #include <QLabel>
@@ -13,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
+#include "app/ui/CertificateDetailsDialog.h"
+#include "app/ui/CertificateSummary.h"
 #include "app/ui/PinDialog.h"
 #include "app/ui/QtPrompts.h"
 #include "app/ui/SelectCertificateDialog.h"
@@ -68,13 +71,28 @@ TEST(QtPrompts, PinFromWorkerRunsTheDialogOnTheUiThreadAndReturnsWhatWasTyped)
     EXPECT_EQ(pin->view(), "1234");
 }
 
-TEST(QtPrompts, EmptyPinIsAnAnswerAndCancelIsNot)
+// An empty field is no answer: Enter and OK leave the dialog open, so the
+// token is never asked with an empty PIN; the first character enables OK.
+TEST(QtPrompts, EmptyPinIsRefusedUntilSomethingIsTypedAndCancelIsNoAnswer)
 {
     QtPrompts prompts;
-    AnswerNextDialog<PinDialog>([](PinDialog* dialog) { Child<QPushButton>(dialog, "okButton")->click(); });
-    const auto empty = prompts.AskPin({.target = "token"});
-    ASSERT_TRUE(empty.has_value());
-    EXPECT_TRUE(empty->empty());
+    AnswerNextDialog<PinDialog>([](PinDialog* dialog) {
+        auto* ok = Child<QPushButton>(dialog, "okButton");
+        auto* pin = Child<QLineEdit>(dialog, "pinEdit");
+        EXPECT_FALSE(ok->isEnabled());
+        QTest::keyClick(pin, Qt::Key_Return);
+        dialog->accept();
+        EXPECT_TRUE(dialog->isVisible());
+        QTest::keyClicks(pin, "0");
+        EXPECT_TRUE(ok->isEnabled());
+        QTest::keyClick(pin, Qt::Key_Backspace);
+        EXPECT_FALSE(ok->isEnabled());
+        QTest::keyClicks(pin, "12");
+        QTest::keyClick(pin, Qt::Key_Return);
+    });
+    const auto typed = prompts.AskPin({.target = "token"});
+    ASSERT_TRUE(typed.has_value());
+    EXPECT_EQ(typed->view(), "12");
 
     AnswerNextDialog<PinDialog>([](PinDialog* dialog) {
         Child<QLineEdit>(dialog, "pinEdit")->setText("9999");
@@ -168,20 +186,92 @@ TEST(QtPrompts, CertificateChoiceListsEveryCertificateAndReturnsTheChosenIndex)
     ASSERT_FALSE(certificates[0].empty());
     ASSERT_FALSE(certificates[2].empty());
 
-    AnswerNextDialog<SelectCertificateDialog>([](SelectCertificateDialog* dialog) {
+    // The rows follow the names, whatever order the tokens gave; the
+    // unreadable one comes last and still answers with its own index.
+    QStringList names;
+    AnswerNextDialog<SelectCertificateDialog>([&](SelectCertificateDialog* dialog) {
         auto* list = Child<QTreeWidget>(dialog, "certificateList");
         EXPECT_EQ(list->topLevelItemCount(), 3);
-        EXPECT_FALSE(list->topLevelItem(0)->text(0).isEmpty());  // issued to
+        EXPECT_FALSE(Child<QLabel>(dialog, "emptyLabel")->isVisible());
+        names = {list->topLevelItem(0)->text(0), list->topLevelItem(1)->text(0), list->topLevelItem(2)->text(0)};
         EXPECT_FALSE(list->topLevelItem(0)->text(3).isEmpty());  // valid to
         list->setCurrentItem(list->topLevelItem(2));
         Child<QPushButton>(dialog, "okButton")->click();
     });
-    EXPECT_EQ(AskFromWorker<std::optional<std::size_t>>([&] { return prompts.ChooseCertificate(certificates); }),
-              std::optional<std::size_t>(2));
+    EXPECT_EQ(AskFromWorker<std::optional<std::size_t>>([&] { return prompts.ChooseCertificate(certificates, true); }),
+              std::optional<std::size_t>(1));
+    EXPECT_LT(QString::localeAwareCompare(names[0], names[1]), 0);
+    EXPECT_TRUE(names[2].isEmpty());
+    const std::vector<Bytes> reversed(certificates.rbegin(), certificates.rend());
+    AnswerNextDialog<SelectCertificateDialog>([&](SelectCertificateDialog* dialog) {
+        auto* list = Child<QTreeWidget>(dialog, "certificateList");
+        EXPECT_EQ(list->topLevelItem(0)->text(0), names[0]);
+        EXPECT_EQ(list->topLevelItem(1)->text(0), names[1]);
+        dialog->reject();
+    });
+    prompts.ChooseCertificate(reversed, true);
 
     AnswerNextDialog<SelectCertificateDialog>(
         [](SelectCertificateDialog* dialog) { Child<QPushButton>(dialog, "cancelButton")->click(); });
-    EXPECT_FALSE(prompts.ChooseCertificate(certificates).has_value());
+    EXPECT_FALSE(prompts.ChooseCertificate(certificates, true).has_value());
+}
+
+// Without a certificate the dialog says why, in the words that fit what
+// was found, and Refresh (where Enter goes) asks for the tokens again.
+TEST(QtPrompts, AnEmptyCertificateChoiceSaysWhyAndRefreshListsTheTokensAgain)
+{
+    QtPrompts prompts;
+    struct Case {
+        bool anyFound;
+        QString provider;
+        QString why;
+    };
+    const Case cases[] = {
+        {false, "Acme Bank", UiText(strings::kNoCertificateInsertCard)},
+        {true, "Acme Bank", UiText(strings::kNoCertificatePassesProvider).replace("%s", "Acme Bank")},
+        {true, "", UiText(strings::kNoCertificatePassesService)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why.toStdString());
+        SetPromptServiceProvider(c.provider);
+        AnswerNextDialog<SelectCertificateDialog>([&](SelectCertificateDialog* dialog) {
+            auto* why = Child<QLabel>(dialog, "emptyLabel");
+            EXPECT_TRUE(why->isVisible());
+            EXPECT_EQ(why->text(), c.why);
+            EXPECT_FALSE(Child<QPushButton>(dialog, "okButton")->isEnabled());
+            EXPECT_TRUE(Child<QPushButton>(dialog, "refreshButton")->isDefault());
+            QTest::keyClick(dialog, Qt::Key_Return);  // Enter where no button has the focus
+        });
+        EXPECT_EQ(prompts.ChooseCertificate({}, c.anyFound), kListCertificatesAgain);
+    }
+    SetPromptServiceProvider({});
+}
+
+// The details name each attribute of the names, the key and what it may be
+// used for; a certificate without a key usage extension shows no usage row.
+TEST(QtPrompts, CertificateDetailsShowNamedAttributesTheKeyAndItsUsage)
+{
+    struct Case {
+        const char* identity;
+        const char* key;
+        bool usage;
+    };
+    for (const Case& c : {Case{"rsa", "RSA, 2048 bits", true}, Case{"ec", "EC, 256 bits", true},
+                          Case{"rsa-no-keyusage", "RSA, 2048 bits", false}}) {
+        SCOPED_TRACE(c.identity);
+        const auto summary = SummarizeCertificate(LoadCertificateDer(SigningIdentity(c.identity).certificateDer));
+        ASSERT_TRUE(summary.has_value());
+        CertificateDetailsDialog details(*summary, nullptr);
+        details.show();
+        EXPECT_TRUE(Child<QLabel>(&details, "subjectValue")->text().contains(QStringLiteral("CN=")));
+        EXPECT_TRUE(Child<QLabel>(&details, "issuerValue")->text().contains(QStringLiteral("O=")));
+        EXPECT_EQ(Child<QLabel>(&details, "keyValue")->text(), c.key);
+        auto* usage = Child<QLabel>(&details, "keyUsageValue");
+        EXPECT_EQ(usage->isVisible(), c.usage);
+        if (c.usage) {
+            EXPECT_TRUE(usage->text().contains(UiText(strings::kUsageDigitalSignature))) << usage->text().toStdString();
+        }
+    }
 }
 
 TEST(QtPrompts, UntrustedServerCertificateShowsItsFactsAndDefaultsToNo)
@@ -194,17 +284,21 @@ TEST(QtPrompts, UntrustedServerCertificateShowsItsFactsAndDefaultsToNo)
     AnswerNextDialog<ServerTrustDialog>([&](ServerTrustDialog* dialog) {
         fingerprint = Child<QLabel>(dialog, "fingerprintValue")->text().remove(u'\n');
         EXPECT_EQ(Child<QLabel>(dialog, "hostValue")->text(), "svc.example");
-        EXPECT_EQ(Child<QLabel>(dialog, "reasonValue")->text(), "self-signed certificate");
+        // The verifier's own words become the user's.
+        EXPECT_EQ(Child<QLabel>(dialog, "reasonValue")->text(), UiText(strings::kVerifySelfSigned));
         EXPECT_FALSE(Child<QLabel>(dialog, "subjectValue")->text().isEmpty());
         EXPECT_TRUE(Child<QPushButton>(dialog, "noButton")->isDefault());
         Child<QPushButton>(dialog, "noButton")->click();
     });
-    EXPECT_FALSE(prompts.TrustServerCertificate("svc.example", certificate, "self-signed certificate"));
+    EXPECT_FALSE(prompts.TrustServerCertificate("svc.example", certificate,
+                                                X509_verify_cert_error_string(X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT)));
     // 32 bytes as colon-separated pairs
     EXPECT_EQ(fingerprint.size(), 32 * 3 - 1);
 
-    AnswerNextDialog<ServerTrustDialog>(
-        [](ServerTrustDialog* dialog) { Child<QPushButton>(dialog, "yesButton")->click(); });
+    AnswerNextDialog<ServerTrustDialog>([](ServerTrustDialog* dialog) {
+        EXPECT_EQ(Child<QLabel>(dialog, "reasonValue")->text(), "reason");  // unknown: as the verifier said it
+        Child<QPushButton>(dialog, "yesButton")->click();
+    });
     EXPECT_TRUE(prompts.TrustServerCertificate("svc.example", certificate, "reason"));
 }
 

@@ -18,6 +18,7 @@
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTranslator>
 #include <QTreeWidget>
 
 #include "app/ui/AboutDialog.h"
@@ -25,6 +26,7 @@
 #include "app/ui/PinDialog.h"
 #include "app/ui/ProxyDialog.h"
 #include "app/ui/QrCodeDialog.h"
+#include "app/ui/QtTranslations.h"
 #include "app/ui/SelectCertificateDialog.h"
 #include "app/ui/ServerTrustDialog.h"
 #include "common/StringIds.h"
@@ -64,8 +66,11 @@ void ExpectMnemonics(QWidget* window, const std::string& name, std::map<QChar, s
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
         if (!button->text().isEmpty()) captions.emplace_back(button->objectName().toStdString(), button->text());
     }
+    // A caption of a value the keyboard cannot reach is tied to it for
+    // assistive technology only: a mnemonic would lead nowhere.
     for (QLabel* label : window->findChildren<QLabel*>()) {
-        if (label->buddy() != nullptr) captions.emplace_back(label->objectName().toStdString(), label->text());
+        if (label->buddy() != nullptr && (label->buddy()->focusPolicy() & Qt::TabFocus) != 0)
+            captions.emplace_back(label->objectName().toStdString(), label->text());
     }
     for (QTabWidget* tabs : window->findChildren<QTabWidget*>()) {
         for (int i = 0; i < tabs->count(); ++i) captions.emplace_back("tab", tabs->tabText(i));
@@ -140,6 +145,23 @@ TEST(Readability, ListsAndTheQrCodeHaveAccessibleNames)
     session.sessionId = "id";
     QrCodeDialog qr(&session);
     EXPECT_EQ(qr.findChild<QLabel*>("qrCodeLabel")->accessibleName(), "QR code of the session's link");
+}
+
+// Qt's own texts (a field's context menu, the file dialog) follow the
+// string table's language, from the system's Qt translations.
+TEST(Readability, QtsOwnTextsAreHungarianWhenTheWindowsAre)
+{
+    const QString copy = QStringLiteral("&Copy");
+    {
+        Language english("en");
+        EXPECT_FALSE(InstallQtTranslations(*QCoreApplication::instance()));
+    }
+    Language hungarian("hu");
+    ASSERT_TRUE(InstallQtTranslations(*QCoreApplication::instance()));
+    EXPECT_NE(QCoreApplication::translate("QLineEdit", "&Copy"), copy);
+    EXPECT_NE(QCoreApplication::translate("QFileDialog", "Save As"), QStringLiteral("Save As"));
+    qDeleteAll(QCoreApplication::instance()->findChildren<QTranslator*>());
+    EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Copy"), copy);
 }
 
 TEST(Readability, HungarianCapitalsKeepTheirAccents)

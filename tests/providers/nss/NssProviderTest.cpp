@@ -99,11 +99,22 @@ TEST_F(NssProviderTest, SelectionOffersEachPassingCertificateOnce)
     EXPECT_EQ(chosen, CertificateText("ec"));
     EXPECT_EQ(provider.GetKeyType(), KeyType::EC);
 
-    // Nothing passes: the empty choice, and closing it cancels.
+    // Nothing passes: the empty choice knows that certificates were there,
+    // and closing it cancels.
+    const CertificateCriteria ecOnly = criteria;
     criteria.fingerprint = std::string(40, '0');
     prompts().QueueCertificateChoice(std::nullopt);
     EXPECT_EQ(provider.SelectCertificate(false, {criteria}, chosen), SigningResult::Canceled);
     EXPECT_TRUE(prompts().offered.empty());
+    EXPECT_TRUE(prompts().foundBeforeFilter);
+
+    // Refresh reads the tokens again and offers the choice anew.
+    prompts().asked = 0;
+    prompts().QueueCertificateChoice(kListCertificatesAgain);
+    prompts().QueueCertificateChoice(0);
+    ASSERT_EQ(provider.SelectCertificate(false, {ecOnly}, chosen), SigningResult::Success);
+    EXPECT_EQ(prompts().asked, 2);
+    EXPECT_EQ(chosen, CertificateText("ec"));
 }
 
 // Each certificate through the composite, as the worker drives it: the

@@ -25,12 +25,16 @@ inline constexpr char kSoftwareTokenName[] = "NSS Certificate DB";
 
 class RecordingPrompts : public ScriptedPrompts {
 public:
-    std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates) override
+    std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates, bool anyFound) override
     {
         offered = certificates;
-        return ScriptedPrompts::ChooseCertificate(certificates);
+        foundBeforeFilter = anyFound;
+        ++asked;
+        return ScriptedPrompts::ChooseCertificate(certificates, anyFound);
     }
     std::vector<Bytes> offered;
+    bool foundBeforeFilter = false;
+    int asked = 0;
 };
 
 // Makes the database, points HOME, XDG_* and the event store at a temporary

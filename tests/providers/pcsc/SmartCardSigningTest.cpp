@@ -39,10 +39,10 @@ constexpr char kSha256[] = "2.16.840.1.101.3.4.2.1";
 
 class ChoosingPrompts : public ScriptedPrompts {
 public:
-    std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates) override
+    std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>& certificates, bool anyFound) override
     {
         offered = certificates;
-        return ScriptedPrompts::ChooseCertificate(certificates);
+        return ScriptedPrompts::ChooseCertificate(certificates, anyFound);
     }
     std::vector<Bytes> offered;
 };

@@ -21,7 +21,7 @@ public:
         messages_.push_back(text);
     }
     std::optional<SecretString> AskPin(const PinRequest&) override { return std::nullopt; }
-    std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>&) override { return std::nullopt; }
+    std::optional<std::size_t> ChooseCertificate(const std::vector<Bytes>&, bool) override { return std::nullopt; }
     bool TrustServerCertificate(const std::string&, const Bytes&, const std::string&) override { return false; }
     std::optional<std::string> AskSaveFile(const SaveFileRequest&) override { return std::nullopt; }
 
