@@ -24,7 +24,8 @@ public:
             "/usr/bin/weston",
             std::vector<std::string>{"--backend=headless-backend.so", "--socket=" + socket_, "--idle-time=0",
                                      "--no-config"},
-            EnvironmentChanges{{"XDG_RUNTIME_DIR", runtimeFolder.string()}, {"WAYLAND_DISPLAY", std::nullopt},
+            EnvironmentChanges{{"XDG_RUNTIME_DIR", runtimeFolder.string()},
+                               {"WAYLAND_DISPLAY", std::nullopt},
                                {"DISPLAY", std::nullopt}},
             outputFolder);
         ready_ = Eventually([&] { return std::filesystem::exists(runtimeFolder / socket_) || !server_->Running(); }) &&
