@@ -1,10 +1,10 @@
 #include <string>
 
 #include "eventlog/EventLogReporter.h"
-#include "platform/XdgDirectories.h"
+#include "platform/UserFolders.h"
 
 namespace nerolin {
 
-std::string DefaultEventStorePath() { return StateHome() + "/Tavorel/Nerolin/eventlog.sqlite"; }
+std::string DefaultEventStorePath() { return UserStateFolder() + "/Tavorel/Nerolin/eventlog.sqlite"; }
 
 }  // namespace nerolin
