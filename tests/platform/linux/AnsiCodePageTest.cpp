@@ -1,4 +1,4 @@
-#include "common/Text.h"
+#include "platform/AnsiCodePage.h"
 
 #include <gtest/gtest.h>
 
