@@ -109,9 +109,7 @@ std::vector<std::wstring> SubkeyNames(HKEY key)
 
 class RegistryFile : public SettingsFile {
 public:
-    RegistryFile(KeyHandle key, REGSAM view, bool writable) : key_(std::move(key)), view_(view), writable_(writable)
-    {
-    }
+    RegistryFile(KeyHandle key, REGSAM view, bool writable) : key_(std::move(key)), view_(view), writable_(writable) {}
 
     std::optional<SettingValue> Read(const std::string& group, const std::string& name) const override
     {
@@ -192,10 +190,9 @@ private:
         const std::optional<std::wstring> wide = Wide(group);
         if (!wide) return std::nullopt;
         HKEY opened = nullptr;
-        const LSTATUS status =
-            create ? RegCreateKeyExW(key_.get(), wide->c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE | view_, nullptr,
-                                     &opened, nullptr)
-                   : RegOpenKeyExW(key_.get(), wide->c_str(), 0, KEY_QUERY_VALUE | view_, &opened);
+        const LSTATUS status = create ? RegCreateKeyExW(key_.get(), wide->c_str(), 0, nullptr, 0,
+                                                        KEY_READ | KEY_WRITE | view_, nullptr, &opened, nullptr)
+                                      : RegOpenKeyExW(key_.get(), wide->c_str(), 0, KEY_QUERY_VALUE | view_, &opened);
         if (status != ERROR_SUCCESS) return std::nullopt;
         return KeyHandle(opened);
     }

@@ -72,8 +72,7 @@ std::vector<std::string> AddRoots(const std::string& pemFile)
             CertFreeCertificateContext(present);
             continue;
         }
-        if (!CertAddEncodedCertificateToStore(store.get(), X509_ASN_ENCODING,
-                                              reinterpret_cast<const BYTE*>(der.data()),
+        if (!CertAddEncodedCertificateToStore(store.get(), X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
                                               static_cast<DWORD>(der.size()), CERT_STORE_ADD_NEW, nullptr))
             std::abort();
         added.push_back(der);

@@ -24,7 +24,7 @@ public:
     ScopedSystemRoots& operator=(const ScopedSystemRoots&) = delete;
 
 private:
-    std::string previous_;                // Linux: the SSL_CERT_FILE before
+    std::string previous_;            // Linux: the SSL_CERT_FILE before
     std::vector<std::string> added_;  // Windows: the roots added here, none that were there
 };
 

@@ -48,8 +48,8 @@ public:
         return true;
     }
 
-    static void Set(HKEY hive, const std::wstring& path, const wchar_t* name, DWORD type, const void* data,
-                    DWORD size, REGSAM view = 0)
+    static void Set(HKEY hive, const std::wstring& path, const wchar_t* name, DWORD type, const void* data, DWORD size,
+                    REGSAM view = 0)
     {
         HKEY key = nullptr;
         if (RegCreateKeyExW(hive, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr) !=
@@ -68,7 +68,8 @@ public:
         DWORD size = 0;
         if (RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
             value.data.resize(size);
-            if (RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &size) != ERROR_SUCCESS) value = {};
+            if (RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &size) != ERROR_SUCCESS)
+                value = {};
         }
         RegCloseKey(key);
         return value;

@@ -163,8 +163,7 @@ TEST_F(RegistrySettings, TheMachineKeyIsReadInTheThirtyTwoBitView)
     EXPECT_TRUE(machine->Sync());
     EXPECT_EQ((TestRegistryKey::Get(HKEY_LOCAL_MACHINE, key_.path(), L"ProxyUsername", KEY_WOW64_32KEY)),
               (RawValue{REG_SZ, Utf16Bytes(L"admin")}));
-    EXPECT_EQ((TestRegistryKey::Get(HKEY_LOCAL_MACHINE, key_.path(), L"ProxyUsername", KEY_WOW64_64KEY)),
-              RawValue{});
+    EXPECT_EQ((TestRegistryKey::Get(HKEY_LOCAL_MACHINE, key_.path(), L"ProxyUsername", KEY_WOW64_64KEY)), RawValue{});
 }
 
 // The stored password is the DPAPI blob of the text and its NUL: the user's
