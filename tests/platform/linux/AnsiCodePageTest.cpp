@@ -16,16 +16,6 @@ protected:
     void TearDown() override { std::setlocale(LC_ALL, "C"); }
 };
 
-TEST_F(LocaleText, NullInGivesNullOut)
-{
-    std::string ansi = "untouched";
-    std::u16string wide = u"untouched";
-    EXPECT_FALSE(WideToAnsi(nullptr, ansi));
-    EXPECT_FALSE(AnsiToWide(nullptr, wide));
-    EXPECT_EQ(ansi, "untouched");
-    EXPECT_EQ(wide, u"untouched");
-}
-
 TEST_F(LocaleText, Utf8LocaleConvertsEveryCharacter)
 {
     UseLocale("C.UTF-8");

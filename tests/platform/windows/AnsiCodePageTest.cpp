@@ -9,16 +9,6 @@
 namespace nerolin {
 namespace {
 
-TEST(AnsiCodePage, NullInGivesNullOut)
-{
-    std::string ansi = "untouched";
-    std::u16string wide = u"untouched";
-    EXPECT_FALSE(WideToAnsi(nullptr, ansi));
-    EXPECT_FALSE(AnsiToWide(nullptr, wide));
-    EXPECT_EQ(ansi, "untouched");
-    EXPECT_EQ(wide, u"untouched");
-}
-
 // ctest runs this program with a Hungarian locale (CMakeLists.txt), whose
 // ANSI code page is 1250; the texts below are written in its bytes.
 TEST(AnsiCodePage, ConvertsWithTheThreadsCodePage)
