@@ -1,13 +1,24 @@
 # Small helpers so that each folder only says what it is and what it needs.
 # Sources are picked up by glob: adding a file to a folder adds it to the build.
 
-# nerolin_library(<name> [DEPS <targets...>])
-# A static library from every .cpp (and .ui/.qrc) of the calling folder.
+# nerolin_library(<name> [DEPS <targets...>] [EXCLUDE <regexes...>])
+# A static library from every .cpp (and .ui/.qrc) of the calling folder, and
+# of its subfolder linux/ or windows/, whichever is the target system's.
+# EXCLUDE leaves out the files whose names match (what the system lacks).
 function(nerolin_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
+  if(WIN32)
+    set(system windows)
+  else()
+    set(system linux)
+  endif()
   file(GLOB sources CONFIGURE_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
-    ${CMAKE_CURRENT_SOURCE_DIR}/*.ui ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+    ${CMAKE_CURRENT_SOURCE_DIR}/*.ui ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc
+    ${CMAKE_CURRENT_SOURCE_DIR}/${system}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${system}/*.h)
+  foreach(pattern ${ARG_EXCLUDE})
+    list(FILTER sources EXCLUDE REGEX "${pattern}")
+  endforeach()
   if(NOT sources)
     # An empty folder still gives a target, so dependants can name it.
     set(sources ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
@@ -16,18 +27,29 @@ function(nerolin_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# nerolin_test(<name> [OWN_MAIN] [SOURCES <files...>] [DEPS <targets...>] [LABELS <labels...>] [TIMEOUT <s>])
-# A GoogleTest executable; without SOURCES every .cpp of the calling folder.
+# nerolin_test(<name> [OWN_MAIN] [SOURCES <files...>] [DEPS <targets...>] [LABELS <labels...>] [TIMEOUT <s>]
+#              [EXCLUDE <regexes...>])
+# A GoogleTest executable; without SOURCES every .cpp of the calling folder
+# and of its subfolder linux/ or windows/, whichever is the target system's.
+# EXCLUDE leaves out the sources whose names match.
 # OWN_MAIN: the sources bring main() (a test that needs a QApplication, say).
 # LABELS threads: the test starts threads of the code under test (workers,
 # pollers, the updater, the event log's writer, exchanges on several threads);
 # CI runs these under ThreadSanitizer (tests/sanitizers/tsan.supp).
 # Tests find the source tree and the built programs through two definitions.
 function(nerolin_test name)
-  cmake_parse_arguments(ARG "OWN_MAIN" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "OWN_MAIN" "TIMEOUT" "SOURCES;DEPS;LABELS;EXCLUDE" ${ARGN})
   if(NOT ARG_SOURCES)
-    file(GLOB ARG_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    if(WIN32)
+      set(system windows)
+    else()
+      set(system linux)
+    endif()
+    file(GLOB ARG_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${system}/*.cpp)
   endif()
+  foreach(pattern ${ARG_EXCLUDE})
+    list(FILTER ARG_SOURCES EXCLUDE REGEX "${pattern}")
+  endforeach()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()

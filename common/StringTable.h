@@ -5,13 +5,22 @@
 
 #include <string>
 
+#ifdef _WIN32
+// windows.h makes LoadString a macro for its own LoadStringW, which would
+// rename this function in some files and not in others. Its header is read
+// once, so the macro is undone here for good.
+#include <windows.h>
+#undef LoadString
+#endif
+
 namespace nerolin {
 
 enum class Language { English, Hungarian };
 
-// Hungarian when the first language named by LANGUAGE, LC_ALL, LC_MESSAGES or
-// LANG (the first of them that is set and not empty) starts with "hu";
-// English otherwise.
+// Hungarian when the user's language is: on Linux when the first language
+// named by LANGUAGE, LC_ALL, LC_MESSAGES or LANG (the first of them that is
+// set and not empty) starts with "hu", on Windows when the user's interface
+// language is Hungarian; English otherwise.
 Language UserInterfaceLanguage();
 
 // UTF-8 text of a string identifier in the given language, or in the

@@ -49,12 +49,4 @@ std::string Base64Encode(const Bytes& bytes, Base64Format format);
 // form). Any failure gives an empty result.
 Bytes Base64Decode(std::string_view text, Base64Format format);
 
-// Locale character-set conversions through iconv (nl_langinfo(CODESET)).
-// A character that the set lacks becomes its default character. A null
-// input gives a null result. Other failures throw std::system_error.
-// The result is owned by the caller as a std::string / std::u16string; the
-// "null" case is expressed with a null pointer argument and a false return.
-bool WideToAnsi(const char16_t* wide, std::string& ansi);
-bool AnsiToWide(const char* ansi, std::u16string& wide);
-
 }  // namespace nerolin

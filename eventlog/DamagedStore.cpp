@@ -1,8 +1,6 @@
 #include "eventlog/DamagedStore.h"
 
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -10,6 +8,7 @@
 #include <cstring>
 
 #include "platform/FileLock.h"
+#include "platform/Files.h"
 
 namespace nerolin {
 namespace {
@@ -43,40 +42,14 @@ private:
     sqlite3* database_ = nullptr;
 };
 
-bool CopyFile(const std::string& from, const std::string& to)
-{
-    const int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (source < 0) return false;
-    const int target = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    bool copied = target >= 0;
-    char buffer[1 << 16];
-    while (copied) {
-        const ssize_t got = ::read(source, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
-            copied = got == 0;
-            break;
-        }
-        for (ssize_t done = 0; copied && done < got;) {
-            const ssize_t put = ::write(target, buffer + done, static_cast<std::size_t>(got - done));
-            if (put < 0 && errno == EINTR) continue;
-            copied = put > 0;
-            if (copied) done += put;
-        }
-    }
-    ::close(source);
-    if (target >= 0 && ::close(target) != 0) copied = false;
-    return copied;
-}
-
 // The copy is made under another name and renamed, so that <store>.broken
 // is always one whole file.
 void KeepCopy(const std::string& path)
 {
     const std::string kept = path + ".broken";
     const std::string partial = kept + ".partial";
-    if (CopyFile(path, partial) && std::rename(partial.c_str(), kept.c_str()) == 0) return;
-    ::unlink(partial.c_str());
+    if (CopyToPrivateFile(path, partial) && RenameFile(partial, kept)) return;
+    RemoveFile(partial);
 }
 
 }  // namespace

@@ -1,10 +1,5 @@
 #include "eventlog/EventLogExport.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -18,6 +13,8 @@
 #include "eventlog/EventLogReporter.h"
 #include "eventlog/EventStore.h"
 #include "eventlog/ValidUtf8.h"
+#include "platform/Files.h"
+#include "platform/LocalTime.h"
 
 namespace nerolin {
 
@@ -33,40 +30,7 @@ std::string_view TypeLabel(int type)
     }
 }
 
-long CurrentUtcOffset()
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    if (localtime_r(&now, &local) == nullptr) return 0;
-    return local.tm_gmtoff;
-}
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
-    ~FileDescriptor()
-    {
-        if (descriptor_ >= 0) ::close(descriptor_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return descriptor_; }
-
-private:
-    int descriptor_;
-};
-
-bool WriteAll(int descriptor, std::string_view bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(descriptor, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
-}
+long CurrentUtcOffset() { return UtcOffsetAt(std::time(nullptr)); }
 
 // How long an export waits for this process's own latest entries to reach
 // the store. Kept short: the export runs on the user-interface thread.
@@ -76,23 +40,20 @@ constexpr std::chrono::milliseconds kOwnEntriesWait{500};
 
 CEventLogReader::CEventLogReader(const std::string& storePath)
 {
-    struct stat found {};
-    if (::stat(storePath.c_str(), &found) != 0) {
-        // Never written: a store without entries. Anything else (a folder
-        // that may not be searched, say) hides a store that may exist.
-        if (errno != ENOENT) {
-            status_ = StoreStatus::Failed;
-            problem_ = std::strerror(errno);
-        }
-        return;
-    }
-    if (S_ISDIR(found.st_mode)) {
+    std::string problem;
+    const PathKind kind = InspectPath(storePath, problem);
+    // Never written: a store without entries. Anything else (a folder that
+    // may not be searched, say) hides a store that may exist.
+    if (kind == PathKind::Missing) return;
+    if (kind != PathKind::File) {
         status_ = StoreStatus::Failed;
-        problem_ = std::strerror(EISDIR);
+        problem_ = problem;
         return;
     }
     store_ = EventStore::OpenForReading(storePath, &status_);
-    if (!store_ && ::access(storePath.c_str(), R_OK) != 0) problem_ = std::strerror(errno);
+    if (!store_) {
+        if (std::string why = ReadProblem(storePath); !why.empty()) problem_ = why;
+    }
 }
 
 CEventLogReader::~CEventLogReader() = default;
@@ -166,7 +127,7 @@ void AppendExportLine(std::string& text, std::int64_t time, int type, const std:
     } else {
         const auto wide = static_cast<std::time_t>(shifted);
         std::tm fields{};
-        gmtime_r(&wide, &fields);
+        ToUtcTime(wide, fields);
         char stamp[64];
         std::snprintf(stamp, sizeof stamp, "%04d/%02d/%02d %02d:%02d:%02d", fields.tm_year + 1900, fields.tm_mon + 1,
                       fields.tm_mday, fields.tm_hour, fields.tm_min, fields.tm_sec);
@@ -189,8 +150,8 @@ std::string FormatExportLine(std::int64_t time, int type, const std::vector<std:
 
 bool WriteExportFile(const std::string& path, const std::vector<std::string>& lines)
 {
-    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (file.get() < 0) return false;
+    OutputFile file(path, FileAccess::Shared);
+    if (!file.is_open()) return false;
     // Lines are gathered into blocks of about 64 KiB: few writes, little memory.
     std::string block;
     block.reserve(1 << 16);
@@ -198,19 +159,19 @@ bool WriteExportFile(const std::string& path, const std::vector<std::string>& li
         block += line;
         block += "\r\n";
         if (block.size() >= (1 << 16)) {
-            if (!WriteAll(file.get(), block)) return false;
+            if (!file.Write(block)) return false;
             block.clear();
         }
     }
-    return WriteAll(file.get(), block);
+    return file.Write(block);
 }
 
 bool WriteExportBlocks(const std::string& path, const std::vector<std::string>& blocks)
 {
-    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (file.get() < 0) return false;
+    OutputFile file(path, FileAccess::Shared);
+    if (!file.is_open()) return false;
     for (const auto& block : blocks)
-        if (!WriteAll(file.get(), block)) return false;
+        if (!file.Write(block)) return false;
     return true;
 }
 
@@ -242,7 +203,7 @@ ExportOutcome ExportEventLog(const std::string& path)
     }
     if (!WriteExportBlocks(path, blocks)) {
         outcome.result = ExportOutcome::Result::FileNotWritten;
-        outcome.problem = std::strerror(errno);
+        outcome.problem = LastFileProblem();
     }
     return outcome;
 }

@@ -1,17 +1,15 @@
 #include "eventlog/EventStore.h"
 
 #include <sqlite3.h>
-#include <sys/stat.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <thread>
 
 #include "common/JsonDocument.h"
 #include "eventlog/DamagedStore.h"
 #include "eventlog/ValidUtf8.h"
+#include "platform/Files.h"
 
 namespace nerolin {
 
@@ -111,17 +109,6 @@ bool DecodeStrings(std::string_view json, std::vector<std::string>& decoded, std
     return true;
 }
 
-// Only folders made here get the private mode; existing ones stay as they are.
-void CreateMissingFolders(const std::filesystem::path& folder)
-{
-    std::filesystem::path partial;
-    for (const auto& part : folder) {
-        partial /= part;
-        // The entries may name hosts and certificates: the user's eyes only.
-        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) return;
-    }
-}
-
 sqlite3* OpenDatabase(const std::string& path, int flags, StoreStatus& status)
 {
     sqlite3* database = nullptr;
@@ -158,7 +145,9 @@ StoreStatus StoreStatusOf(int sqliteResult)
 
 std::unique_ptr<EventStore> EventStore::Open(const std::string& path, StoreStatus& status, std::int64_t capacity)
 {
-    CreateMissingFolders(std::filesystem::path(path).parent_path());
+    // The entries may name hosts and certificates: the user's eyes only.
+    if (const std::size_t slash = path.find_last_of('/'); slash != std::string::npos && slash > 0)
+        MakePrivateFolders(path.substr(0, slash));
     std::unique_ptr<EventStore> store = OpenAndCheck(path, capacity, status);
     if (status != StoreStatus::Damaged) return store;
     // A damaged store would silence the log for good: keep a copy aside for

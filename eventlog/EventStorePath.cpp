@@ -6,11 +6,11 @@
 #include <unistd.h>
 
 #include "eventlog/EventLogReporter.h"
-#include "platform/XdgDirectories.h"
+#include "platform/UserFolders.h"
 
 namespace nerolin {
 
-std::string DefaultEventStorePath() { return StateHome() + "/Tavorel/Nerolin/eventlog.sqlite"; }
+std::string DefaultEventStorePath() { return UserStateFolder() + "/Tavorel/Nerolin/eventlog.sqlite"; }
 
 bool EventStoreCanBeKept(const std::string& path)
 {

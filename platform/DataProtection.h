@@ -2,8 +2,10 @@
 
 // Protection of small secrets at rest (the stored proxy passwords).
 //
-// AES-256-GCM with a fresh random nonce per call, so the same secret gives
-// different bytes each time. The key depends on the scope:
+// On Windows this is DPAPI (CryptProtectData): the user's key for the user
+// scope, the machine key (CRYPTPROTECT_LOCAL_MACHINE) for the machine scope.
+// On Linux it is AES-256-GCM with a fresh random nonce per call, so the same
+// secret gives different bytes each time, with a key that depends on the scope:
 //   User:    32 random bytes in a 0600 file under
 //            $XDG_DATA_HOME/Tavorel/Nerolin/ (default ~/.local/share),
 //            created on first use. Another user's blob does not open.
@@ -28,7 +30,7 @@ std::optional<Bytes> Protect(Scope scope, const Bytes& clear);
 // (OPENSSL_cleanse) once it is done with it.
 std::optional<Bytes> Unprotect(Scope scope, const Bytes& blob);
 
-// Where the user key lives: $XDG_DATA_HOME/Tavorel/Nerolin/dataprotection.key.
+// Linux: where the user key lives, $XDG_DATA_HOME/Tavorel/Nerolin/dataprotection.key.
 std::string UserKeyPath();
 
 }  // namespace nerolin

@@ -1,11 +1,13 @@
 #pragma once
 
-// An exclusive lock between processes: flock(2) on a lock file, held while
-// the object lives. Locks of flock belong to the open file, so two
-// FileLocks on the same path exclude each other within one process too, and
-// a lock dies with its process: a crashed holder never blocks anyone.
+// An exclusive lock between processes on a lock file, held while the object
+// lives: flock(2) on Linux, LockFileEx on Windows. Both locks belong to the
+// open file, so two FileLocks on the same path exclude each other within one
+// process too, and a lock dies with its process: a crashed holder never
+// blocks anyone.
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 namespace nerolin {
@@ -25,7 +27,7 @@ public:
     bool locked() const { return locked_; }
 
 private:
-    int fd_;
+    std::intptr_t handle_;  // the open file: a descriptor or a HANDLE
     bool locked_ = false;
 };
 

@@ -72,8 +72,7 @@ std::optional<std::string> SettingsKey::ReadText(const std::string& name, const 
 
 std::optional<std::uint32_t> SettingsKey::ReadNumber(const std::string& name, const std::string& group) const
 {
-    std::optional<std::string> text = ReadText(name, group);
-    return text ? ParseSettingNumber(*text) : std::nullopt;
+    return file_ ? file_->ReadNumber(group, name) : std::nullopt;
 }
 
 std::optional<Bytes> SettingsKey::ReadBinary(const std::string& name, const std::string& group) const
@@ -91,8 +90,7 @@ void SettingsKey::WriteText(const std::string& name, const std::string& text, co
 
 void SettingsKey::WriteNumber(const std::string& name, std::uint32_t value, const std::string& group)
 {
-    // As text, the form a number has in the file; it reads back the same.
-    WriteText(name, std::to_string(value), group);
+    if (file_) file_->WriteNumber(group, name, value);
 }
 
 void SettingsKey::WriteBinary(const std::string& name, const Bytes& data, const std::string& group)

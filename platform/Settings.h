@@ -64,7 +64,8 @@ public:
     ~SettingsKey();
 
     // nullopt when absent or of another type (a byte array is no text, a
-    // text that is not a decimal 32-bit number is no number).
+    // text that is not a decimal 32-bit number is no number; in the registry
+    // only a REG_DWORD is a number).
     std::optional<std::string> ReadText(const std::string& name, const std::string& group = {}) const;
     std::optional<std::uint32_t> ReadNumber(const std::string& name, const std::string& group = {}) const;
     std::optional<Bytes> ReadBinary(const std::string& name, const std::string& group = {}) const;

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "platform/Settings.h"
+
 namespace nerolin {
 namespace {
 
@@ -11,6 +13,19 @@ std::mutex storeMutex;
 std::shared_ptr<SettingsStore> installedStore;
 
 }  // namespace
+
+std::optional<std::uint32_t> SettingsFile::ReadNumber(const std::string& group, const std::string& name) const
+{
+    std::optional<SettingValue> value = Read(group, name);
+    if (!value || !std::holds_alternative<std::string>(*value)) return std::nullopt;
+    return ParseSettingNumber(std::get<std::string>(*value));
+}
+
+void SettingsFile::WriteNumber(const std::string& group, const std::string& name, std::uint32_t value)
+{
+    // As text, the form a number has in a settings file; it reads back the same.
+    Write(group, name, std::to_string(value));
+}
 
 void InstallSettingsStore(std::shared_ptr<SettingsStore> store)
 {

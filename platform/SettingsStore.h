@@ -7,6 +7,7 @@
 // tests may install one of their own. Without an installed store every read
 // finds nothing, so each caller gets its default, and every write is dropped.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -19,7 +20,7 @@
 
 namespace nerolin {
 
-// A stored value is a text or a byte array; numbers are stored as text.
+// A stored value is a text or a byte array; numbers have calls of their own.
 using SettingValue = std::variant<std::string, Bytes>;
 
 enum class SettingsAccess { Read, Write };
@@ -34,6 +35,11 @@ public:
     virtual std::optional<SettingValue> Read(const std::string& group, const std::string& name) const = 0;
     // A name the file already holds in another case keeps that spelling.
     virtual void Write(const std::string& group, const std::string& name, const SettingValue& value) = 0;
+    // A 32-bit number. By default it is kept as its decimal text
+    // (ParseSettingNumber reads it back); a store with a number type of its
+    // own, the registry's REG_DWORD, takes numbers of that type only.
+    virtual std::optional<std::uint32_t> ReadNumber(const std::string& group, const std::string& name) const;
+    virtual void WriteNumber(const std::string& group, const std::string& name, std::uint32_t value);
     // Writes pending changes to the file; false when that failed. Pending
     // changes are also written when the file is destroyed.
     virtual bool Sync() = 0;

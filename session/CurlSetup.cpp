@@ -1,6 +1,5 @@
 #include "session/CurlSetup.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <optional>
 
@@ -8,6 +7,7 @@
 #include "common/SecretString.h"
 #include "platform/Settings.h"
 #include "session/ProxyList.h"
+#include "platform/SystemTrust.h"
 #include "session/ServerTrust.h"
 
 namespace nerolin {
@@ -66,11 +66,16 @@ CurlEasyPtr OpenTransferHandle(const std::string& url, const ExchangeLimits& lim
 
 void ApplySystemTrust(CURL* handle)
 {
-    if (const char* file = std::getenv("SSL_CERT_FILE"); file != nullptr && *file != '\0') {
-        curl_easy_setopt(handle, CURLOPT_CAINFO, file);
+    const SystemTrustSource source = SystemTrust();
+    if (source.nativeStore) {
+        curl_easy_setopt(handle, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA));
+        return;
     }
-    if (const char* dir = std::getenv("SSL_CERT_DIR"); dir != nullptr && *dir != '\0') {
-        curl_easy_setopt(handle, CURLOPT_CAPATH, dir);
+    if (!source.bundleFile.empty()) {
+        curl_easy_setopt(handle, CURLOPT_CAINFO, source.bundleFile.c_str());
+    }
+    if (!source.certificateFolder.empty()) {
+        curl_easy_setopt(handle, CURLOPT_CAPATH, source.certificateFolder.c_str());
     }
 }
 

@@ -4,24 +4,17 @@
 #include <cstdio>
 #include <memory>
 
-#include <fcntl.h>
-#include <unistd.h>
-
+#include "platform/Files.h"
 #include "session/CurlSetup.h"
 #include "session/ExchangeLimits.h"
 
 namespace nerolin {
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 // Where the bytes of one download go, and what ended it.
 struct Sink {
     std::string* text = nullptr;
-    std::FILE* file = nullptr;
+    OutputFile* file = nullptr;
     std::uint64_t received = 0;
     std::uint64_t maxSize = 0;
     const std::atomic<bool>* abort = nullptr;
@@ -44,7 +37,7 @@ std::size_t OnData(char* data, std::size_t size, std::size_t count, void* contex
     sink.received += length;
     if (sink.text != nullptr) {
         sink.text->append(data, length);
-    } else if (std::fwrite(data, 1, length, sink.file) != length) {
+    } else if (!sink.file->Write(std::string_view(data, length))) {
         sink.writeFailed = true;
         return 0;
     }
@@ -128,29 +121,22 @@ bool DownloadText(const std::string& url, std::size_t maxSize, const std::atomic
 bool DownloadFile(const std::string& url, std::uint64_t maxSize, const std::atomic<bool>& abort,
                   const std::string& path, std::string& error)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
-        error = "the file could not be created";
-        return false;
-    }
-    FilePtr file(::fdopen(fd, "wb"));
-    if (!file) {
-        ::close(fd);
-        ::unlink(path.c_str());
+    OutputFile file(path, FileAccess::Private, true);
+    if (!file.is_open()) {
         error = "the file could not be created";
         return false;
     }
     Sink sink;
-    sink.file = file.get();
+    sink.file = &file;
     sink.maxSize = maxSize;
     sink.abort = &abort;
     bool ok = Download(url, sink, error);
-    if (std::fclose(file.release()) != 0 && ok) {
+    if (!file.Close() && ok) {
         ok = false;
         error = "the file could not be written";
     }
     if (!ok) {
-        ::unlink(path.c_str());
+        RemoveFile(path);
     }
     return ok;
 }

@@ -32,23 +32,28 @@ std::string Lower(std::string text)
     return text;
 }
 
-int ServiceType(std::string_view scheme)
+struct KnownScheme {
+    std::string_view scheme;
+    int type;
+    int defaultPort;  // 0: none
+};
+
+// The default ports are the scheme's own, whichever protocols the linked
+// libcurl was built with.
+constexpr KnownScheme kKnownSchemes[] = {
+    {"ftp", kServiceTypeFtp, 21}, {"gopher", 2, 70},          {"http", kServiceTypeHttp, 80},
+    {"file", 0x1000 + 1, 0},      {"mailto", 0x1000 + 2, 0},  {"news", 0x1000 + 5, 0},
+    {"nntp", 0x1000 + 6, 0},      {"telnet", 0x1000 + 8, 23}, {"https", kServiceTypeHttps, 443},
+};
+
+const KnownScheme* FindScheme(std::string_view scheme)
 {
-    struct Known {
-        std::string_view scheme;
-        int type;
-    };
-    static constexpr Known kKnown[] = {
-        {"ftp", kServiceTypeFtp}, {"gopher", 2},          {"http", kServiceTypeHttp},
-        {"file", 0x1000 + 1},     {"mailto", 0x1000 + 2}, {"news", 0x1000 + 5},
-        {"nntp", 0x1000 + 6},     {"telnet", 0x1000 + 8}, {"https", kServiceTypeHttps},
-    };
-    for (const Known& known : kKnown) {
+    for (const KnownScheme& known : kKnownSchemes) {
         if (known.scheme == scheme) {
-            return known.type;
+            return &known;
         }
     }
-    return kServiceTypeUnknown;
+    return nullptr;
 }
 
 }  // namespace
@@ -73,12 +78,17 @@ bool ParseServiceUrl(const std::string& text, ServiceUrl& url)
         return false;
     }
     url.scheme = Lower(scheme);
-    url.serviceType = ServiceType(url.scheme);
+    const KnownScheme* known = FindScheme(url.scheme);
+    url.serviceType = known != nullptr ? known->type : kServiceTypeUnknown;
     // The host stays as written: the whitelist compares it byte for byte,
     // and the whitelist host is told the same name the lookup uses.
     url.host = host;
     std::string port;
-    url.port = Part(handle.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT, port) ? std::stoi(port) : 0;
+    if (Part(handle.get(), CURLUPART_PORT, 0, port)) {
+        url.port = std::stoi(port);
+    } else {
+        url.port = known != nullptr ? known->defaultPort : 0;
+    }
     std::string path;
     std::string query;
     std::string fragment;

@@ -8,6 +8,7 @@
 #include "BuildConfig.h"
 #include "common/JsonDocument.h"
 #include "common/Text.h"
+#include "platform/LocalTime.h"
 #include "session/UrlEscape.h"
 
 namespace nerolin {
@@ -41,7 +42,7 @@ std::string NoCacheValue(std::time_t now)
 {
     std::tm local{};
     char text[15] = {};
-    if (localtime_r(&now, &local) == nullptr || std::strftime(text, sizeof text, "%Y%m%d%H%M%S", &local) != 14) {
+    if (!ToLocalTime(now, local) || std::strftime(text, sizeof text, "%Y%m%d%H%M%S", &local) != 14) {
         return {};
     }
     return text;

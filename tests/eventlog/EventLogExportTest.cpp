@@ -15,6 +15,7 @@
 #include "eventlog/EventStore.h"
 #include "tests/eventlog/DamagedStoreFixture.h"
 #include "tests/eventlog/TempFolder.h"
+#include "tests/support/Portable.h"
 #include "tests/support/ScriptedPrompts.h"
 
 namespace nerolin {
@@ -29,7 +30,7 @@ std::int64_t UtcSeconds(int year, int month, int day, int hour, int minute, int 
     fields.tm_hour = hour;
     fields.tm_min = minute;
     fields.tm_sec = second;
-    return timegm(&fields);
+    return test::UtcSeconds(fields);
 }
 
 TEST(ExportLine, TimeLabelAndTheOneString)
@@ -66,7 +67,7 @@ protected:
         // A fixed zone without daylight saving: UTC+2.
         const char* zone = std::getenv("TZ");
         if (zone != nullptr) savedZone_ = zone;
-        setenv("TZ", "XYZ-2", 1);
+        test::SetEnvironment("TZ", "XYZ-2");
         tzset();
         RegisterEventSource(storePath_);
         SetUserPrompts(prompts_);
@@ -75,9 +76,9 @@ protected:
     {
         SetUserPrompts(nullptr);
         if (savedZone_)
-            setenv("TZ", savedZone_->c_str(), 1);
+            test::SetEnvironment("TZ", savedZone_->c_str());
         else
-            unsetenv("TZ");
+            test::SetEnvironment("TZ", nullptr);
         tzset();
     }
 

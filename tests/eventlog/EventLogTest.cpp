@@ -95,28 +95,5 @@ TEST_F(EventLog, FailedRegistrationDropsEntriesSilentlyButStillShowsBoxes)
     EXPECT_TRUE(Entries().empty());
 }
 
-TEST(EventStorePath, FollowsXdgStateHome)
-{
-    const char* savedState = std::getenv("XDG_STATE_HOME");
-    const std::string saved = savedState != nullptr ? savedState : "";
-    const char* home = std::getenv("HOME");
-    const std::string fallback =
-        std::string(home != nullptr ? home : "") + "/.local/state/Tavorel/Nerolin/eventlog.sqlite";
-
-    setenv("XDG_STATE_HOME", "/var/tmp/state", 1);
-    EXPECT_EQ(DefaultEventStorePath(), "/var/tmp/state/Tavorel/Nerolin/eventlog.sqlite");
-    if (home != nullptr && home[0] != '\0') {
-        setenv("XDG_STATE_HOME", "relative/state", 1);  // not absolute: ignored
-        EXPECT_EQ(DefaultEventStorePath(), fallback);
-        setenv("XDG_STATE_HOME", "", 1);
-        EXPECT_EQ(DefaultEventStorePath(), fallback);
-    }
-
-    if (savedState != nullptr)
-        setenv("XDG_STATE_HOME", saved.c_str(), 1);
-    else
-        unsetenv("XDG_STATE_HOME");
-}
-
 }  // namespace
 }  // namespace nerolin

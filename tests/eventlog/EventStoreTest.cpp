@@ -137,15 +137,6 @@ TEST(EventStore, ReadingTellsAnAbsentTableFromDamage)
     }
 }
 
-TEST(EventStore, CreatesOnlyMissingFoldersPrivate)
-{
-    test::TempFolder folder;
-    ASSERT_TRUE(EventStore::OpenForWriting(folder.Path("Tavorel/Nerolin/eventlog.sqlite")));
-    for (const char* made : {"Tavorel", "Tavorel/Nerolin"}) {
-        EXPECT_EQ(std::filesystem::status(folder.Path(made)).permissions(), std::filesystem::perms::owner_all) << made;
-    }
-}
-
 TEST(EventStore, ThreadsSharingOneStoreLoseNothing)
 {
     test::TempFolder folder;

@@ -6,17 +6,17 @@
 #include <iterator>
 #include <string>
 
+#include "tests/support/Portable.h"
+
 namespace nerolin::test {
 
-// A fresh folder under $TMPDIR (or /tmp), removed with everything in it.
+// A fresh folder under the temporary folder ($TMPDIR, else /tmp; %TEMP% on
+// Windows), removed with everything in it.
 class TempFolder {
 public:
-    TempFolder()
+    TempFolder() : path_(MakeUniqueFolder(std::filesystem::temp_directory_path(), "nerolin-"))
     {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") + "/nerolin-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) std::abort();
-        path_ = pattern;
+        if (path_.empty()) std::abort();
     }
     ~TempFolder()
     {

@@ -1,7 +1,6 @@
 // The updater's downloads over the session's HTTP layer: redirects on HTTPS
 // only, bounded sizes and waits, an abort that ends a stalled transfer, no
-// word to the user, and the stored proxy with its credentials as the
-// exchanges with the service use it.
+// word to the user. Their proxy is tested with the exchanges' (ProxyTest).
 
 #include <gtest/gtest.h>
 
@@ -12,7 +11,6 @@
 #include <thread>
 
 #include "../support/TestPki.h"
-#include "../support/Tinyproxy.h"
 #include "platform/Settings.h"
 #include "session/HttpDownload.h"
 #include "session/HttpExchange.h"
@@ -125,50 +123,6 @@ TEST(HttpDownload, AStalledTransferEndsOnAbortOrAfterTheIdleWait)
     std::string body;
     EXPECT_FALSE(DownloadText(server->Url("/feed"), 1000, never, body, error));
     EXPECT_EQ(error, "Timeout was reached");
-}
-
-TEST(HttpDownload, UsesTheStoredProxyAndItsCredentialsAsTheExchangesDo)
-{
-    Tinyproxy proxy(TestHome() + "/tinyproxy-download", "agent", "s3cret");
-    ASSERT_TRUE(proxy.Running()) << "tinyproxy did not start";
-    auto server = Server([](const httplib::Request&, httplib::Response& response) {
-        response.set_content("feed", "application/rss+xml");
-    });
-    const std::atomic<bool> never{false};
-    const auto store = [](const std::string& url, const std::string& user, const std::string& password) {
-        SettingsKey key = SettingsKey::OpenUser();
-        key.WriteText(setting::kProxyUrl, url);
-        key.WriteText(setting::kProxyUsername, user);
-        WriteProxyPassword(key, false, SecretString(password));
-        return key.Sync();
-    };
-    struct Case {
-        const char* name;
-        bool storedUrl;  // else the proxy comes from https_proxy, with an empty stored URL
-        const char* password;
-        bool ok;
-    };
-    const Case cases[] = {
-        {"stored proxy", true, "s3cret", true},
-        {"proxy of the environment, stored credentials", false, "s3cret", true},
-        {"wrong password", true, "wrong", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_TRUE(store(c.storedUrl ? proxy.Url() : "", "agent", c.password));
-        if (!c.storedUrl) {
-            setenv("https_proxy", proxy.Url().c_str(), 1);
-            unsetenv("no_proxy");
-            unsetenv("NO_PROXY");
-        }
-        std::string body, error;
-        const std::size_t before = server->Requests().size();
-        EXPECT_EQ(DownloadText(server->Url("/appcast.xml"), 1000, never, body, error), c.ok) << error;
-        EXPECT_EQ(server->Requests().size(), before + (c.ok ? 1 : 0));
-        unsetenv("https_proxy");
-    }
-    EXPECT_NE(proxy.Log().find("localhost:" + std::to_string(server->Port())), std::string::npos) << proxy.Log();
-    TestSettings().Clear();
 }
 
 }  // namespace

@@ -2,13 +2,14 @@
 
 #include "session/SessionResult.h"
 #include "SessionTestEnvironment.h"
+#include "tests/support/Portable.h"
 
 namespace nerolin::test {
 namespace {
 
 TEST(SessionResult, ShowsOneBoxByErrorOrServiceCode)
 {
-    setenv("LANGUAGE", "en", 1);
+    test::SetEnvironment("LANGUAGE", "en");
     struct Case {
         int error;
         ServerMessage message;

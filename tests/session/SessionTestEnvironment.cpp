@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/SystemRoots.h"
 #include "../support/TestPki.h"
 #include "eventlog/EventLog.h"
 #include "eventlog/EventStore.h"
 #include "session/HttpExchange.h"
+#include "tests/support/Portable.h"
 
 namespace nerolin::test {
 
@@ -32,20 +34,27 @@ std::vector<StoredEntry> StoredOldestFirst()
     return std::vector<StoredEntry>(entries.rbegin(), entries.rend());
 }
 
+#ifdef _WIN32
+// Under Wine every handshake on the system's trust first reads the whole
+// ROOT store of the user, which takes seconds on a busy machine.
+constexpr std::chrono::milliseconds kIdleTimeout{6000};
+#else
+constexpr std::chrono::milliseconds kIdleTimeout{1500};
+#endif
+
 class SessionTestEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        char pattern[] = "/tmp/nerolin-session-XXXXXX";
-        home = mkdtemp(pattern);
+        home = MakeUniqueFolder(std::filesystem::temp_directory_path(), "nerolin-session-");
         for (const char* variable : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"}) {
-            setenv(variable, home.c_str(), 1);
+            test::SetEnvironment(variable, home.c_str());
         }
-        setenv("XDG_CONFIG_DIRS", (home + "/etc-xdg").c_str(), 1);
-        setenv("SSL_CERT_FILE", ServiceCaFile().c_str(), 1);
-        unsetenv("SSL_CERT_DIR");
+        test::SetEnvironment("XDG_CONFIG_DIRS", (home + "/etc-xdg").c_str());
+        TrustSystemRoots(ServiceCaFile());
+        test::SetEnvironment("SSL_CERT_DIR", nullptr);
         for (const char* variable : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
-            unsetenv(variable);
+            test::SetEnvironment(variable, nullptr);
         }
         RegisterEventSource(EventStorePath());
         settings = InstallMemorySettingsStore();
@@ -54,7 +63,7 @@ public:
         // Short waits keep the stall cases fast; the agent's own are 30 s and 60 s.
         ExchangeLimits limits;
         limits.connectTimeout = std::chrono::milliseconds(5000);
-        limits.idleTimeout = std::chrono::milliseconds(1500);
+        limits.idleTimeout = kIdleTimeout;
         SetExchangeLimits(limits);
     }
 

@@ -8,6 +8,7 @@
 #include "session/TrustAnswers.h"
 #include "SessionTestEnvironment.h"
 #include "TestHttpsServer.h"
+#include "tests/support/Portable.h"
 
 namespace nerolin::test {
 namespace {
@@ -212,7 +213,7 @@ TEST_F(SigningSessionTest, FailedCancelShowsOneMessage)
         {200, R"({"sessionId":"s-1"})", true},
         {500, R"({"sessionId":"s-1","code":"OK"})", true},
     };
-    setenv("LANGUAGE", "en", 1);
+    test::SetEnvironment("LANGUAGE", "en");
     for (const Case& c : cases) {
         service.Set("/session", c.status, c.body);
         TestPrompts().Clear();
@@ -320,7 +321,7 @@ protected:
                                                      response.status = status;
                                                      response.set_content(body, "application/json");
                                                  });
-        setenv("NEROLIN_TEST_WHITELIST_URL", host->Url("/whitelist/whitelist.json").c_str(), 1);
+        test::SetEnvironment("NEROLIN_TEST_WHITELIST_URL", host->Url("/whitelist/whitelist.json").c_str());
         session.sessionUrl = "https://Svc.Example:9443/session/1";
         TestPrompts().Clear();
     }

@@ -2,6 +2,7 @@
 
 #include "session/ServiceUrl.h"
 #include "session/Whitelist.h"
+#include "tests/support/Portable.h"
 
 namespace nerolin::test {
 namespace {
@@ -47,7 +48,7 @@ TEST(Whitelist, RequestUrlEscapesTheHostAsOneSegment)
 
 TEST(Whitelist, NoCacheValueIsFourteenDigitsOfLocalTime)
 {
-    setenv("TZ", "UTC", 1);
+    test::SetEnvironment("TZ", "UTC");
     tzset();
     EXPECT_EQ(NoCacheValue(1767323045), "20260102030405");
 }

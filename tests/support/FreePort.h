@@ -2,6 +2,8 @@
 
 // Ports of 127.0.0.1 for programs that cannot be told to pick their own.
 
+#include <cstdint>
+
 namespace nerolin::test {
 
 // A port nobody listens on now (the kernel's choice of an ephemeral one).
@@ -10,5 +12,21 @@ int FreePort();
 
 // Whether something accepts connections on the port now.
 bool Accepts(int port);
+
+// A socket on 127.0.0.1 that listens and never answers: the system
+// completes TCP, nothing more happens. Port() is 0 when it could not listen.
+class SilentListener {
+public:
+    SilentListener();
+    ~SilentListener();
+    SilentListener(const SilentListener&) = delete;
+    SilentListener& operator=(const SilentListener&) = delete;
+
+    int Port() const { return port_; }
+
+private:
+    std::intptr_t socket_;
+    int port_ = 0;
+};
 
 }  // namespace nerolin::test

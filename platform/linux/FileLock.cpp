@@ -17,12 +17,12 @@ constexpr std::chrono::milliseconds kRetryPause{10};
 }  // namespace
 
 FileLock::FileLock(const std::string& path, std::chrono::milliseconds wait)
-    : fd_(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+    : handle_(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
 {
-    if (fd_ < 0) return;
+    if (handle_ < 0) return;
     const auto deadline = std::chrono::steady_clock::now() + wait;
     while (true) {
-        if (flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+        if (flock(static_cast<int>(handle_), LOCK_EX | LOCK_NB) == 0) {
             locked_ = true;
             return;
         }
@@ -34,7 +34,7 @@ FileLock::FileLock(const std::string& path, std::chrono::milliseconds wait)
 
 FileLock::~FileLock()
 {
-    if (fd_ >= 0) close(fd_);  // releases the lock
+    if (handle_ >= 0) close(static_cast<int>(handle_));  // releases the lock
 }
 
 }  // namespace nerolin

@@ -1,4 +1,4 @@
-#include "common/Text.h"
+#include "platform/AnsiCodePage.h"
 
 #include <gtest/gtest.h>
 
@@ -15,16 +15,6 @@ protected:
     void UseLocale(const char* name) { ASSERT_NE(std::setlocale(LC_ALL, name), nullptr) << name; }
     void TearDown() override { std::setlocale(LC_ALL, "C"); }
 };
-
-TEST_F(LocaleText, NullInGivesNullOut)
-{
-    std::string ansi = "untouched";
-    std::u16string wide = u"untouched";
-    EXPECT_FALSE(WideToAnsi(nullptr, ansi));
-    EXPECT_FALSE(AnsiToWide(nullptr, wide));
-    EXPECT_EQ(ansi, "untouched");
-    EXPECT_EQ(wide, u"untouched");
-}
 
 TEST_F(LocaleText, Utf8LocaleConvertsEveryCharacter)
 {

@@ -3,7 +3,7 @@
 // converters without flags, they never fail on content: a character the
 // target set lacks becomes its default character ("?" for a narrow set,
 // U+FFFD for UTF-16).
-#include "common/Text.h"
+#include "platform/AnsiCodePage.h"
 
 #include <algorithm>
 #include <cerrno>
