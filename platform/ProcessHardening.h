@@ -15,4 +15,7 @@ namespace nerolin {
 // could not be turned off.
 bool DisableCoreDumps();
 
+// The system's own switch, without the debugging exceptions above.
+bool TurnOffCoreDumps();
+
 }  // namespace nerolin

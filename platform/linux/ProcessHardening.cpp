@@ -1,27 +1,18 @@
 #include "platform/ProcessHardening.h"
 
-#include <cstdlib>
-#include <cstring>
-
 #include <sys/prctl.h>
 #include <sys/resource.h>
 
 namespace nerolin {
 
-bool DisableCoreDumps()
+bool TurnOffCoreDumps()
 {
-#if defined(NEROLIN_KEEP_CORE_DUMPS)
-    return false;
-#else
-    const char* keep = std::getenv("NEROLIN_CORE_DUMPS");
-    if (keep != nullptr && std::strcmp(keep, "1") == 0) return false;
     // Not dumpable: no core file, whatever the limit or core_pattern says,
     // and no ptrace or /proc/PID/mem access by the user's other processes.
     // The zero limit covers what might make the process dumpable again.
     const rlimit none{0, 0};
     const bool limited = ::setrlimit(RLIMIT_CORE, &none) == 0;
     return ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) == 0 && limited;
-#endif
 }
 
 }  // namespace nerolin

@@ -1,8 +1,5 @@
 #include "platform/ProcessHardening.h"
 
-#include <cstdlib>
-#include <cstring>
-
 #include <windows.h>
 #include <werapi.h>
 
@@ -13,19 +10,13 @@
 
 namespace nerolin {
 
-bool DisableCoreDumps()
+bool TurnOffCoreDumps()
 {
-#if defined(NEROLIN_KEEP_CORE_DUMPS)
-    return false;
-#else
-    const char* keep = std::getenv("NEROLIN_CORE_DUMPS");
-    if (keep != nullptr && std::strcmp(keep, "1") == 0) return false;
     // Windows Error Reporting writes the crash dumps here. Reports of this
     // process leave the heap out, where PINs and passwords live, and no
     // crash box waits for the user while the process holds them.
     ::SetErrorMode(::GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     return SUCCEEDED(::WerSetFlags(WER_FAULT_REPORTING_FLAG_NOHEAP));
-#endif
 }
 
 }  // namespace nerolin
