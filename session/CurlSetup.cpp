@@ -6,8 +6,8 @@
 #include "BuildConfig.h"
 #include "common/SecretString.h"
 #include "platform/Settings.h"
-#include "session/ProxyList.h"
 #include "platform/SystemTrust.h"
+#include "session/ProxyList.h"
 #include "session/ServerTrust.h"
 
 namespace nerolin {

@@ -1,6 +1,7 @@
 #include "platform/ProcessHardening.h"
 
 #include <windows.h>
+// werapi.h needs the types of windows.h.
 #include <werapi.h>
 
 // The value of the documented flag, which MinGW-w64's header lacks.
