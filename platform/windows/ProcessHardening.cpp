@@ -1,13 +1,12 @@
 #include "platform/ProcessHardening.h"
 
 #include <windows.h>
-// werapi.h needs the types of windows.h.
-#include <werapi.h>
 
-// The value of the documented flag, which MinGW-w64's header lacks.
-#ifndef WER_FAULT_REPORTING_FLAG_NOHEAP
-#define WER_FAULT_REPORTING_FLAG_NOHEAP 1
-#endif
+// MinGW-w64's werapi.h does not compile on its own (it lacks some of the
+// types it uses), so the one call and its documented flag are declared here;
+// kernel32 exports the call.
+extern "C" HRESULT WINAPI WerSetFlags(DWORD flags);
+constexpr DWORD WER_FAULT_REPORTING_FLAG_NOHEAP = 1;
 
 namespace nerolin {
 
