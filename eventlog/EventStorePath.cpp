@@ -1,11 +1,8 @@
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "eventlog/EventLogReporter.h"
+#include "platform/Files.h"
 #include "platform/UserFolders.h"
 
 namespace nerolin {
@@ -18,23 +15,14 @@ bool EventStoreCanBeKept(const std::string& path)
     // refuses root too.
     const std::filesystem::path store(path);
     std::error_code error;
-    if (std::filesystem::exists(store, error)) {
-        const int file = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-        if (file < 0) return false;
-        ::close(file);
-    }
+    if (std::filesystem::exists(store, error) && !FileTakesWrites(path)) return false;
     // SQLite also makes its journal beside the store. A folder still to be
     // made is left to the store, which makes it private: the nearest one
     // there is must take files then.
     std::filesystem::path folder = store.parent_path();
     while (!folder.empty() && folder != folder.root_path() && !std::filesystem::exists(folder, error))
         folder = folder.parent_path();
-    std::string probe = (folder / ".eventlog-probe-XXXXXX").string();
-    const int file = ::mkstemp(probe.data());
-    if (file < 0) return false;
-    ::close(file);
-    ::unlink(probe.c_str());
-    return true;
+    return FolderTakesNewFiles(folder.string());
 }
 
 }  // namespace nerolin

@@ -56,4 +56,10 @@ bool RemoveFile(const std::string& path);
 // exists afterwards.
 bool MakePrivateFolders(const std::string& path);
 
+// Whether this process may write the file that exists at path. Tried, not
+// judged from permission bits: a read-only file system refuses root too.
+bool FileTakesWrites(const std::string& path);
+// Whether a new file can be made in the folder that exists at path.
+bool FolderTakesNewFiles(const std::string& path);
+
 }  // namespace nerolin

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace nerolin {
@@ -103,6 +104,24 @@ bool MakePrivateFolders(const std::string& path)
     }
     struct stat status {};
     return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool FileTakesWrites(const std::string& path)
+{
+    const int file = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (file < 0) return false;
+    ::close(file);
+    return true;
+}
+
+bool FolderTakesNewFiles(const std::string& path)
+{
+    std::string probe = path + "/.nerolin-probe-XXXXXX";
+    const int file = ::mkstemp(probe.data());
+    if (file < 0) return false;
+    ::close(file);
+    ::unlink(probe.c_str());
+    return true;
 }
 
 }  // namespace nerolin
