@@ -107,7 +107,7 @@ class Xvfb:
         read_end, write_end = os.pipe()
         with open(pathlib.Path(folder) / "xvfb.log", "w") as log:
             self.process = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x900x24", "-nolisten", "tcp"],
+                ["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0", "1280x900x24", "-nolisten", "tcp"],
                 pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=log, start_new_session=True)
         os.close(write_end)
         with os.fdopen(read_end) as pipe:

@@ -19,10 +19,12 @@ public:
     explicit Xvfb(const std::filesystem::path& outputFolder)
     {
         // -displayfd: Xvfb picks a free display and writes its number once it
-        // accepts connections.
+        // accepts connections. -noreset: without it the server resets when
+        // its last client leaves (a program's display probe, an xdotool
+        // query), and a client connecting meanwhile is refused.
         server_ = std::make_unique<ChildProcess>(
             "/usr/bin/Xvfb",
-            std::vector<std::string>{"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "800x600x24"},
+            std::vector<std::string>{"-displayfd", "1", "-nolisten", "tcp", "-noreset", "-screen", "0", "800x600x24"},
             EnvironmentChanges{}, outputFolder);
         Eventually([&] { return server_->Stdout().find('\n') != std::string::npos || !server_->Running(); });
         const std::string number = server_->Stdout();
