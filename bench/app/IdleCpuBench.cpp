@@ -96,8 +96,8 @@ int WaitingWindowAndMobileDialog()
         std::fprintf(stderr, "bench_app_idle: the reference service did not start\n");
         return 1;
     }
-    ChildProcess xvfb("/usr/bin/Xvfb", {"-displayfd", "1", "-noreset", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {},
-                      home);
+    ChildProcess xvfb("/usr/bin/Xvfb",
+                      {"-displayfd", "1", "-noreset", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {}, home);
     std::string number;
     if (!WaitFor([&] { return (number = xvfb.Stdout()).find('\n') != std::string::npos; })) {
         std::fprintf(stderr, "bench_app_idle: Xvfb did not start\n");
