@@ -70,7 +70,13 @@ endfunction()
 # Compiled into every test and benchmark program (not into the support
 # library, whose unused objects the linker would drop): the machine's XDG
 # folders out of sight, whatever is installed.
-set(NEROLIN_SYSTEM_XDG_OUT_OF_SIGHT ${CMAKE_SOURCE_DIR}/tests/support/isolation/SystemXdgOutOfSight.cpp)
+# Windows has no XDG folders: what is installed there lives under Program
+# Files and in the registry's machine key, which no test reads.
+if(WIN32)
+  set(NEROLIN_SYSTEM_XDG_OUT_OF_SIGHT "")
+else()
+  set(NEROLIN_SYSTEM_XDG_OUT_OF_SIGHT ${CMAKE_SOURCE_DIR}/tests/support/isolation/SystemXdgOutOfSight.cpp)
+endif()
 
 # nerolin_benchmark(<name> [SOURCES <files...>] [DEPS <targets...>])
 function(nerolin_benchmark name)
