@@ -139,6 +139,13 @@ def press(*keys):
     subprocess.run(["xdotool", "key", "--delay", "50", *keys], check=True)
 
 
+def visible_windows(process):
+    """The X windows of the process that are mapped: its dialogs and its popup menus."""
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(process.pid)],
+                           capture_output=True, text=True)
+    return set(found.stdout.split())
+
+
 def shortcut(node):
     """The node's keyboard shortcut ("Alt+e") in xdotool's words ("alt+e")."""
     actions = node.queryAction()
@@ -166,8 +173,11 @@ def walk_real_program(command):
             # Without a window manager nothing gives the keyboard back to the
             # main window when a dialog closes: the walk does.
             subprocess.run(["xdotool", "search", "--name", "^Nerolin$", "windowfocus", "--sync", "%1"], check=True)
+            before = visible_windows(process)
             press(shortcut(menu_button))
-            time.sleep(0.3)
+            # A letter typed before the menu is up goes to the main window and
+            # is lost: the menu's letter only once its window is mapped.
+            wait_for(lambda: visible_windows(process) - before, "the menu to open")
             press(letter)
             wait_for(lambda: window_named(app, title), f"the window {title}")
             walk_windows(app, title, title)
