@@ -94,6 +94,9 @@ TEST_F(SwitchTest, BatchSignsThroughTheAlternative)
     EXPECT_TRUE(events_->Has(EntryType::Information, "Provider name: " + kModuleName));
     EXPECT_TRUE(
         events_->Has(EntryType::Information, "Certificate found with the alternative signing provider; using NonNSS"));
+    // What decided: the rule, or else the provider name or the library's file name.
+    EXPECT_EQ(events_->Has(EntryType::Information, "Alternative signing provider by AlternativeProviders/Rule1"),
+              !kRule.empty());
     if (pkcs11) {
         EXPECT_TRUE(events_->Has(EntryType::Information, "Trying to use PKCS#11 module: libbit4ipki_ds.so"));
         // The link leads to the library NSS loaded already: the entry names
