@@ -184,6 +184,7 @@ inline constexpr int kReasonServiceReportedError = 20829;
 inline constexpr int kReasonUnsupportedProtocol = 20830;
 inline constexpr int kReasonStateNotFetched = 20831;
 inline constexpr int kReasonSigningNotStarted = 20832;
+inline constexpr int kReasonBadSessionUrl = 20833;
 
 // Token errors that NSS reports, in the user's language (NSS's texts are English)
 inline constexpr int kTokenRefusedPin = 20900;   // SEC_ERROR_BAD_PASSWORD

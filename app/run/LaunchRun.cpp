@@ -21,6 +21,12 @@ SessionOutcome RunLaunch(SigningSession& session, LaunchReporter& reporter)
     reporter.StepBegins();
     const SessionError whitelist = session.DownloadWhitelist();
     reporter.StepEnded();
+    if (whitelist == SessionError::BadUrl) {
+        // The link's own session address cannot be read: "Bad URL!", not the
+        // whitelist's message, which would send the user after the network.
+        ShowSessionResult(whitelist, session.serverMessage);
+        return Opening(SessionOutcome::Failure(strings::kReasonBadSessionUrl));
+    }
     if (whitelist != SessionError::Ok) {
         Prompts().ShowMessage(LoadString(strings::kWhitelistDownloadFailed), MessageIcon::Error);
         return Opening(SessionOutcome::Failure(strings::kReasonNoWhitelist));

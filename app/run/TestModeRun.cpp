@@ -9,7 +9,12 @@ namespace nerolin {
 
 bool RunTestMode(SigningSession& session)
 {
-    if (session.DownloadWhitelist() != SessionError::Ok) {
+    const SessionError whitelist = session.DownloadWhitelist();
+    if (whitelist == SessionError::BadUrl) {
+        ShowSessionResult(whitelist, session.serverMessage);  // the link's session address, as in a window
+        return false;
+    }
+    if (whitelist != SessionError::Ok) {
         Prompts().ShowMessage(LoadString(strings::kWhitelistDownloadFailed), MessageIcon::Error);
         return false;
     }

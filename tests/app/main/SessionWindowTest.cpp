@@ -1,6 +1,7 @@
 // The one window of a session across real processes of the program, shown
 // on Qt's offscreen platform; where two sessions' windows open on a real X
-// server; and the window under a headless Wayland compositor.
+// server; and the window under a headless Wayland compositor, also for a
+// whole signing session.
 
 #include <signal.h>
 
@@ -10,11 +11,14 @@
 
 #include <gtest/gtest.h>
 
+#include "app/main/EndedSessions.h"
 #include "BuildConfig.h"
 #include "platform/DesktopEntry.h"
 #include "platform/qt/SessionChannel.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/DevService.h"
 #include "tests/support/TempHome.h"
+#include "tests/support/TestPki.h"
 #include "tests/support/Weston.h"
 #include "tests/support/Xvfb.h"
 
@@ -26,6 +30,13 @@ const std::string kNerolin = NEROLIN_BINARY_DIR "/bin/nerolin";
 std::string Link(const std::string& sessionId)
 {
     return "yendo:%7B%22sessionUrl%22:%22https://service.example/s%22,%22sessionId%22:%22" + sessionId + "%22%7D";
+}
+
+std::size_t Count(const std::string& text, const std::string& part)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
+    return count;
 }
 
 class SessionWindowTest : public ::testing::Test {
@@ -162,6 +173,72 @@ TEST(WaylandSessionWindowTest, TheWindowIsAWaylandClientAndASecondStartRaisesIt)
     EXPECT_EQ(second.Wait(), 0);
     EXPECT_EQ(second.Stderr(), "");
     EXPECT_TRUE(first.Running()) << first.Stderr();
+}
+
+// A whole signing session in the window as a Wayland client, against the
+// reference service: a certificate of the NSS database's own token is chosen
+// in the dialog, every document is signed, and the window closes by itself.
+TEST(WaylandSessionWindowTest, ASigningSessionRunsToItsEndInTheWaylandWindow)
+{
+    if (!build::kDevelopmentBuild) GTEST_SKIP() << "the scripted prompts exist in development builds only";
+    TempHome home;
+    Weston weston(home.root() / "run", home.root());
+    ASSERT_TRUE(weston.Ready()) << weston.Log();
+    DevService service;
+    ASSERT_TRUE(service.Running()) << service.Log();
+    const std::optional<TestToken> token =
+        MakeTestToken((home.root() / "token").string(), "--no-softhsm --nss-certs ec");
+    ASSERT_TRUE(token);
+    TempHome::WriteFile(home.UserSettings(),
+                        "[General]\nStartSigningImmediately=1\nSkipUpdateCheckOnEnd=1\n"
+                        "CertificateDatabase=" +
+                            token->nssDb + "\n");
+    TempHome::WriteFile(home.root() / "answers", "certificate 0\n");
+    const auto session = service.CreateSession(
+        R"({"mode":"SELECT_CERTIFICATE_AND_SIGN","documents":[{"name":"a.pdf"},{"name":"b.pdf"}]})");
+    ASSERT_TRUE(session);
+
+    const EnvironmentChanges wayland{{"QT_QPA_PLATFORM", "wayland"},
+                                     {"WAYLAND_DISPLAY", weston.Socket()},
+                                     {"DISPLAY", std::nullopt},
+                                     {"LANGUAGE", "en"},
+                                     {"SSL_CERT_FILE", service.SslCertFile()},
+                                     {"NEROLIN_TEST_WHITELIST_URL", service.WhitelistUrl()},
+                                     {"NEROLIN_TEST_PROMPTS", (home.root() / "answers").string()},
+                                     {"NEROLIN_TEST_TRANSCRIPT", (home.root() / "transcript").string()}};
+    ChildProcess agent(kNerolin, {session->link}, wayland, home.root());
+    EXPECT_EQ(agent.Wait(std::chrono::seconds(90)), 0) << agent.Stderr();
+    EXPECT_EQ(TempHome::ReadFile(home.root() / "transcript"), "certificate 1\n");
+    const std::string report = service.SessionReport(session->sessionId).value_or("");
+    EXPECT_EQ(Count(report, "\"signatureValid\":true"), 2u) << report;
+}
+
+// Only a session whose end the service has learnt is marked: one that could
+// not be opened is tried again by its link.
+TEST(EndedSessionsTest, OnlyEndsTheServiceKnowsAreMarked)
+{
+    TempHome home;
+    SessionOutcome openingFailed = SessionOutcome::Failure(1);
+    openingFailed.whileOpening = true;
+    SessionOutcome handedOver;
+    handedOver.kind = SessionOutcome::Kind::HandedOver;
+    const std::pair<SessionOutcome, bool> cases[] = {
+        {SessionOutcome::Finish(2), true},
+        {SessionOutcome::Cancellation(), true},
+        {SessionOutcome::Failure(1), true},
+        {openingFailed, false},
+        {handedOver, false},
+        {SessionOutcome(), false},
+    };
+    for (const auto& [outcome, marked] : cases) EXPECT_EQ(EndsSessionAtService(outcome), marked);
+
+    EXPECT_EQ(EndedSessionStatus("mark-1"), std::nullopt);
+    ASSERT_TRUE(MarkSessionEnded("mark-1", 3));
+    EXPECT_EQ(EndedSessionStatus("mark-1"), 3);
+    EXPECT_EQ(EndedSessionStatus("mark-2"), std::nullopt);
+    // A mark that is no status of a run is none.
+    TempHome::WriteFile(SessionChannel::SocketPath("mark-2") + ".ended", "garbage\n");
+    EXPECT_EQ(EndedSessionStatus("mark-2"), std::nullopt);
 }
 
 TEST(SessionChannelTest, SocketNamesComeFromTheSessionIdsHash)

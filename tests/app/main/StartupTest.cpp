@@ -83,6 +83,9 @@ TEST_F(StartupTest, FlagsAndLinksEndWithTheirMessageAndStatus)
         {{testLink, "-Register"}, kWhitelistRefused, 1},  // a link first: handled as a link, the flag is ignored
         {{R"("yendo:{"sessionUrl":"https://s.example","sessionId":"q","mode":"TEST"}")"}, kWhitelistRefused, 1},
         {{R"(yendo:{"sessionUrl":"https://s.example","sessionId":"q","mode":"TEST"})"}, kWhitelistRefused, 1},
+        // The session address itself cannot be read (a blank in its host): its
+        // own message, not the whitelist's.
+        {{R"(yendo:{"sessionUrl":"https://s ex.example/a","sessionId":"q","mode":"TEST"})"}, "Nerolin: Bad URL!\n", 1},
         {{}, kNoWindow, 1},
         {{""}, kNoWindow, 1},
     };

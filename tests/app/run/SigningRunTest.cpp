@@ -480,6 +480,29 @@ TEST_F(SigningRun, RefusedConfigurationUnsupportedVersionAndMissingWhitelistLeav
     }
 }
 
+// A blank in the session address's path or query is sent escaped, as a
+// browser sends it; a session address that cannot be read at all (a blank in
+// its host) is a bad URL, not a whitelist that could not be downloaded.
+TEST_F(SigningRun, ABlankInTheSessionAddressIsSentEscapedOrIsABadUrl)
+{
+    {
+        SessionWindow run(Service(), "{}");
+        ASSERT_TRUE(run.Created());
+        run.Session().sessionUrl += "?note=a b";
+        ASSERT_TRUE(run.WaitUntilLoaded());
+        EXPECT_TRUE(run.Prompts().Messages().empty());
+        EXPECT_EQ(ButtonStates(&run.Window()), "enabled/enabled/Cancel");
+    }
+    SessionWindow run(Service(), "{}");
+    ASSERT_TRUE(run.Created());
+    run.Session().sessionUrl = "https://127.0.0.1 x/session";
+    ASSERT_TRUE(run.WaitUntilLoaded());
+    EXPECT_EQ(run.Prompts().Messages(), std::vector<std::string>{"Bad URL!"});
+    EXPECT_EQ(ButtonStates(&run.Window()), "disabled/disabled/Cancel");
+    EXPECT_EQ(StatusLine(&run.Window()),
+              "The session could not be opened: the session's address in the link is not valid.");
+}
+
 TEST_F(SigningRun, SelectCertificateModeHidesTheDocumentsAndRenamesTheButtons)
 {
     SessionWindow signing(Service(), R"({"mode":"SIGN"})");

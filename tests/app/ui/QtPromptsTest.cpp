@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <openssl/x509_vfy.h>
+#include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QLabel>
@@ -324,6 +325,39 @@ TEST(QtPrompts, MessageBoxHasTheCaptionTheIconAndOnlyOk)
             return 0;
         });
     }
+}
+
+// A user's larger font (14 pt): every line of a two-line message shows
+// whole, the second included, in both languages' texts.
+TEST(QtPrompts, MessageBoxShowsEveryLineWithALargeFont)
+{
+    const QFont original = QApplication::font();
+    QFont large = original;
+    large.setPointSize(14);
+    QApplication::setFont(large);
+    QtPrompts prompts;
+    for (const char* text : {"Error occured during the opertation!\r\nMessage: The session has ended.",
+                             "Hiba történt a művelet során!\r\nÜzenet: Érvénytelen munkamenet."}) {
+        SCOPED_TRACE(text);
+        AnswerNextDialog<QMessageBox>([](QMessageBox* box) {
+            QLabel* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            ASSERT_NE(label, nullptr);
+            const QFontMetrics metrics(label->font());
+            EXPECT_GE(label->font().pointSize(), 14);
+            // The text's own height, at the width the label has, fits in it.
+            const QRect needed = metrics.boundingRect(label->contentsRect(), Qt::TextWordWrap, label->text());
+            EXPECT_GE(label->contentsRect().height(), needed.height())
+                << label->contentsRect().height() << " " << needed.height();
+            EXPECT_GE(label->contentsRect().height(), 2 * metrics.lineSpacing());
+            EXPECT_TRUE(box->rect().contains(label->geometry()));
+            box->button(QMessageBox::Ok)->click();
+        });
+        AskFromWorker<int>([&] {
+            prompts.ShowMessage(text, MessageIcon::Error);
+            return 0;
+        });
+    }
+    QApplication::setFont(original);
 }
 
 TEST(QtPrompts, SaveFileAddsTheDefaultSuffixAndCancelGivesNothing)
