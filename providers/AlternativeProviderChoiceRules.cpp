@@ -72,8 +72,7 @@ std::vector<AlternativeRule> ReadAlternativeRules()
         std::string why;
         std::optional<AlternativeRule> rule = ParseAlternativeRule(*text, &why);
         if (!rule) {
-            WriteEventEntry(EntryType::Warning,
-                            std::string(kAlternativeRuleGroup) + "/" + name + " ignored: " + why);
+            WriteEventEntry(EntryType::Warning, std::string(kAlternativeRuleGroup) + "/" + name + " ignored: " + why);
             continue;
         }
         rule->name = name;

@@ -4,9 +4,9 @@
 // releases its handle with the call the system pairs with the one that
 // made it.
 
-#include <windows.h>
-#include <wincrypt.h>
 #include <ncrypt.h>
+#include <wincrypt.h>
+#include <windows.h>
 
 #include <memory>
 #include <type_traits>
