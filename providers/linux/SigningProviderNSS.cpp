@@ -3,7 +3,7 @@
 #include "common/CertificateText.h"
 #include "common/UserPrompts.h"
 #include "eventlog/EventLog.h"
-#include "filter/CertificateMatching.h"
+#include "providers/CertificateChoice.h"
 #include "providers/CertificateHolder.h"
 #include "providers/linux/NssCertificates.h"
 #include "providers/linux/NssRuntime.h"
@@ -48,29 +48,20 @@ SigningResult SigningProviderNSS::SelectCertificate(bool checkValidity, const Ce
                                                     std::string& certificate)
 {
     if (!InitializeNss()) return SigningResult::Failed;
-    std::vector<CertificatePtr> offered;
-    std::vector<Bytes> ders;
-    std::optional<std::size_t> choice;
-    do {
-        // Read anew on every round: the user may have inserted the card
-        // while the empty choice told them to.
-        offered.clear();
-        ders.clear();
-        bool anyFound = false;
-        for (CertificatePtr& candidate : ListUserCertificates()) {
-            anyFound = true;
-            Bytes der = CertificateDer(candidate.get());
-            if (!PassesFilter(checkValidity, filter, der.data(), der.size())) continue;
-            offered.push_back(std::move(candidate));
-            ders.push_back(std::move(der));
-        }
-        if (ders.empty()) ReportNothingToChoose(checkValidity, filter);
-        choice = Prompts().ChooseCertificate(ders, anyFound);
-    } while (choice == kListCertificatesAgain);
-    if (!choice) return SigningResult::Canceled;
-    if (*choice >= offered.size()) return SigningResult::Failed;
-    certificate = Base64Encode(ders[*choice], Base64Format::Base64Header);
-    Remember(std::move(offered[*choice]));
+    std::vector<CertificatePtr> listed;
+    std::size_t chosen = 0;
+    const SigningResult result = ChooseFromStore(
+        checkValidity, filter,
+        [&listed]() -> std::optional<std::vector<Bytes>> {
+            listed = ListUserCertificates();
+            std::vector<Bytes> ders;
+            for (const CertificatePtr& candidate : listed) ders.push_back(CertificateDer(candidate.get()));
+            return ders;
+        },
+        chosen);
+    if (result != SigningResult::Success) return result;
+    certificate = Base64Encode(CertificateDer(listed[chosen].get()), Base64Format::Base64Header);
+    Remember(std::move(listed[chosen]));
     return SigningResult::Success;
 }
 

@@ -4,12 +4,11 @@
 #include <vector>
 
 #include "common/Text.h"
-#include "common/UserPrompts.h"
 #include "eventlog/EventLog.h"
-#include "filter/CertificateMatching.h"
 #include "platform/AnsiCodePage.h"
 #include "platform/windows/SystemErrorText.h"
 #include "platform/windows/WideText.h"
+#include "providers/CertificateChoice.h"
 
 namespace nerolin {
 namespace {
@@ -109,42 +108,37 @@ SigningResult SigningProviderMSWin::FindCertificate(const std::string& certifica
 SigningResult SigningProviderMSWin::SelectCertificate(bool checkValidity, const CertificateFilter& filter,
                                                       std::string& certificate)
 {
-    std::vector<CertificateContextPtr> offered;
-    std::vector<Bytes> ders;
-    std::optional<std::size_t> choice;
-    do {
-        // A new list on every round: the user may have inserted the card
-        // while the empty choice told them to.
-        offered.clear();
-        ders.clear();
-        store_.reset(CertOpenStore(CERT_STORE_PROV_MEMORY, X509_ASN_ENCODING, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
-        if (!store_) {
-            Report("CertOpenStore", GetLastError());
-            return SigningResult::Failed;
-        }
-        // Without a "MY" store the choice is empty; that is no error.
-        const StorePtr my = OpenMyStore();
-        bool anyFound = false;
-        for (const CERT_CONTEXT* candidate = my ? CertEnumCertificatesInStore(my.get(), nullptr) : nullptr; candidate;
-             candidate = CertEnumCertificatesInStore(my.get(), candidate)) {
-            anyFound = true;
-            Bytes der = Der(candidate);
-            if (!PassesFilter(checkValidity, filter, der.data(), der.size())) continue;
-            const CERT_CONTEXT* added = nullptr;
-            if (!CertAddCertificateContextToStore(store_.get(), candidate, CERT_STORE_ADD_ALWAYS, &added)) {
-                CertFreeCertificateContext(candidate);
-                return SigningResult::Failed;
+    store_.reset(CertOpenStore(CERT_STORE_PROV_MEMORY, X509_ASN_ENCODING, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
+    if (!store_) {
+        Report("CertOpenStore", GetLastError());
+        return SigningResult::Failed;
+    }
+    std::vector<CertificateContextPtr> listed;
+    std::size_t chosen = 0;
+    const SigningResult result = ChooseFromStore(
+        checkValidity, filter,
+        [&listed]() -> std::optional<std::vector<Bytes>> {
+            listed.clear();
+            std::vector<Bytes> ders;
+            // Without a "MY" store the choice is empty; that is no error.
+            const StorePtr my = OpenMyStore();
+            for (const CERT_CONTEXT* candidate = my ? CertEnumCertificatesInStore(my.get(), nullptr) : nullptr;
+                 candidate; candidate = CertEnumCertificatesInStore(my.get(), candidate)) {
+                listed.emplace_back(CertDuplicateCertificateContext(candidate));
+                ders.push_back(Der(candidate));
             }
-            offered.emplace_back(added);
-            ders.push_back(std::move(der));
-        }
-        if (ders.empty()) ReportNothingToChoose(checkValidity, filter);
-        choice = Prompts().ChooseCertificate(ders, anyFound);
-    } while (choice == kListCertificatesAgain);
-    if (!choice) return SigningResult::Canceled;
-    if (*choice >= offered.size()) return SigningResult::Failed;
-    certificate = Base64Encode(ders[*choice], Base64Format::Base64Header);
-    Remember(std::move(offered[*choice]));
+            return ders;
+        },
+        chosen);
+    if (result != SigningResult::Success) return result;
+    // The chosen certificate, with its key's properties, is kept in the
+    // provider's own store until Finalize.
+    const CERT_CONTEXT* kept = nullptr;
+    if (!CertAddCertificateContextToStore(store_.get(), listed[chosen].get(), CERT_STORE_ADD_ALWAYS, &kept))
+        return SigningResult::Failed;
+    CertificateContextPtr keptCertificate(kept);
+    certificate = Base64Encode(Der(keptCertificate.get()), Base64Format::Base64Header);
+    Remember(std::move(keptCertificate));
     return SigningResult::Success;
 }
 
