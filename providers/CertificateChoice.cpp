@@ -7,8 +7,7 @@
 namespace nerolin {
 
 SigningResult ChooseFromStore(bool checkValidity, const CertificateFilter& filter,
-                              const std::function<std::optional<std::vector<Bytes>>()>& listStore,
-                              std::size_t& chosen)
+                              const std::function<std::optional<std::vector<Bytes>>()>& listStore, std::size_t& chosen)
 {
     std::vector<std::size_t> places;  // of the offered certificates in the store's list
     std::optional<std::size_t> choice;

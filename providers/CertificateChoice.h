@@ -21,7 +21,6 @@ namespace nerolin {
 // chosen to the chosen certificate's place in the last list; Canceled when
 // the user closed the choice.
 SigningResult ChooseFromStore(bool checkValidity, const CertificateFilter& filter,
-                              const std::function<std::optional<std::vector<Bytes>>()>& listStore,
-                              std::size_t& chosen);
+                              const std::function<std::optional<std::vector<Bytes>>()>& listStore, std::size_t& chosen);
 
 }  // namespace nerolin
