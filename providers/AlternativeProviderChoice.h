@@ -78,10 +78,11 @@ std::string DescribeTarget(const AlternativeTarget& target);
 // provider found; using NSS".
 std::unique_ptr<SigningProviderAlternative> ChooseAlternative(const KeyHolder& holder);
 
-class SigningProviderNSS;
+class SigningProviderStore;
 
-// The composite's choice: as above, for the key that the NSS provider holds.
+// The composite's choice: as above, for the key that the system's store
+// provider holds.
 std::unique_ptr<SigningProvider> ChooseAlternativeProvider(const std::string& providerName,
-                                                           SigningProviderNSS& nssProvider);
+                                                           SigningProviderStore& storeProvider);
 
 }  // namespace nerolin

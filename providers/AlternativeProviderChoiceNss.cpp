@@ -1,21 +1,21 @@
-// The composite's entry to the choice, apart from the rest: the NSS
-// declarations it needs cannot meet p11-kit's PKCS#11 ones in one file.
+// The composite's entry to the choice, with what the system's store
+// provider knows of the key.
 
 #include <tuple>
 
 #include "providers/AlternativeProviderChoice.h"
-#include "providers/SigningProviderNSS.h"
+#include "providers/SigningProviderStore.h"
 
 namespace nerolin {
 
 std::unique_ptr<SigningProvider> ChooseAlternativeProvider(const std::string& providerName,
-                                                           SigningProviderNSS& nssProvider)
+                                                           SigningProviderStore& storeProvider)
 {
     KeyHolder holder;
     holder.providerName = providerName;
-    holder.moduleLibrary = nssProvider.GetModuleLibrary();
-    std::tie(holder.tokenManufacturer, holder.tokenModel) = nssProvider.GetTokenMaker();
-    holder.smartCardReader = [&nssProvider] { return nssProvider.GetSmartCardReader(); };
+    holder.moduleLibrary = storeProvider.GetModuleLibrary();
+    std::tie(holder.tokenManufacturer, holder.tokenModel) = storeProvider.GetTokenMaker();
+    holder.smartCardReader = [&storeProvider] { return storeProvider.GetSmartCardReader(); };
     return ChooseAlternative(holder);
 }
 

@@ -13,11 +13,11 @@
 #include "eventlog/EventCapture.h"
 #include "filter/CertificateMatching.h"
 #include "platform/Settings.h"
-#include "providers/NssCertificates.h"
-#include "providers/NssModules.h"
-#include "providers/NssRuntime.h"
-#include "providers/NssTokens.h"
-#include "providers/P11KitModuleList.h"
+#include "providers/linux/NssCertificates.h"
+#include "providers/linux/NssModules.h"
+#include "providers/linux/NssRuntime.h"
+#include "providers/linux/NssTokens.h"
+#include "providers/linux/P11KitModuleList.h"
 #include "tools/nerolin-tool/doctor/Checks.h"
 
 namespace nerolin::tool::doctor {

@@ -1,43 +1,16 @@
-#include "providers/SigningProviderNSS.h"
+#include "providers/linux/SigningProviderNSS.h"
 
 #include "common/CertificateText.h"
-#include "common/OpenSslOwners.h"
 #include "common/UserPrompts.h"
 #include "eventlog/EventLog.h"
-#include "filter/CertificateMatching.h"
+#include "providers/CertificateChoice.h"
 #include "providers/CertificateHolder.h"
-#include "providers/NssCertificates.h"
-#include "providers/NssRuntime.h"
-#include "providers/NssSignature.h"
-#include "providers/NssTokens.h"
+#include "providers/linux/NssCertificates.h"
+#include "providers/linux/NssRuntime.h"
+#include "providers/linux/NssSignature.h"
+#include "providers/linux/NssTokens.h"
 
 namespace nerolin {
-namespace {
-
-const char* KeyTypeEntry(KeyType type)
-{
-    switch (type) {
-    case KeyType::RSA: return "Type of key is RSA";
-    case KeyType::DSA: return "Type of key is DSA";
-    case KeyType::EC: return "Type of key is EC";
-    default: return "Type of key is unknown";
-    }
-}
-
-std::string AlgorithmOid(const X509* certificate)
-{
-    const ASN1_OBJECT* algorithm = nullptr;
-    X509_PUBKEY* key = X509_get_X509_PUBKEY(certificate);
-    if (!key || !X509_PUBKEY_get0_param(const_cast<ASN1_OBJECT**>(&algorithm), nullptr, nullptr, nullptr, key) ||
-        !algorithm)
-        return {};
-    char text[128];
-    const int length = OBJ_obj2txt(text, sizeof text, algorithm, 1);
-    return length > 0 && length < static_cast<int>(sizeof text) ? std::string(text, length) : std::string();
-}
-
-}  // namespace
-
 SigningProviderNSS::~SigningProviderNSS() { key_.reset(); }
 
 void SigningProviderNSS::Finalize()
@@ -54,20 +27,7 @@ void SigningProviderNSS::Remember(CertificatePtr certificate)
     DetectKeyType();
 }
 
-void SigningProviderNSS::DetectKeyType()
-{
-    const Bytes der = CertificateDer(certificate_.get());
-    const unsigned char* cursor = der.data();
-    X509Ptr x509(der.empty() ? nullptr : d2i_X509(nullptr, &cursor, static_cast<long>(der.size())));
-    if (!x509) {
-        keyType_ = KeyType::Unknown;
-        return;
-    }
-    WriteEventEntry(EntryType::Information, "Issuer DN of signing certificate: " +
-                                                CertNameString(x509.get(), CertNameType::Rdn, kCertNameIssuerFlag));
-    keyType_ = KeyTypeFromAlgorithmOid(AlgorithmOid(x509.get()));
-    WriteEventEntry(EntryType::Information, KeyTypeEntry(keyType_));
-}
+void SigningProviderNSS::DetectKeyType() { keyType_ = nerolin::DetectKeyType(CertificateDer(certificate_.get())); }
 
 SigningResult SigningProviderNSS::FindCertificate(const std::string& certificate)
 {
@@ -88,29 +48,20 @@ SigningResult SigningProviderNSS::SelectCertificate(bool checkValidity, const Ce
                                                     std::string& certificate)
 {
     if (!InitializeNss()) return SigningResult::Failed;
-    std::vector<CertificatePtr> offered;
-    std::vector<Bytes> ders;
-    std::optional<std::size_t> choice;
-    do {
-        // Read anew on every round: the user may have inserted the card
-        // while the empty choice told them to.
-        offered.clear();
-        ders.clear();
-        bool anyFound = false;
-        for (CertificatePtr& candidate : ListUserCertificates()) {
-            anyFound = true;
-            Bytes der = CertificateDer(candidate.get());
-            if (!PassesFilter(checkValidity, filter, der.data(), der.size())) continue;
-            offered.push_back(std::move(candidate));
-            ders.push_back(std::move(der));
-        }
-        if (ders.empty()) ReportNothingToChoose(checkValidity, filter);
-        choice = Prompts().ChooseCertificate(ders, anyFound);
-    } while (choice == kListCertificatesAgain);
-    if (!choice) return SigningResult::Canceled;
-    if (*choice >= offered.size()) return SigningResult::Failed;
-    certificate = Base64Encode(ders[*choice], Base64Format::Base64Header);
-    Remember(std::move(offered[*choice]));
+    std::vector<CertificatePtr> listed;
+    std::size_t chosen = 0;
+    const SigningResult result = ChooseFromStore(
+        checkValidity, filter,
+        [&listed]() -> std::optional<std::vector<Bytes>> {
+            listed = ListUserCertificates();
+            std::vector<Bytes> ders;
+            for (const CertificatePtr& candidate : listed) ders.push_back(CertificateDer(candidate.get()));
+            return ders;
+        },
+        chosen);
+    if (result != SigningResult::Success) return result;
+    certificate = Base64Encode(CertificateDer(listed[chosen].get()), Base64Format::Base64Header);
+    Remember(std::move(listed[chosen]));
     return SigningResult::Success;
 }
 
