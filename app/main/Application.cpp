@@ -4,7 +4,6 @@
 #include <memory>
 
 #include <QApplication>
-#include <QString>
 
 #include "app/main/CommandLine.h"
 #include "app/run/TestModeRun.h"
@@ -21,9 +20,9 @@
 #include "common/UserPrompts.h"
 #include "eventlog/EventLog.h"
 #include "eventlog/EventLogReporter.h"
-#include "platform/DesktopEntry.h"
 #include "platform/qt/SessionChannel.h"
 #include "platform/Settings.h"
+#include "platform/UrlScheme.h"
 #include "session/LaunchRequest.h"
 #include "session/SigningSession.h"
 
@@ -48,13 +47,6 @@ int ExitStatusOf(const SessionOutcome& outcome, bool hasSession)
 }
 
 }  // namespace
-
-std::vector<std::u16string> CommandLineArguments(int argc, char** argv)
-{
-    std::vector<std::u16string> arguments;
-    for (int i = 1; i < argc; ++i) arguments.push_back(QString::fromLocal8Bit(argv[i]).toStdU16String());
-    return arguments;
-}
 
 Application::Application(std::function<bool()> openDisplay, std::shared_ptr<UpdateLibrary> updates)
     : openDisplay_(std::move(openDisplay)),

@@ -6,14 +6,17 @@
 // and ends. The request carries what the later start got from its launcher
 // for the desktop to let a window come forward: a Wayland activation token
 // and an X11 time of the user's action. The socket is
-// $XDG_RUNTIME_DIR/nerolin-<first half of the SHA-256 of the id, in hex>; a
-// socket left behind by a dead process is reclaimed.
+// $XDG_RUNTIME_DIR/nerolin-<first half of the SHA-256 of the id, in hex>, on
+// Windows the named pipe nerolin-<the same> (ChannelPlace.h); a socket left
+// behind by a dead process is reclaimed.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+
+#include "platform/qt/ChannelPlace.h"
 
 class QLocalServer;
 
@@ -63,6 +66,7 @@ public:
     const std::string& FolderRefusal() const { return folderRefusal_; }
 
 private:
+    static ChannelPlace PlaceOf(const std::string& sessionId, std::string* refusal);
     enum class Answer { NoOwner, Raised, Busy };
     static Answer Ask(const std::string& sessionId, const RaiseRequest& request);
 
