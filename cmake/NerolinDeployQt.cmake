@@ -13,6 +13,13 @@ foreach(plugin platforms/qwindows.dll platforms/qoffscreen.dll styles/qwindowsvi
   get_filename_component(folder ${plugin} DIRECTORY)
   list(APPEND nerolin_qt_runtime_files "${NEROLIN_WINDOWS_QT_PREFIX}/plugins/${plugin}|${folder}")
 endforeach()
+# Qt's own texts in Hungarian (buttons of message boxes, the file dialog):
+# the machine's copy of the same Qt version, where QLibraryInfo looks
+# without a qt.conf, translations/ beside the program.
+set(nerolin_qt_translation /usr/share/qt6/translations/qtbase_hu.qm)
+if(EXISTS ${nerolin_qt_translation})
+  list(APPEND nerolin_qt_runtime_files "${nerolin_qt_translation}|translations")
+endif()
 foreach(runtime libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${runtime} OUTPUT_VARIABLE found
     OUTPUT_STRIP_TRAILING_WHITESPACE)

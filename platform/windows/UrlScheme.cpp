@@ -32,8 +32,7 @@ std::wstring OpenCommand(const std::wstring& quotedPath) { return quotedPath + L
 bool SetText(HKEY key, const wchar_t* name, const std::wstring& text)
 {
     const auto bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) ==
-           ERROR_SUCCESS;
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes) == ERROR_SUCCESS;
 }
 
 KeyHandle CreateKey(HKEY parent, const wchar_t* name)
@@ -70,8 +69,8 @@ std::optional<std::wstring> ReadText(HKEY key, const wchar_t* name)
 
 bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b)
 {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                TRUE) == CSTR_EQUAL;
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
 }
 
 }  // namespace
