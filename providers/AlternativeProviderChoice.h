@@ -40,7 +40,7 @@ std::span<const CardNameRow> CardNameTable();
 // exists, else its bare name for the library search.
 std::string PathRuleModule(std::string_view installedPath = "/usr/lib/libIDPrimePKCS11.so");
 
-class SigningProviderNSS;
+class SigningProviderStore;
 
 // A new, not yet initialized alternative, or null. smartCardReader names the
 // reader that holds the key; it is asked only for the generic middlewares.
@@ -49,9 +49,9 @@ class SigningProviderNSS;
 std::unique_ptr<SigningProviderAlternative> ChooseAlternative(const std::string& providerName,
                                                               const std::function<std::string()>& smartCardReader);
 
-// The composite's choice: as above, with the reader of the key that the NSS
-// provider holds.
+// The composite's choice: as above, with the reader of the key that the
+// system's store provider holds.
 std::unique_ptr<SigningProvider> ChooseAlternativeProvider(const std::string& providerName,
-                                                           SigningProviderNSS& nssProvider);
+                                                           SigningProviderStore& storeProvider);
 
 }  // namespace nerolin

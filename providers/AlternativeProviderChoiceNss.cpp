@@ -1,15 +1,15 @@
-// The composite's entry to the choice, apart from the rest: the NSS
-// declarations it needs cannot meet p11-kit's PKCS#11 ones in one file.
+// The composite's entry to the choice, with the reader of the key that the
+// system's store provider holds.
 
 #include "providers/AlternativeProviderChoice.h"
-#include "providers/SigningProviderNSS.h"
+#include "providers/SigningProviderStore.h"
 
 namespace nerolin {
 
 std::unique_ptr<SigningProvider> ChooseAlternativeProvider(const std::string& providerName,
-                                                           SigningProviderNSS& nssProvider)
+                                                           SigningProviderStore& storeProvider)
 {
-    return ChooseAlternative(providerName, [&nssProvider] { return nssProvider.GetSmartCardReader(); });
+    return ChooseAlternative(providerName, [&storeProvider] { return storeProvider.GetSmartCardReader(); });
 }
 
 }  // namespace nerolin

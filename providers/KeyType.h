@@ -5,6 +5,8 @@
 
 #include <string_view>
 
+#include "common/Text.h"
+
 namespace nerolin {
 
 enum class KeyType : int {
@@ -16,5 +18,10 @@ enum class KeyType : int {
 
 // From the dotted OID text of the public-key algorithm; Unknown for any other.
 KeyType KeyTypeFromAlgorithmOid(std::string_view oid);
+
+// The kind of a DER certificate's key, with the information entries
+// "Issuer DN of signing certificate: <issuer>" and "Type of key is RSA"
+// (DSA, EC, unknown). Bytes that are no certificate give Unknown and no entry.
+KeyType DetectKeyType(const Bytes& certificate);
 
 }  // namespace nerolin

@@ -60,7 +60,7 @@ std::optional<CK_OBJECT_HANDLE> FindPrivateKey(const Pkcs11Session& session, con
 {
     CK_OBJECT_CLASS privateKey = CKO_PRIVATE_KEY;
     CK_ATTRIBUTE search[2] = {{CKA_CLASS, &privateKey, sizeof privateKey},
-                              {CKA_ID, const_cast<std::uint8_t*>(id.data()), id.size()}};
+                              {CKA_ID, const_cast<std::uint8_t*>(id.data()), static_cast<CK_ULONG>(id.size())}};
     Pkcs11ObjectSearch objects(session, search);
     std::optional<CK_OBJECT_HANDLE> key;
     while (const std::optional<CK_OBJECT_HANDLE> object = objects.Next()) key = object;

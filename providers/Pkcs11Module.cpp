@@ -1,8 +1,5 @@
 #include "providers/Pkcs11Module.h"
 
-#include <dlfcn.h>
-#include <link.h>
-
 #include <algorithm>
 
 #include "providers/LibraryLoad.h"
@@ -13,21 +10,17 @@ void Pkcs11Module::Load(const std::string& module)
 {
     Unload();
     LoadFailure failure;
-    handle_ = OpenLibrary(module, failure);
-    if (!handle_) {
+    if (!library_.Open(module, failure)) {
         WriteLoadFailure(failure);
         loadError_ = failure.text;
         return;
     }
     loadError_.clear();
 
-    link_map* map = nullptr;
-    if (dlinfo(handle_, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name && *map->l_name) {
-        path_ = map->l_name;
-        WriteEventEntry(EntryType::Information, "PKCS#11 module filename: " + path_);
-    }
+    path_ = library_.Path();
+    if (!path_.empty()) WriteEventEntry(EntryType::Information, "PKCS#11 module filename: " + path_);
 
-    auto getFunctionList = reinterpret_cast<CK_C_GetFunctionList>(dlsym(handle_, "C_GetFunctionList"));
+    auto getFunctionList = EntryPoint<CK_C_GetFunctionList>(library_, "C_GetFunctionList", failure);
     if (!getFunctionList) {
         WriteEventEntry(EntryType::Error, "'C_GetFunctionList' function not found in module");
         return;
@@ -54,9 +47,7 @@ void Pkcs11Module::Unload()
         finalizeOnUnload_ = false;
     }
     functions_ = nullptr;
-    if (handle_) {
-        if (dlclose(handle_) == 0) handle_ = nullptr;
-    }
+    library_.Close();
     path_.clear();
 }
 

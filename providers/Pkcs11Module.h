@@ -1,6 +1,6 @@
 #pragma once
 
-// A PKCS#11 module loaded with dlopen and used only through the function
+// A PKCS#11 module loaded at run time (platform/DynamicLibrary.h) and used only through the function
 // list its C_GetFunctionList returns, with the module-wide calls (slots and
 // tokens). Load writes the entries of every failure; the owner unloads it
 // with Unload or by destruction.
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/DynamicLibrary.h"
 #include "providers/Pkcs11.h"
 
 namespace nerolin {
@@ -33,7 +34,7 @@ public:
     const std::string& loadError() const { return loadError_; }
 
     // C_Finalize when this object's C_Initialize returned CKR_OK, then
-    // dlclose. Safe to call more than once.
+    // unloads the library. Safe to call more than once.
     void Unload();
 
     // True once C_Initialize answered CKR_OK or CKR_CRYPTOKI_ALREADY_INITIALIZED.
@@ -48,7 +49,7 @@ public:
     CK_RV TokenInfo(CK_SLOT_ID slot, const CallCheck& check, CK_TOKEN_INFO& info) const;
 
 private:
-    void* handle_ = nullptr;
+    DynamicLibrary library_;
     CK_FUNCTION_LIST* functions_ = nullptr;
     bool initialized_ = false;
     // Another user of the same library in this process (NSS loads the very

@@ -10,7 +10,7 @@ Pkcs11ObjectSearch::Pkcs11ObjectSearch(const Pkcs11Session& session, std::span<C
       checks_(checks)
 {
     const CK_RV begun = Call(session_.functions(), &CK_FUNCTION_LIST::C_FindObjectsInit, checks_.init,
-                             session_.handle(), search.data(), CK_ULONG{search.size()});
+                             session_.handle(), search.data(), static_cast<CK_ULONG>(search.size()));
     active_ = begun == CKR_OK;
     failed_ = !active_;
     exhausted_ = !active_;

@@ -29,8 +29,8 @@ CK_RV Pkcs11Session::Login(CK_USER_TYPE userType, std::string_view pin, const Ca
     CallCheck login = check;
     if (userType == CKU_USER) login.alsoSuccess = CKR_USER_ALREADY_LOGGED_IN;
     auto* bytes = reinterpret_cast<CK_UTF8CHAR*>(const_cast<char*>(pin.data()));
-    const CK_RV result =
-        Call(functions_, &CK_FUNCTION_LIST::C_Login, login, handle_, userType, bytes, CK_ULONG{pin.size()});
+    const CK_RV result = Call(functions_, &CK_FUNCTION_LIST::C_Login, login, handle_, userType, bytes,
+                              static_cast<CK_ULONG>(pin.size()));
     if (userType == CKU_USER && result == CKR_OK) loggedIn_ = true;
     return result == login.alsoSuccess ? CKR_OK : result;
 }
@@ -49,7 +49,7 @@ AttributeRead Pkcs11Session::ReadAttributes(CK_OBJECT_HANDLE object, std::initia
     std::vector<CK_ATTRIBUTE> attributes;
     for (const CK_ATTRIBUTE_TYPE type : types) attributes.push_back({type, nullptr, 0});
     read.result = Call(functions_, &CK_FUNCTION_LIST::C_GetAttributeValue, checks.first, handle_, object,
-                       attributes.data(), CK_ULONG{attributes.size()});
+                       attributes.data(), static_cast<CK_ULONG>(attributes.size()));
     if (read.result != CKR_OK) return read;
 
     read.values.resize(attributes.size());
@@ -64,7 +64,7 @@ AttributeRead Pkcs11Session::ReadAttributes(CK_OBJECT_HANDLE object, std::initia
         attributes[i].pValue = read.values[i].data();
     }
     read.result = Call(functions_, &CK_FUNCTION_LIST::C_GetAttributeValue, checks.second, handle_, object,
-                       attributes.data(), CK_ULONG{attributes.size()});
+                       attributes.data(), static_cast<CK_ULONG>(attributes.size()));
     if (read.result != CKR_OK) {
         read.values.clear();
         return read;
@@ -83,13 +83,13 @@ CK_RV Pkcs11Session::Sign(const Bytes& data, CK_ULONG maximumLength, const TwoCa
 {
     auto* bytes = const_cast<CK_BYTE*>(data.data());
     CK_ULONG length = 0;
-    const CK_RV sized = Call(functions_, &CK_FUNCTION_LIST::C_Sign, checks.first, handle_, bytes, CK_ULONG{data.size()},
-                             nullptr, &length);
+    const CK_RV sized = Call(functions_, &CK_FUNCTION_LIST::C_Sign, checks.first, handle_, bytes,
+                             static_cast<CK_ULONG>(data.size()), nullptr, &length);
     if (sized != CKR_OK) return sized;
     if (length > maximumLength) return RefuseLength(checks);
     Bytes result(length);
     const CK_RV signedResult = Call(functions_, &CK_FUNCTION_LIST::C_Sign, checks.second, handle_, bytes,
-                                    CK_ULONG{data.size()}, result.data(), &length);
+                                    static_cast<CK_ULONG>(data.size()), result.data(), &length);
     if (signedResult != CKR_OK) return signedResult;
     result.resize(std::min<std::size_t>(length, result.size()));
     signature = std::move(result);

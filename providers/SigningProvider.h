@@ -1,8 +1,9 @@
 #pragma once
 
-// The interface every way of reaching a private key implements (the NSS
-// store, a PKCS#11 module, the maker's key-storage library, and the
-// composite that the signing worker drives). One provider object serves one
+// The interface every way of reaching a private key implements (the
+// system's store: NSS on Linux, the certificate store on Windows; a PKCS#11
+// module, the maker's key-storage library, and the composite that the
+// signing worker drives). One provider object serves one
 // signing session on one thread; no operation is reentrant and none locks.
 //
 // Calling order: Initialize; FindCertificate (the session names the
@@ -14,7 +15,7 @@
 // Each concrete provider writes the information entry
 // "SignHash started with <name> signing provider" on entry to SignHash and
 // "SignHashes started with <name> signing provider" on entry to SignHashes
-// (<name> "NSS", "PKCS#11", "TvrKSP").
+// (<name> "NSS", "MSWin", "PKCS#11", "TvrKSP").
 
 #include <cstdint>
 #include <string>

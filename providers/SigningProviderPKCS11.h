@@ -1,6 +1,6 @@
 #pragma once
 
-// Signs through a PKCS#11 module of a card's maker, loaded by dlopen. The
+// Signs through a PKCS#11 module of a card's maker, loaded at run time. The
 // certificates of all present tokens are gathered into an in-memory list
 // for one FindCertificate or SelectCertificate; the found certificate's slot
 // and the CKA_ID of its certificate object lead to the key. Each SignHash

@@ -2,7 +2,6 @@
 
 #include "eventlog/EventLog.h"
 #include "providers/AlternativeProviderChoice.h"
-#include "providers/SigningProviderNSS.h"
 
 namespace nerolin {
 
@@ -10,54 +9,56 @@ SigningProviderTvr::SigningProviderTvr() : SigningProviderTvr(ChooseAlternativeP
 
 SigningProviderTvr::SigningProviderTvr(AlternativeChooser chooser)
     : chooser_(std::move(chooser)),
-      nss_(std::make_unique<SigningProviderNSS>())
+      store_(MakeStoreProvider())
 {
 }
 
 SigningProviderTvr::~SigningProviderTvr()
 {
     alternative_.reset();
-    nss_.reset();
+    store_.reset();
 }
 
-void SigningProviderTvr::Initialize() { nss_->Initialize(); }
+void SigningProviderTvr::Initialize() { store_->Initialize(); }
 
-void SigningProviderTvr::Finalize() { nss_->Finalize(); }
+void SigningProviderTvr::Finalize() { store_->Finalize(); }
 
 SigningResult SigningProviderTvr::FindCertificate(const std::string& certificate)
 {
-    const SigningResult result = nss_->FindCertificate(certificate);
-    keyType_ = nss_->GetKeyType();
+    const SigningResult result = store_->FindCertificate(certificate);
+    keyType_ = store_->GetKeyType();
     return result;
 }
 
 SigningResult SigningProviderTvr::SelectCertificate(bool checkValidity, const CertificateFilter& filter,
                                                     std::string& certificate)
 {
-    const SigningResult result = nss_->SelectCertificate(checkValidity, filter, certificate);
-    keyType_ = nss_->GetKeyType();
+    const SigningResult result = store_->SelectCertificate(checkValidity, filter, certificate);
+    keyType_ = store_->GetKeyType();
     return result;
 }
 
 void SigningProviderTvr::BeginSigning(std::uint32_t hashCount)
 {
     WriteEventEntry(EntryType::Information, "Number of unsigned hashes: " + std::to_string(hashCount));
-    const std::string providerName = nss_->GetProviderName();
+    const std::string providerName = store_->GetProviderName();
     WriteEventEntry(EntryType::Information, "Provider name: " + providerName);
 
     if (hashCount > 1) {
-        if (auto chosen = chooser_ ? chooser_(providerName, *nss_) : nullptr) alternative_ = std::move(chosen);
+        if (auto chosen = chooser_ ? chooser_(providerName, *store_) : nullptr) alternative_ = std::move(chosen);
     }
     if (alternative_) {
         alternative_->Initialize();
-        if (alternative_->FindCertificate(nss_->GetCertificateText()) == SigningResult::Success) {
-            WriteEventEntry(EntryType::Information,
-                            "Certificate found with the alternative signing provider; using NonNSS");
+        if (alternative_->FindCertificate(store_->GetCertificateText()) == SigningResult::Success) {
+            WriteEventEntry(
+                EntryType::Information,
+                std::string("Certificate found with the alternative signing provider; using Non") + store_->LogName());
         } else {
             alternative_->Finalize();
             alternative_.reset();
-            WriteEventEntry(EntryType::Warning,
-                            "Certificate not found with the alternative signing provider; using NSS");
+            WriteEventEntry(
+                EntryType::Warning,
+                std::string("Certificate not found with the alternative signing provider; using ") + store_->LogName());
         }
     }
     Chosen().BeginSigning(hashCount);
@@ -69,7 +70,7 @@ void SigningProviderTvr::EndSigning()
         alternative_->EndSigning();
         alternative_->Finalize();
     } else {
-        nss_->EndSigning();
+        store_->EndSigning();
     }
 }
 
@@ -90,7 +91,7 @@ SigningResult SigningProviderTvr::SignHashes(const std::string& hashAlgorithm, s
 
 SigningProvider& SigningProviderTvr::Chosen()
 {
-    return alternative_ ? *alternative_ : static_cast<SigningProvider&>(*nss_);
+    return alternative_ ? *alternative_ : static_cast<SigningProvider&>(*store_);
 }
 
 }  // namespace nerolin

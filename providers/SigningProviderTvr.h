@@ -1,26 +1,23 @@
 #pragma once
 
-// The only provider the signing worker sees. It always owns an NSS provider,
-// through which certificates are found and selected, and for a batch of
-// more than one hash it may add an alternative provider for the signing
-// itself, kept only if that finds the very same certificate.
+// The only provider the signing worker sees. It always owns the system's
+// store provider (SigningProviderStore), through which certificates are
+// found and selected, and for a batch of more than one hash it may add an
+// alternative provider for the signing itself, kept only if that finds the
+// very same certificate.
 
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "providers/SigningProvider.h"
+#include "providers/SigningProviderStore.h"
 
 namespace nerolin {
-
-// Declared only: NSS's headers stay out of files that include this one (Qt's
-// "slots" macro clashes with NSS's field names).
-class SigningProviderNSS;
 
 class SigningProviderTvr : public SigningProvider {
 public:
     using AlternativeChooser =
-        std::function<std::unique_ptr<SigningProvider>(const std::string& providerName, SigningProviderNSS&)>;
+        std::function<std::unique_ptr<SigningProvider>(const std::string& providerName, SigningProviderStore&)>;
 
     SigningProviderTvr();
     // Tests replace the choice of the alternative provider.
@@ -38,14 +35,14 @@ public:
                            std::string& signedHash) override;
     SigningResult SignHashes(const std::string& hashAlgorithm, std::vector<HashEntry>& entries) override;
 
-    SigningProviderNSS& nssProvider() { return *nss_; }
+    SigningProviderStore& storeProvider() { return *store_; }
     bool HasAlternative() const { return alternative_ != nullptr; }
 
 private:
     SigningProvider& Chosen();
 
     AlternativeChooser chooser_;
-    std::unique_ptr<SigningProviderNSS> nss_;
+    std::unique_ptr<SigningProviderStore> store_;
     std::unique_ptr<SigningProvider> alternative_;
 };
 

@@ -1,6 +1,5 @@
 #include "providers/SigningProviderTvrKSP.h"
 
-#include <dlfcn.h>
 #include <utility>
 
 #include "eventlog/EventLog.h"
@@ -11,15 +10,13 @@ namespace nerolin {
 namespace {
 
 template <typename Function>
-bool FindEntryPoint(void* handle, const char* name, Function& function)
+bool FindEntryPoint(const DynamicLibrary& library, const char* name, Function& function)
 {
-    dlerror();
-    function = reinterpret_cast<Function>(dlsym(handle, name));
+    LoadFailure failure;
+    function = EntryPoint<Function>(library, name, failure);
     if (function) return true;
-    const char* text = dlerror();
     WriteEventEntry(EntryType::Error, std::string("GetProcAddress ") + name + " failed");
-    // dlsym has no error number; 127 is the platform's "procedure not found".
-    ReportSystemError("GetProcAddress", 127, true, text ? text : "");
+    ReportSystemError("GetProcAddress", failure.code, true, failure.text);
     return false;
 }
 
@@ -36,38 +33,33 @@ SigningResult TvrKspStatusResult(std::uint32_t status)
     }
 }
 
-SigningProviderTvrKSP::SigningProviderTvrKSP(std::string library) : library_(std::move(library)) {}
+SigningProviderTvrKSP::SigningProviderTvrKSP(std::string library) : libraryName_(std::move(library)) {}
 
-SigningProviderTvrKSP::~SigningProviderTvrKSP()
-{
-    // Unloading is Finalize's; a provider destroyed without it still must
-    // not leak the handle.
-    if (handle_) dlclose(handle_);
-}
+// Unloading is Finalize's; a provider destroyed without it still does not
+// leak the library: its owner unloads it.
+SigningProviderTvrKSP::~SigningProviderTvrKSP() = default;
 
 void SigningProviderTvrKSP::Initialize()
 {
-    if (handle_) return;
+    if (library_.loaded()) return;
     LoadFailure failure;
-    handle_ = OpenLibrary(library_, failure);
-    if (!handle_) {
+    if (!library_.Open(libraryName_, failure)) {
         WriteEventEntry(EntryType::Error, "Load TvrKSP library failed");
         WriteLoadFailure(failure);
         return;
     }
     WriteEventEntry(EntryType::Information, "Load TvrKSP library succeeded");
-    if (!FindEntryPoint(handle_, "TvrKSPSignHashesBase64", signHashes_) ||
-        !FindEntryPoint(handle_, "TvrKSPFreeBuffer", freeBuffer_) ||
-        !FindEntryPoint(handle_, "GetKeyStorageInterface", getInterface_))
+    if (!FindEntryPoint(library_, "TvrKSPSignHashesBase64", signHashes_) ||
+        !FindEntryPoint(library_, "TvrKSPFreeBuffer", freeBuffer_) ||
+        !FindEntryPoint(library_, "GetKeyStorageInterface", getInterface_))
         return;
     loaded_ = true;
 }
 
 void SigningProviderTvrKSP::Finalize()
 {
-    if (handle_ && dlclose(handle_) == 0) handle_ = nullptr;
     // Entry points of an unloaded library must never be called again.
-    if (!handle_) {
+    if (library_.Close()) {
         loaded_ = false;
         signHashes_ = nullptr;
         freeBuffer_ = nullptr;

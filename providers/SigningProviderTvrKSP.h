@@ -1,7 +1,7 @@
 #pragma once
 
 // Hands all hashes of a session in one call to the maker's key-storage
-// library libTvrKSP.so, which finds the key for the certificate, asks its
+// library (TvrKSP.dll, libTvrKSP.so on Linux), which finds the key for the certificate, asks its
 // own PIN and signs. The only provider that signs a batch; its SignHash is
 // unsupported. The library's inner working is its own; only its three entry
 // points, their buffers and status codes are relied on here.
@@ -9,22 +9,26 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/DynamicLibrary.h"
 #include "providers/SigningProviderAlternative.h"
 
 namespace nerolin {
 
-// The library's file name, found by the library search.
-inline constexpr char kTvrKspLibrary[] = "libTvrKSP.so";
+// The library's file name, found by the system's library search; each
+// system's own (providers/linux, providers/windows).
+extern const char kTvrKspLibrary[];
 
-// The entry points. The library is C; the parent window is an opaque
-// handle that this program never has below its window layer (null).
+// The entry points, in the platform's standard calling convention. The
+// library is C; the parent window is an opaque handle that this program
+// never has below its window layer (null).
 extern "C" {
-using TvrKSPSignHashesBase64Function = std::uint32_t (*)(const char* certificate, const char* hashAlgorithm,
-                                                         const char* unsignedHashes, char** signedHashes,
-                                                         std::uint32_t flags, void* parentWindow);
-using TvrKSPFreeBufferFunction = void (*)(char* buffer);
-using GetKeyStorageInterfaceFunction = std::uint32_t (*)(const char16_t* providerName, void** functionTable,
-                                                         std::uint32_t flags);
+using TvrKSPSignHashesBase64Function = std::uint32_t(NEROLIN_STDCALL*)(const char* certificate,
+                                                                       const char* hashAlgorithm,
+                                                                       const char* unsignedHashes, char** signedHashes,
+                                                                       std::uint32_t flags, void* parentWindow);
+using TvrKSPFreeBufferFunction = void(NEROLIN_STDCALL*)(char* buffer);
+using GetKeyStorageInterfaceFunction = std::uint32_t(NEROLIN_STDCALL*)(const char16_t* providerName,
+                                                                       void** functionTable, std::uint32_t flags);
 }
 
 // The library's status as a result: 0 Success, 0x8010006B PinIncorrect,
@@ -48,8 +52,8 @@ public:
     SigningResult SignHashes(const std::string& hashAlgorithm, std::vector<HashEntry>& entries) override;
 
 private:
-    std::string library_;
-    void* handle_ = nullptr;
+    std::string libraryName_;
+    DynamicLibrary library_;
     bool loaded_ = false;
     TvrKSPSignHashesBase64Function signHashes_ = nullptr;
     TvrKSPFreeBufferFunction freeBuffer_ = nullptr;

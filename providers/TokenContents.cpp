@@ -18,7 +18,7 @@ std::optional<Bytes> CertificateId(const Pkcs11Session& session, const Bytes& de
 {
     CK_OBJECT_CLASS certificateClass = CKO_CERTIFICATE;
     CK_ATTRIBUTE search[2] = {{CKA_CLASS, &certificateClass, sizeof certificateClass},
-                              {CKA_VALUE, const_cast<std::uint8_t*>(der.data()), der.size()}};
+                              {CKA_VALUE, const_cast<std::uint8_t*>(der.data()), static_cast<CK_ULONG>(der.size())}};
     std::optional<CK_OBJECT_HANDLE> object;
     {
         Pkcs11ObjectSearch objects(session, search);
@@ -33,7 +33,7 @@ bool HasPublicKey(const Pkcs11Session& session, const Bytes& id)
 {
     CK_OBJECT_CLASS publicKey = CKO_PUBLIC_KEY;
     CK_ATTRIBUTE search[2] = {{CKA_CLASS, &publicKey, sizeof publicKey},
-                              {CKA_ID, const_cast<std::uint8_t*>(id.data()), id.size()}};
+                              {CKA_ID, const_cast<std::uint8_t*>(id.data()), static_cast<CK_ULONG>(id.size())}};
     Pkcs11ObjectSearch objects(session, search);
     return objects.Next().has_value();
 }

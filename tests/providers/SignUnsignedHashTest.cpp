@@ -8,6 +8,7 @@
 #include "common/Text.h"
 #include "eventlog/EventLog.h"
 #include "eventlog/EventStore.h"
+#include "tests/support/Portable.h"
 
 namespace nerolin {
 namespace {
@@ -58,12 +59,17 @@ class SignUnsignedHash : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/nerolin-provider-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
+        folder_ = test::MakeUniqueFolder(std::filesystem::temp_directory_path(), "nerolin-provider-");
+        ASSERT_FALSE(folder_.empty());
         RegisterEventSource(folder_ + "/events.sqlite");
     }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
+    // The event store stays open to the end of the process; Windows keeps
+    // an open file, and the temporary folder goes with the Wine prefix.
+    void TearDown() override
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
 
     // Texts of the entries written so far, oldest first, with their types.
     std::vector<std::pair<int, std::string>> Entries()

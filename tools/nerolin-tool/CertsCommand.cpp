@@ -20,9 +20,9 @@
 #include "common/OpenSslOwners.h"
 #include "filter/CertificateFilter.h"
 #include "filter/CertificateMatching.h"
-#include "providers/NssCertificates.h"
-#include "providers/NssRuntime.h"
-#include "providers/NssTokens.h"
+#include "providers/linux/NssCertificates.h"
+#include "providers/linux/NssRuntime.h"
+#include "providers/linux/NssTokens.h"
 #include "tools/nerolin-tool/FilterFile.h"
 #include "tools/nerolin-tool/Subcommand.h"
 

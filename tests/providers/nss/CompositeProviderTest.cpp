@@ -59,7 +59,7 @@ protected:
     }
     SigningProviderTvr::AlternativeChooser Offering(SigningResult find, SigningResult sign)
     {
-        return [this, find, sign](const std::string& providerName, SigningProviderNSS&) {
+        return [this, find, sign](const std::string& providerName, SigningProviderStore&) {
             calls.push_back("chosen for " + providerName);
             return std::make_unique<ScriptedAlternative>(calls, find, sign);
         };

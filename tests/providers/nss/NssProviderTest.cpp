@@ -7,7 +7,7 @@
 
 #include "common/CertificateText.h"
 #include "filter/CertificateMatching.h"
-#include "providers/SigningProviderNSS.h"
+#include "providers/linux/SigningProviderNSS.h"
 #include "providers/SigningProviderTvr.h"
 #include "tests/providers/nss/NssTestSupport.h"
 
@@ -199,7 +199,7 @@ TEST_F(NssProviderTest, KeyLocationAnswersWithoutAskingForAPin)
 TEST_F(NssProviderTest, OneHashConsidersNoAlternative)
 {
     bool asked = false;
-    SigningProviderTvr provider([&](const std::string&, SigningProviderNSS&) {
+    SigningProviderTvr provider([&](const std::string&, SigningProviderStore&) {
         asked = true;
         return std::unique_ptr<SigningProvider>();
     });

@@ -15,7 +15,7 @@
 #include "common/UserPrompts.h"
 #include "eventlog/EventLog.h"
 #include "eventlog/EventStore.h"
-#include "providers/NssRuntime.h"
+#include "providers/linux/NssRuntime.h"
 #include "tests/support/P11KitConfig.h"
 
 namespace nerolin::test {

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "providers/NssModules.h"
-#include "providers/SigningProviderNSS.h"
+#include "providers/linux/NssModules.h"
+#include "providers/linux/SigningProviderNSS.h"
 #include "tests/providers/nss/NssTestSupport.h"
 
 namespace nerolin::test {

@@ -7,7 +7,7 @@
 
 #include "common/StringIds.h"
 #include "common/StringTable.h"
-#include "providers/SigningProviderNSS.h"
+#include "providers/linux/SigningProviderNSS.h"
 #include "providers/SigningProviderTvr.h"
 #include "tests/providers/nss/NssTestSupport.h"
 

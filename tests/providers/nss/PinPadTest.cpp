@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "providers/SigningProviderNSS.h"
+#include "providers/linux/SigningProviderNSS.h"
 #include "tests/providers/nss/NssTestSupport.h"
 
 namespace nerolin::test {

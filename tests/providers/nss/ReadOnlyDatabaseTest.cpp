@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "eventlog/EventLog.h"
-#include "providers/NssRuntime.h"
-#include "providers/SigningProviderNSS.h"
+#include "providers/linux/NssRuntime.h"
+#include "providers/linux/SigningProviderNSS.h"
 #include "tests/providers/nss/NssTestSupport.h"
 
 namespace nerolin::test {

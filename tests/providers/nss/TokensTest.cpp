@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 #include <secerr.h>
 
-#include "providers/NssRuntime.h"
-#include "providers/SigningProviderNSS.h"
+#include "providers/linux/NssRuntime.h"
+#include "providers/linux/SigningProviderNSS.h"
 #include "providers/SigningProviderTvr.h"
 #include "tests/providers/nss/NssTestSupport.h"
 

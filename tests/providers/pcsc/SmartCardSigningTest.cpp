@@ -17,8 +17,8 @@
 
 #include "common/UserPrompts.h"
 #include "eventlog/EventLog.h"
-#include "providers/NssRuntime.h"
-#include "providers/SigningProviderNSS.h"
+#include "providers/linux/NssRuntime.h"
+#include "providers/linux/SigningProviderNSS.h"
 #include "providers/SigningProviderPKCS11.h"
 #include "providers/SmartCardName.h"
 #include "tests/providers/pcsc/PrivatePcscd.h"

@@ -9,7 +9,7 @@
 
 #include <cstdlib>
 
-#include "providers/NssRuntime.h"
+#include "providers/linux/NssRuntime.h"
 #include "providers/SigningProviderTvr.h"
 #include "tests/providers/pkcs11/Pkcs11Fixture.h"
 

@@ -27,7 +27,13 @@
 #include <openssl/objects.h>
 #include <openssl/pem.h>
 
+#include "platform/DynamicLibrary.h"  // NEROLIN_STDCALL, the entry points' convention
+
+#if defined(_WIN32)
+#define EXPORT extern "C" __declspec(dllexport)
+#else
 #define EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 
@@ -89,8 +95,8 @@ std::string Sign(EVP_PKEY* key, const char* algorithm, const std::string& hashTe
 
 }  // namespace
 
-EXPORT std::uint32_t TvrKSPSignHashesBase64(const char* certificate, const char* algorithm, const char* hashes,
-                                            char** output, std::uint32_t, void*)
+EXPORT std::uint32_t NEROLIN_STDCALL TvrKSPSignHashesBase64(const char* certificate, const char* algorithm,
+                                                            const char* hashes, char** output, std::uint32_t, void*)
 {
     std::vector<std::string> texts;
     for (const char* cursor = hashes; *cursor; cursor += std::strlen(cursor) + 1) texts.emplace_back(cursor);
@@ -130,10 +136,10 @@ EXPORT std::uint32_t TvrKSPSignHashesBase64(const char* certificate, const char*
     return 0;
 }
 
-EXPORT void TvrKSPFreeBuffer(char* buffer) { std::free(buffer); }
+EXPORT void NEROLIN_STDCALL TvrKSPFreeBuffer(char* buffer) { std::free(buffer); }
 
 #ifdef NEROLIN_TVRKSP_WITH_INTERFACE
-EXPORT std::uint32_t GetKeyStorageInterface(const char16_t*, void** table, std::uint32_t)
+EXPORT std::uint32_t NEROLIN_STDCALL GetKeyStorageInterface(const char16_t*, void** table, std::uint32_t)
 {
     static int functionTable = 0;
     *table = &functionTable;

@@ -1,12 +1,12 @@
-#include "providers/NssCertificates.h"
+#include "providers/linux/NssCertificates.h"
 
 #include <algorithm>
 
 #include <pk11pub.h>
 
 #include "common/OpenSslOwners.h"
-#include "providers/NssErrors.h"
-#include "providers/NssTokens.h"
+#include "providers/linux/NssErrors.h"
+#include "providers/linux/NssTokens.h"
 
 namespace nerolin {
 namespace {

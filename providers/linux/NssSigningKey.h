@@ -12,8 +12,8 @@
 
 #include <memory>
 
-#include "providers/NssOwners.h"
-#include "providers/NssPinCallback.h"
+#include "providers/linux/NssOwners.h"
+#include "providers/linux/NssPinCallback.h"
 #include "providers/SigningResult.h"
 
 namespace nerolin {

@@ -1,4 +1,4 @@
-#include "providers/NssPinCallback.h"
+#include "providers/linux/NssPinCallback.h"
 
 #include <cstring>
 #include <mutex>

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/Text.h"
-#include "providers/NssOwners.h"
+#include "providers/linux/NssOwners.h"
 #include "providers/TokenContents.h"
 
 namespace nerolin {

@@ -1,10 +1,10 @@
-#include "providers/NssSignature.h"
+#include "providers/linux/NssSignature.h"
 
 #include <pk11pub.h>
 #include <secerr.h>
 
 #include "providers/HashAlgorithm.h"
-#include "providers/NssErrors.h"
+#include "providers/linux/NssErrors.h"
 
 namespace nerolin {
 

@@ -1,4 +1,4 @@
-#include "providers/NssRuntime.h"
+#include "providers/linux/NssRuntime.h"
 
 #include <filesystem>
 #include <mutex>
@@ -12,9 +12,9 @@
 #include "eventlog/EventLog.h"
 #include "platform/Settings.h"
 #include "platform/XdgDirectories.h"
-#include "providers/NssErrors.h"
-#include "providers/NssOwners.h"
-#include "providers/NssPinCallback.h"
+#include "providers/linux/NssErrors.h"
+#include "providers/linux/NssOwners.h"
+#include "providers/linux/NssPinCallback.h"
 
 namespace nerolin {
 namespace {

@@ -9,7 +9,7 @@
 
 #include <secmodt.h>
 
-#include "providers/NssOwners.h"
+#include "providers/linux/NssOwners.h"
 
 namespace nerolin {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "providers/NssModules.h"
+#include "providers/linux/NssModules.h"
 
 namespace nerolin {
 

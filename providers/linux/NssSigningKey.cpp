@@ -1,10 +1,10 @@
-#include "providers/NssSigningKey.h"
+#include "providers/linux/NssSigningKey.h"
 
 #include <secerr.h>
 
 #include "eventlog/EventLog.h"
-#include "providers/NssCertificates.h"
-#include "providers/NssErrors.h"
+#include "providers/linux/NssCertificates.h"
+#include "providers/linux/NssErrors.h"
 
 namespace nerolin {
 namespace {

@@ -1,6 +1,5 @@
-#include "providers/NssModules.h"
+#include "providers/linux/NssModules.h"
 
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <memory>
@@ -13,9 +12,9 @@ extern "C" {
 }
 
 #include "eventlog/EventLog.h"
-#include "providers/LibraryLoad.h"
-#include "providers/NssErrors.h"
-#include "providers/NssTokens.h"
+#include "platform/DynamicLibrary.h"
+#include "providers/linux/NssErrors.h"
+#include "providers/linux/NssTokens.h"
 
 namespace nerolin {
 namespace {
@@ -47,10 +46,9 @@ bool DatabaseHasProxy()
 std::string WhyNotLoaded(const std::string& library)
 {
     LoadFailure failure;
-    void* handle = OpenLibrary(library, failure);
-    if (!handle) return failure.text.empty() ? "the library does not load" : failure.text;
-    const bool module = dlsym(handle, "C_GetFunctionList") != nullptr;
-    dlclose(handle);
+    DynamicLibrary loaded;
+    if (!loaded.Open(library, failure)) return failure.text.empty() ? "the library does not load" : failure.text;
+    const bool module = loaded.Address("C_GetFunctionList", failure) != nullptr;
     return module ? "the module did not start (C_Initialize failed)" : "the library is no PKCS#11 module";
 }
 

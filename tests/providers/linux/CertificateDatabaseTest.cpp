@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Settings.h"
-#include "providers/NssRuntime.h"
+#include "providers/linux/NssRuntime.h"
 #include "tests/support/MemorySettingsStore.h"
 
 namespace nerolin::test {

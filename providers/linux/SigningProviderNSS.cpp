@@ -1,43 +1,16 @@
-#include "providers/SigningProviderNSS.h"
+#include "providers/linux/SigningProviderNSS.h"
 
 #include "common/CertificateText.h"
-#include "common/OpenSslOwners.h"
 #include "common/UserPrompts.h"
 #include "eventlog/EventLog.h"
 #include "filter/CertificateMatching.h"
 #include "providers/CertificateHolder.h"
-#include "providers/NssCertificates.h"
-#include "providers/NssRuntime.h"
-#include "providers/NssSignature.h"
-#include "providers/NssTokens.h"
+#include "providers/linux/NssCertificates.h"
+#include "providers/linux/NssRuntime.h"
+#include "providers/linux/NssSignature.h"
+#include "providers/linux/NssTokens.h"
 
 namespace nerolin {
-namespace {
-
-const char* KeyTypeEntry(KeyType type)
-{
-    switch (type) {
-    case KeyType::RSA: return "Type of key is RSA";
-    case KeyType::DSA: return "Type of key is DSA";
-    case KeyType::EC: return "Type of key is EC";
-    default: return "Type of key is unknown";
-    }
-}
-
-std::string AlgorithmOid(const X509* certificate)
-{
-    const ASN1_OBJECT* algorithm = nullptr;
-    X509_PUBKEY* key = X509_get_X509_PUBKEY(certificate);
-    if (!key || !X509_PUBKEY_get0_param(const_cast<ASN1_OBJECT**>(&algorithm), nullptr, nullptr, nullptr, key) ||
-        !algorithm)
-        return {};
-    char text[128];
-    const int length = OBJ_obj2txt(text, sizeof text, algorithm, 1);
-    return length > 0 && length < static_cast<int>(sizeof text) ? std::string(text, length) : std::string();
-}
-
-}  // namespace
-
 SigningProviderNSS::~SigningProviderNSS() { key_.reset(); }
 
 void SigningProviderNSS::Finalize()
@@ -54,20 +27,7 @@ void SigningProviderNSS::Remember(CertificatePtr certificate)
     DetectKeyType();
 }
 
-void SigningProviderNSS::DetectKeyType()
-{
-    const Bytes der = CertificateDer(certificate_.get());
-    const unsigned char* cursor = der.data();
-    X509Ptr x509(der.empty() ? nullptr : d2i_X509(nullptr, &cursor, static_cast<long>(der.size())));
-    if (!x509) {
-        keyType_ = KeyType::Unknown;
-        return;
-    }
-    WriteEventEntry(EntryType::Information, "Issuer DN of signing certificate: " +
-                                                CertNameString(x509.get(), CertNameType::Rdn, kCertNameIssuerFlag));
-    keyType_ = KeyTypeFromAlgorithmOid(AlgorithmOid(x509.get()));
-    WriteEventEntry(EntryType::Information, KeyTypeEntry(keyType_));
-}
+void SigningProviderNSS::DetectKeyType() { keyType_ = nerolin::DetectKeyType(CertificateDer(certificate_.get())); }
 
 SigningResult SigningProviderNSS::FindCertificate(const std::string& certificate)
 {

@@ -12,7 +12,7 @@
 
 #include "common/Text.h"
 #include "providers/KeyType.h"
-#include "providers/NssPinCallback.h"
+#include "providers/linux/NssPinCallback.h"
 #include "providers/SigningResult.h"
 
 namespace nerolin {

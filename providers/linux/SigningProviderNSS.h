@@ -8,14 +8,14 @@
 #include <memory>
 #include <string>
 
-#include "providers/NssOwners.h"
-#include "providers/NssPinCallback.h"
-#include "providers/NssSigningKey.h"
-#include "providers/SigningProvider.h"
+#include "providers/linux/NssOwners.h"
+#include "providers/linux/NssPinCallback.h"
+#include "providers/linux/NssSigningKey.h"
+#include "providers/SigningProviderStore.h"
 
 namespace nerolin {
 
-class SigningProviderNSS : public SigningProvider {
+class SigningProviderNSS : public SigningProviderStore {
 public:
     SigningProviderNSS() = default;
     ~SigningProviderNSS() override;
@@ -36,12 +36,13 @@ public:
 
     // The common name of the NSS module holding the certificate's key; empty
     // without a certificate.
-    std::string GetProviderName();
+    std::string GetProviderName() override;
     // The description of the slot holding the key (the card reader of a
     // smart card); empty without a certificate.
-    std::string GetSmartCardReader();
+    std::string GetSmartCardReader() override;
     // The certificate as Base64 with header and footer lines; empty without one.
-    std::string GetCertificateText() const;
+    std::string GetCertificateText() const override;
+    const char* LogName() const override { return "NSS"; }
 
 private:
     void Remember(CertificatePtr certificate);

@@ -1,10 +1,10 @@
-#include "providers/NssTokens.h"
+#include "providers/linux/NssTokens.h"
 
 #include <climits>
 #include <cstdlib>
 #include <set>
 
-#include "providers/NssModules.h"
+#include "providers/linux/NssModules.h"
 
 namespace nerolin {
 namespace {

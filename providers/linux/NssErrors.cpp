@@ -1,4 +1,4 @@
-#include "providers/NssErrors.h"
+#include "providers/linux/NssErrors.h"
 
 #include <prerror.h>
 #include <secerr.h>

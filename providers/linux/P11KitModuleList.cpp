@@ -1,4 +1,4 @@
-#include "providers/P11KitModuleList.h"
+#include "providers/linux/P11KitModuleList.h"
 
 #include <p11-kit/p11-kit.h>
 
