@@ -28,7 +28,8 @@ namespace {
 std::optional<std::string> KeyProvider(PCCERT_CONTEXT certificate)
 {
     DWORD size = 0;
-    if (!CertGetCertificateContextProperty(certificate, CERT_KEY_PROV_INFO_PROP_ID, nullptr, &size)) return std::nullopt;
+    if (!CertGetCertificateContextProperty(certificate, CERT_KEY_PROV_INFO_PROP_ID, nullptr, &size))
+        return std::nullopt;
     std::vector<BYTE> buffer(size);
     if (!CertGetCertificateContextProperty(certificate, CERT_KEY_PROV_INFO_PROP_ID, buffer.data(), &size))
         return std::nullopt;
@@ -47,8 +48,8 @@ CheckResult CheckTokens(const DoctorOptions& options)
 {
     CheckResult check{"tokens", strings::kDoctorCheckTokens};
     check.Add("store", "CurrentUser\\MY");
-    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
-                                     CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, L"MY");
+    HCERTSTORE store =
+        CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, L"MY");
     int listed = 0, passing = 0;
     if (store != nullptr) {
         const bool checkValidity = ReadUserSetting(setting::kCheckCertificateValidity, 1) != 0;
