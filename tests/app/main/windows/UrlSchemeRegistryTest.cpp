@@ -50,10 +50,28 @@ void SetStored(const wchar_t* key, const wchar_t* name, const std::wstring& text
     RegCloseKey(handle);
 }
 
+// HKEY_CLASSES_ROOT of this process is a key of its own while a test runs:
+// nerolin.exe, which the program tests start beside it, reads the real one.
 class UrlSchemeRegistry : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(UnregisterUrlScheme()); }
-    void TearDown() override { UnregisterUrlScheme(); }
+    static constexpr wchar_t kClasses[] = L"Software\\Tavorel\\NerolinTestClasses";
+
+    void SetUp() override
+    {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kClasses);
+        ASSERT_EQ(
+            RegCreateKeyExW(HKEY_CURRENT_USER, kClasses, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &classes_, nullptr),
+            ERROR_SUCCESS);
+        ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_), ERROR_SUCCESS);
+    }
+    void TearDown() override
+    {
+        RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+        if (classes_ != nullptr) RegCloseKey(classes_);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kClasses);
+    }
+
+    HKEY classes_ = nullptr;
 };
 
 TEST_F(UrlSchemeRegistry, RegisterWritesTheKeyTreeAsTextsWithTheirNul)
