@@ -51,26 +51,27 @@ void SetStored(const wchar_t* key, const wchar_t* name, const std::wstring& text
 }
 
 // HKEY_CLASSES_ROOT of this process is a key of its own while a test runs:
-// nerolin.exe, which the program tests start beside it, reads the real one.
+// nerolin.exe, which the program tests start beside it, reads the real one,
+// and ctest runs each test in a process of its own, side by side.
 class UrlSchemeRegistry : public ::testing::Test {
 protected:
-    static constexpr wchar_t kClasses[] = L"Software\\Tavorel\\NerolinTestClasses";
-
     void SetUp() override
     {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kClasses);
-        ASSERT_EQ(
-            RegCreateKeyExW(HKEY_CURRENT_USER, kClasses, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &classes_, nullptr),
-            ERROR_SUCCESS);
+        RegDeleteTreeW(HKEY_CURRENT_USER, classesPath_.c_str());
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, classesPath_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &classes_, nullptr),
+                  ERROR_SUCCESS);
         ASSERT_EQ(RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_), ERROR_SUCCESS);
     }
     void TearDown() override
     {
         RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
         if (classes_ != nullptr) RegCloseKey(classes_);
-        RegDeleteTreeW(HKEY_CURRENT_USER, kClasses);
+        RegDeleteTreeW(HKEY_CURRENT_USER, classesPath_.c_str());
     }
 
+    const std::wstring classesPath_ =
+        L"Software\\Tavorel\\NerolinTestClasses-" + std::to_wstring(GetCurrentProcessId());
     HKEY classes_ = nullptr;
 };
 
