@@ -28,17 +28,19 @@ function(nerolin_library name)
 endfunction()
 
 # nerolin_test(<name> [OWN_MAIN] [SOURCES <files...>] [DEPS <targets...>] [LABELS <labels...>] [TIMEOUT <s>]
-#              [EXCLUDE <regexes...>])
+#              [EXCLUDE <regexes...>] [PROPERTIES <name> <value>...])
 # A GoogleTest executable; without SOURCES every .cpp of the calling folder
 # and of its subfolder linux/ or windows/, whichever is the target system's.
 # EXCLUDE leaves out the sources whose names match.
+# PROPERTIES: more test properties for every test of the program (a fixture
+# it needs, say).
 # OWN_MAIN: the sources bring main() (a test that needs a QApplication, say).
 # LABELS threads: the test starts threads of the code under test (workers,
 # pollers, the updater, the event log's writer, exchanges on several threads);
 # CI runs these under ThreadSanitizer (tests/sanitizers/tsan.supp).
 # Tests find the source tree and the built programs through two definitions.
 function(nerolin_test name)
-  cmake_parse_arguments(ARG "OWN_MAIN" "TIMEOUT" "SOURCES;DEPS;LABELS;EXCLUDE" ${ARGN})
+  cmake_parse_arguments(ARG "OWN_MAIN" "TIMEOUT" "SOURCES;DEPS;LABELS;EXCLUDE;PROPERTIES" ${ARGN})
   if(NOT ARG_SOURCES)
     if(WIN32)
       set(system windows)
@@ -64,6 +66,7 @@ function(nerolin_test name)
   if(ARG_LABELS)
     list(APPEND props LABELS "${ARG_LABELS}")
   endif()
+  list(APPEND props ${ARG_PROPERTIES})
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
 

@@ -5,14 +5,6 @@
 
 #include <string>
 
-#ifdef _WIN32
-// windows.h makes LoadString a macro for its own LoadStringW, which would
-// rename this function in some files and not in others. Its header is read
-// once, so the macro is undone here for good.
-#include <windows.h>
-#undef LoadString
-#endif
-
 namespace nerolin {
 
 enum class Language { English, Hungarian };

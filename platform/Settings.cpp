@@ -6,6 +6,7 @@
 #include <openssl/crypto.h>
 
 #include "platform/DataProtection.h"
+#include "platform/StoredPassword.h"
 
 namespace nerolin {
 namespace {
@@ -178,10 +179,7 @@ bool ReadProxyPassword(const SettingsKey& key, bool machineWide, SecretString& p
     auto opened = Unprotect(machineWide ? Scope::Machine : Scope::User, *blob);
     if (!opened) return false;
     WipedBytes clear{std::move(*opened)};
-    // The stored text ends at its terminating NUL.
-    const char* text = reinterpret_cast<const char*>(clear.bytes.data());
-    // A stored password longer than a secret holds counts as none, never cut.
-    return password.Assign(std::string_view(text, strnlen(text, clear.bytes.size())));
+    return PasswordOfStoredBytes(clear.bytes, password);
 }
 
 void WriteProxyPassword(SettingsKey& key, bool machineWide, const SecretString& password)
@@ -191,9 +189,7 @@ void WriteProxyPassword(SettingsKey& key, bool machineWide, const SecretString& 
         return;
     }
     WipedBytes clear;
-    clear.bytes.reserve(password.size() + 1);
-    clear.bytes.assign(password.data(), password.data() + password.size());
-    clear.bytes.push_back(0);
+    if (!StoredPasswordBytes(password, clear.bytes)) return;
     if (auto blob = Protect(machineWide ? Scope::Machine : Scope::User, clear.bytes))
         key.WriteBinary(setting::kProxyPassword, *blob);
 }

@@ -1,10 +1,7 @@
 // Several processes write to one store at the same time; every entry must
 // arrive, and the export must give them back newest first.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <sqlite3.h>
 
@@ -17,60 +14,25 @@
 #include "eventlog/EventStore.h"
 #include "tests/eventlog/DamagedStoreFixture.h"
 #include "tests/eventlog/TempFolder.h"
-
-extern char** environ;
+#include "tests/support/PipedChild.h"
 
 namespace nerolin {
 namespace {
 
-struct Writer {
-    pid_t pid = -1;
-    int input = -1;   // a line here starts the writer (and, holding, ends it)
-    int output = -1;  // "written" from a holding writer
-};
-
-Writer SpawnWriter(const std::string& storePath, int id, int count, bool hold = false)
+// A writer process: a line on its input starts it (and, holding, ends it);
+// a holding writer prints "written" once its entries are queued.
+test::PipedChild SpawnWriter(const std::string& storePath, int id, int count, bool hold = false)
 {
-    int inputEnds[2];
-    int outputEnds[2];
-    EXPECT_EQ(pipe(inputEnds), 0);
-    EXPECT_EQ(pipe(outputEnds), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, inputEnds[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, outputEnds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, inputEnds[1]);
-    posix_spawn_file_actions_addclose(&actions, outputEnds[0]);
-    const std::string program = NEROLIN_BINARY_DIR "/bin/eventlog-test-writer";
-    const std::string idText = std::to_string(id);
-    const std::string countText = std::to_string(count);
-    std::vector<char*> argv = {const_cast<char*>(program.c_str()), const_cast<char*>(storePath.c_str()),
-                               const_cast<char*>(idText.c_str()), const_cast<char*>(countText.c_str())};
-    if (hold) argv.push_back(const_cast<char*>("hold"));
-    argv.push_back(nullptr);
-    Writer writer;
-    EXPECT_EQ(posix_spawn(&writer.pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    close(inputEnds[0]);
-    close(outputEnds[1]);
-    writer.input = inputEnds[1];
-    writer.output = outputEnds[0];
+    std::vector<std::string> arguments = {storePath, std::to_string(id), std::to_string(count)};
+    if (hold) arguments.push_back("hold");
+    test::PipedChild writer(NEROLIN_EVENTLOG_TEST_WRITER, arguments);
+    EXPECT_TRUE(writer.Started());
     return writer;
 }
 
-void StartTogether(std::vector<Writer>& writers)
+void StartTogether(std::vector<test::PipedChild>& writers)
 {
-    for (const auto& writer : writers) ASSERT_EQ(write(writer.input, "go\n", 3), 3);
-}
-
-// Waits for the writer's end; its exit status.
-int Finish(Writer& writer)
-{
-    close(writer.input);
-    close(writer.output);
-    int status = 0;
-    EXPECT_EQ(waitpid(writer.pid, &status, 0), writer.pid);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    for (auto& writer : writers) ASSERT_TRUE(writer.Write("go\n"));
 }
 
 // Exports the store and checks that it holds exactly `entries` entries of
@@ -105,14 +67,14 @@ TEST(ConcurrentWriters, EightProcessesLoseNothingAndExportNewestFirst)
     test::TempFolder folder;
     const std::string storePath = folder.Path("eventlog.sqlite");
 
-    std::vector<Writer> writers;
+    std::vector<test::PipedChild> writers;
     std::map<int, int> expected;
     for (int id = 0; id < kWriters; ++id) {
         writers.push_back(SpawnWriter(storePath, id, kEntries));
         expected[id] = kEntries;
     }
     StartTogether(writers);
-    for (auto& writer : writers) EXPECT_EQ(Finish(writer), 0);
+    for (auto& writer : writers) EXPECT_EQ(writer.Finish(), 0);
     EXPECT_EQ(CheckExport(storePath, folder.Path("export.log"), expected), "");
 }
 
@@ -127,14 +89,14 @@ TEST(ConcurrentWriters, EightProcessesStartingOnADamagedStoreRepairItOnceAndLose
         for (int round = 0; round < kRoundsPerDamage; ++round) {
             SCOPED_TRACE(std::string(test::DamageName(damage)) + ", round " + std::to_string(round));
             const std::string damaged = test::MakeDamagedStore(storePath, damage);
-            std::vector<Writer> writers;
+            std::vector<test::PipedChild> writers;
             std::map<int, int> expected;
             for (int id = 0; id < kWriters; ++id) {
                 writers.push_back(SpawnWriter(storePath, id, kEntries));
                 expected[id] = kEntries;
             }
             StartTogether(writers);
-            for (auto& writer : writers) EXPECT_EQ(Finish(writer), 0);
+            for (auto& writer : writers) EXPECT_EQ(writer.Finish(), 0);
 
             EXPECT_EQ(CheckExport(storePath, folder.Path("export.log"), expected), "");
             // Exactly one copy, of the store as it was found damaged.
@@ -157,21 +119,20 @@ TEST(ConcurrentWriters, AWriterGoesOnWhileAnotherProcessHoldsTheStoreAndEndsWith
     ASSERT_EQ(sqlite3_open(storePath.c_str(), &lock), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(lock, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
 
-    std::vector<Writer> writers = {SpawnWriter(storePath, 0, 200, true), SpawnWriter(storePath, 1, 200, true)};
+    std::vector<test::PipedChild> writers;
+    writers.push_back(SpawnWriter(storePath, 0, 200, true));
+    writers.push_back(SpawnWriter(storePath, 1, 200, true));
     StartTogether(writers);
     // Both wrote all their entries while the lock is held: none waited for it.
-    for (const auto& writer : writers) {
-        char answer[16] = {};
-        ASSERT_GT(read(writer.output, answer, sizeof answer - 1), 0);
-        EXPECT_STREQ(answer, "written\n");
-    }
+    // (A line end of the C runtime: CR LF on Windows.)
+    for (auto& writer : writers) EXPECT_THAT(writer.Read(15), ::testing::StartsWith("written"));
     // One ends while the lock is still held: its end waits a bounded time,
     // and what it could not store is left to syslog.
-    EXPECT_EQ(Finish(writers[1]), 0);
+    EXPECT_EQ(writers[1].Finish(), 0);
     // The other's entries are stored once the lock is let go.
     sqlite3_exec(lock, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(lock);
-    EXPECT_EQ(Finish(writers[0]), 0);
+    EXPECT_EQ(writers[0].Finish(), 0);
     EXPECT_EQ(CheckExport(storePath, folder.Path("export.log"), {{0, 200}}), "");
 }
 

@@ -34,14 +34,6 @@ std::vector<StoredEntry> StoredOldestFirst()
     return std::vector<StoredEntry>(entries.rbegin(), entries.rend());
 }
 
-#ifdef _WIN32
-// Under Wine every handshake on the system's trust first reads the whole
-// ROOT store of the user, which takes seconds on a busy machine.
-constexpr std::chrono::milliseconds kIdleTimeout{6000};
-#else
-constexpr std::chrono::milliseconds kIdleTimeout{1500};
-#endif
-
 class SessionTestEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
@@ -63,7 +55,7 @@ public:
         // Short waits keep the stall cases fast; the agent's own are 30 s and 60 s.
         ExchangeLimits limits;
         limits.connectTimeout = std::chrono::milliseconds(5000);
-        limits.idleTimeout = kIdleTimeout;
+        limits.idleTimeout = SystemTrustIdleAllowance();
         SetExchangeLimits(limits);
     }
 

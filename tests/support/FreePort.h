@@ -2,7 +2,7 @@
 
 // Ports of 127.0.0.1 for programs that cannot be told to pick their own.
 
-#include <cstdint>
+#include "tests/support/LoopbackSocket.h"
 
 namespace nerolin::test {
 
@@ -18,14 +18,13 @@ bool Accepts(int port);
 class SilentListener {
 public:
     SilentListener();
-    ~SilentListener();
     SilentListener(const SilentListener&) = delete;
     SilentListener& operator=(const SilentListener&) = delete;
 
     int Port() const { return port_; }
 
 private:
-    std::intptr_t socket_;
+    LoopbackSocket socket_;
     int port_ = 0;
 };
 

@@ -4,6 +4,7 @@
 // the bundle that SSL_CERT_FILE names, on Windows the user's ROOT store (the
 // Wine prefix of a run is made afresh for it and thrown away after).
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -27,5 +28,10 @@ private:
     std::string previous_;            // Linux: the SSL_CERT_FILE before
     std::vector<std::string> added_;  // Windows: the roots added here, none that were there
 };
+
+// The shortest idle wait of an exchange in which a handshake on the
+// system's trust still fits: the tests' exchanges give up on a silent
+// server after it.
+std::chrono::milliseconds SystemTrustIdleAllowance();
 
 }  // namespace nerolin::test

@@ -210,5 +210,42 @@ TEST_F(RegistrySettings, ProxyPasswordsAreDataProtectionBlobsOfTheirScope)
     EXPECT_EQ(std::string(password.data(), password.size()), "before");
 }
 
+// The clear text is in the thread's ANSI code page with its NUL (1250 for
+// the Hungarian user ctest runs this program as), the form any program that
+// reads the value takes; a character the code page lacks comes back as its
+// default character.
+TEST_F(RegistrySettings, ProxyPasswordIsKeptInTheAnsiCodePage)
+{
+    ASSERT_EQ(GetACP(), 1250u);
+    struct Case {
+        const char* password;
+        std::string clear;
+        const char* readBack;
+    };
+    const Case cases[] = {
+        {"\u00C1rv\u00EDzt\u0171r\u0151 \u20AC", std::string("\xC1rv\xEDzt\xFBr\xF5 \x80\0", 12),
+         "\u00C1rv\u00EDzt\u0171r\u0151 \u20AC"},
+        {"P\u00E9ter \u65E5", std::string("P\xE9ter ?\0", 8), "P\u00E9ter ?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.password);
+        SettingsKey user = SettingsKey::OpenUser();
+        WriteProxyPassword(user, false, SecretString(c.password));
+        ASSERT_TRUE(user.Sync());
+
+        const RawValue stored = User(L"ProxyPassword");
+        ASSERT_EQ(stored.type, static_cast<DWORD>(REG_BINARY));
+        DATA_BLOB in{static_cast<DWORD>(stored.data.size()), const_cast<BYTE*>(stored.data.data())};
+        DATA_BLOB out{};
+        ASSERT_TRUE(CryptUnprotectData(&in, nullptr, nullptr, nullptr, nullptr, 0, &out));
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(out.pbData), out.cbData), c.clear);
+        LocalFree(out.pbData);
+
+        SecretString password;
+        ASSERT_TRUE(ReadProxyPassword(SettingsKey::OpenUser(), false, password));
+        EXPECT_EQ(password.view(), c.readBack);
+    }
+}
+
 }  // namespace
 }  // namespace nerolin::test

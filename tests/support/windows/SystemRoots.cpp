@@ -1,10 +1,5 @@
 #include "tests/support/SystemRoots.h"
 
-#include <cstdlib>
-
-#include "tests/support/Portable.h"
-
-#ifdef _WIN32
 #include <windows.h>
 
 #include <wincrypt.h>
@@ -13,12 +8,11 @@
 #include <openssl/x509.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
-#endif
 
 namespace nerolin::test {
 
-#ifdef _WIN32
 namespace {
 
 struct StoreCloser {
@@ -94,21 +88,8 @@ ScopedSystemRoots::~ScopedSystemRoots()
     }
 }
 
-#else
-
-void TrustSystemRoots(const std::string& pemFile) { SetEnvironment("SSL_CERT_FILE", pemFile.c_str()); }
-
-ScopedSystemRoots::ScopedSystemRoots(const std::string& pemFile)
-{
-    if (const char* file = std::getenv("SSL_CERT_FILE")) previous_ = file;
-    SetEnvironment("SSL_CERT_FILE", pemFile.c_str());
-}
-
-ScopedSystemRoots::~ScopedSystemRoots()
-{
-    SetEnvironment("SSL_CERT_FILE", previous_.empty() ? nullptr : previous_.c_str());
-}
-
-#endif
+// Under Wine every handshake on the system's trust first reads the whole
+// ROOT store of the user, which takes seconds on a busy machine.
+std::chrono::milliseconds SystemTrustIdleAllowance() { return std::chrono::milliseconds(6000); }
 
 }  // namespace nerolin::test

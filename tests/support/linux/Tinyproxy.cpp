@@ -36,6 +36,7 @@ Tinyproxy::Tinyproxy(const std::string& folder, const std::string& user, const s
         for (int i = 0; i < 200 && !ended; ++i) {
             if (Accepts(port_)) {
                 pid_ = pid;
+                running_ = true;
                 break;
             }
             ended = waitpid(pid, nullptr, WNOHANG) == pid;
