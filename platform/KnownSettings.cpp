@@ -18,6 +18,7 @@ using Files = KnownSetting::Files;
 constexpr char kCheckForUpdates[] = "CheckForUpdates";
 constexpr char kSkipThisVersion[] = "SkipThisVersion";
 constexpr char kCardPrefix[] = "Card";
+constexpr char kRulePrefix[] = "Rule";
 
 // The updater's values come last: a build without the updater reads none of
 // them, and leaves them out.
@@ -31,6 +32,7 @@ constexpr KnownSetting kKnown[] = {
     {"", setting::kProxyPassword, Kind::Password, Files::UserThenMachine, ""},
     {"", setting::kCertificateDatabase, Kind::Text, Files::UserThenMachine, ""},
     {setting::kSmartCardGroup, kCardPrefix, Kind::Numbered, Files::Machine, ""},
+    {setting::kAlternativeProviderGroup, kRulePrefix, Kind::Numbered, Files::Machine, ""},
     {"", setting::kSkipUpdateCheckOnEnd, Kind::Number, Files::User, "0"},
     {"", setting::kAppcastUrl, Kind::Text, Files::UserThenMachine, ""},
     {setting::kUpdateGroup, setting::kLastCheckTime, Kind::Text, Files::User, ""},

@@ -46,6 +46,8 @@ inline constexpr char kCertificateDatabase[] = "CertificateDatabase";
 inline constexpr char kProxyPassword[] = "ProxyPassword";
 // The machine file's group of extra card database entries, Card1, Card2, ...
 inline constexpr char kSmartCardGroup[] = "SmartCards";
+// The administrator's rules of the alternative choice (providers/AlternativeProviderChoiceRules.h).
+inline constexpr char kAlternativeProviderGroup[] = "AlternativeProviders";
 }  // namespace setting
 
 // One open settings file: the counterpart of an open registry key. An empty

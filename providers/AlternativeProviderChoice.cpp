@@ -1,8 +1,8 @@
 #include "providers/AlternativeProviderChoice.h"
 
-#include <sys/stat.h>
-
 #include "eventlog/EventLog.h"
+#include "providers/AlternativeProviderChoiceModules.h"
+#include "providers/AlternativeProviderChoiceRules.h"
 #include "providers/SigningProviderPKCS11.h"
 #include "providers/SigningProviderTvrKSP.h"
 #include "providers/SmartCardName.h"
@@ -12,28 +12,24 @@ namespace {
 
 using Kind = AlternativeTarget::Kind;
 
-constexpr char kPathRuleName[] = "libIDPrimePKCS11.so";
-
-constexpr ProviderNameRow kProviderNames[] = {
-    {"Tavorel Key Storage Provider", {Kind::KeyStorageLibrary, nullptr}},
-    {"Bit4id Universal Middleware Provider", {Kind::Pkcs11Module, "libbit4ipki.so"}},
-    {"Bit4id Universal Middleware Provider AUTH", {Kind::Pkcs11Module, "libbit4ipki_auth.so"}},
-    {"Bit4id Universal Middleware Provider DS", {Kind::Pkcs11Module, "libbit4ipki_ds.so"}},
-    {"Gemalto Classic Card CSP", {Kind::Pkcs11Module, "libgclib.so"}},
-    {"eToken Base Cryptographic Provider", {Kind::PathRuleModule, nullptr}},
-    {"SafeNet Smart Card Key Storage Provider", {Kind::PathRuleModule, nullptr}},
-    {"Oberthur Card Systems Cryptographic Provider", {Kind::Pkcs11Module, "libOCSCryptoki.so"}},
-    {"Microsoft Base Smart Card Crypto Provider", {Kind::ByCardName, nullptr}},
-    {"Microsoft Smart Card Key Storage Provider", {Kind::ByCardName, nullptr}},
+const ProviderNameRow kProviderNames[] = {
+    {"Tavorel Key Storage Provider", {Kind::KeyStorageLibrary}},
+    {"Bit4id Universal Middleware Provider", {Kind::Maker, MakerModule::Bit4id}},
+    {"Bit4id Universal Middleware Provider AUTH", {Kind::Maker, MakerModule::Bit4idAuth}},
+    {"Bit4id Universal Middleware Provider DS", {Kind::Maker, MakerModule::Bit4idDs}},
+    {"Gemalto Classic Card CSP", {Kind::Maker, MakerModule::GemaltoClassic}},
+    {"eToken Base Cryptographic Provider", {Kind::Maker, MakerModule::IDPrime}},
+    {"SafeNet Smart Card Key Storage Provider", {Kind::Maker, MakerModule::IDPrime}},
+    {"Oberthur Card Systems Cryptographic Provider", {Kind::Maker, MakerModule::Oberthur}},
+    {"Microsoft Base Smart Card Crypto Provider", {Kind::ByCardName}},
+    {"Microsoft Smart Card Key Storage Provider", {Kind::ByCardName}},
 };
 
-constexpr CardNameRow kCardNames[] = {
-    {"Incard  TS2048", {Kind::Pkcs11Module, "libbit4ipki.so"}},
-    {"Classic TPC", {Kind::Pkcs11Module, "libgclib.so"}},
-    {"IDPrime MD T=0", {Kind::PathRuleModule, nullptr}},
+const CardNameRow kCardNames[] = {
+    {"Incard  TS2048", {Kind::Maker, MakerModule::Bit4id}},
+    {"Classic TPC", {Kind::Maker, MakerModule::GemaltoClassic}},
+    {"IDPrime MD T=0", {Kind::Maker, MakerModule::IDPrime}},
 };
-
-constexpr char kNoAlternative[] = "No alternative signing provider found; using NSS";
 
 std::unique_ptr<SigningProviderAlternative> Create(const AlternativeTarget& target)
 {
@@ -41,10 +37,72 @@ std::unique_ptr<SigningProviderAlternative> Create(const AlternativeTarget& targ
         WriteEventEntry(EntryType::Information, std::string("Trying to use ") + kTvrKspLibrary);
         return std::make_unique<SigningProviderTvrKSP>();
     }
-    const bool pathRule = target.kind == Kind::PathRuleModule;
+    // The entry names the module as the table does; the IDPrime module loads
+    // from its installed path when its maker's package put it there.
+    const bool maker = target.kind == Kind::Maker;
     WriteEventEntry(EntryType::Information,
-                    std::string("Trying to use PKCS#11 module: ") + (pathRule ? kPathRuleName : target.module));
-    return std::make_unique<SigningProviderPKCS11>(pathRule ? PathRuleModule() : std::string(target.module));
+                    "Trying to use PKCS#11 module: " + (maker ? MakerModuleFile(target.maker) : target.module));
+    if (!maker) return std::make_unique<SigningProviderPKCS11>(target.module);
+    return std::make_unique<SigningProviderPKCS11>(
+        target.maker == MakerModule::IDPrime ? IDPrimeModule() : std::string(MakerModuleFile(target.maker)));
+}
+
+bool ModuleMatches(const std::string& fact, const std::string& library)
+{
+    // A name with a directory is a whole path; otherwise the file name.
+    return fact.find('/') != std::string::npos ? fact == library : fact == LibraryFileName(library);
+}
+
+// The card name is read once, and only when a rule or a row asks for it.
+class CardNameOnce {
+public:
+    explicit CardNameOnce(const std::function<std::string()>& reader) : reader_(reader) {}
+    const std::string& Get()
+    {
+        if (!name_) {
+            name_ = reader_ ? GetCardName(reader_()) : std::string();
+            WriteEventEntry(EntryType::Information, "Card name: " + *name_);
+        }
+        return *name_;
+    }
+
+private:
+    const std::function<std::string()>& reader_;
+    std::optional<std::string> name_;
+};
+
+bool RuleHolds(const AlternativeRule& rule, const KeyHolder& holder, CardNameOnce& cardName)
+{
+    if (rule.module && !ModuleMatches(*rule.module, holder.moduleLibrary)) return false;
+    if (rule.manufacturer && *rule.manufacturer != holder.tokenManufacturer) return false;
+    if (rule.model && *rule.model != holder.tokenModel) return false;
+    if (rule.provider && *rule.provider != holder.providerName) return false;
+    return !rule.card || *rule.card == cardName.Get();
+}
+
+// The target of the first rule or row that names the holder, or nullopt.
+std::optional<AlternativeTarget> Decide(const KeyHolder& holder, CardNameOnce& cardName)
+{
+    for (const AlternativeRule& rule : ReadAlternativeRules()) {
+        if (!RuleHolds(rule, holder, cardName)) continue;
+        WriteEventEntry(EntryType::Information,
+                        "Alternative signing provider by " + std::string(kAlternativeRuleGroup) + "/" + rule.name);
+        return rule.target;
+    }
+    for (const ProviderNameRow& row : kProviderNames) {
+        if (holder.providerName == row.providerName) return row.target;
+    }
+    // What this system knows of the key besides the provider name: written
+    // down, so that an administrator can write a rule for it.
+    if (!holder.moduleLibrary.empty() || !holder.tokenManufacturer.empty() || !holder.tokenModel.empty())
+        WriteEventEntry(EntryType::Information, "Key module library: \"" + holder.moduleLibrary +
+                                                    "\", token manufacturer: \"" + holder.tokenManufacturer +
+                                                    "\", model: \"" + holder.tokenModel + "\"");
+    const std::string file = LibraryFileName(holder.moduleLibrary);
+    for (const ModuleFileRow& row : ModuleFileTable()) {
+        if (file == row.libraryFile) return row.target;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -52,29 +110,41 @@ std::unique_ptr<SigningProviderAlternative> Create(const AlternativeTarget& targ
 std::span<const ProviderNameRow> ProviderNameTable() { return kProviderNames; }
 std::span<const CardNameRow> CardNameTable() { return kCardNames; }
 
-std::string PathRuleModule(std::string_view installedPath)
+std::string LibraryFileName(const std::string& library)
 {
-    struct stat status {};
-    const std::string path(installedPath);
-    if (stat(path.c_str(), &status) == 0) return path;
-    return kPathRuleName;
+    const std::size_t slash = library.find_last_of("/\\");
+    return slash == std::string::npos ? library : library.substr(slash + 1);
 }
 
-std::unique_ptr<SigningProviderAlternative> ChooseAlternative(const std::string& providerName,
-                                                              const std::function<std::string()>& smartCardReader)
+std::optional<AlternativeTarget> ResolveCardName(const AlternativeTarget& target, const std::string& cardName)
 {
-    for (const ProviderNameRow& row : kProviderNames) {
-        if (providerName != row.providerName) continue;
-        if (row.target.kind != Kind::ByCardName) return Create(row.target);
-
-        const std::string cardName = smartCardReader ? GetCardName(smartCardReader()) : std::string();
-        WriteEventEntry(EntryType::Information, "Card name: " + cardName);
-        for (const CardNameRow& card : kCardNames) {
-            if (cardName == card.cardName) return Create(card.target);
-        }
-        break;
+    if (target.kind != Kind::ByCardName) return target;
+    for (const CardNameRow& card : kCardNames) {
+        if (cardName == card.cardName) return card.target;
     }
-    WriteEventEntry(EntryType::Warning, kNoAlternative);
+    return std::nullopt;
+}
+
+std::string DescribeTarget(const AlternativeTarget& target)
+{
+    switch (target.kind) {
+    case Kind::KeyStorageLibrary: return kTvrKspLibrary;
+    case Kind::Maker:
+        return "PKCS#11 " +
+               (target.maker == MakerModule::IDPrime ? IDPrimeModule() : std::string(MakerModuleFile(target.maker)));
+    case Kind::Module: return "PKCS#11 " + target.module;
+    case Kind::ByCardName: break;
+    }
+    return "the card's name";
+}
+
+std::unique_ptr<SigningProviderAlternative> ChooseAlternative(const KeyHolder& holder)
+{
+    CardNameOnce cardName(holder.smartCardReader);
+    std::optional<AlternativeTarget> target = Decide(holder, cardName);
+    if (target && target->kind == Kind::ByCardName) target = ResolveCardName(*target, cardName.Get());
+    if (target) return Create(*target);
+    WriteEventEntry(EntryType::Warning, NoAlternativeEntry());
     return nullptr;
 }
 

@@ -1,5 +1,7 @@
-// The composite's entry to the choice, with the reader of the key that the
-// system's store provider holds.
+// The composite's entry to the choice, with what the system's store
+// provider knows of the key.
+
+#include <tuple>
 
 #include "providers/AlternativeProviderChoice.h"
 #include "providers/SigningProviderStore.h"
@@ -9,7 +11,12 @@ namespace nerolin {
 std::unique_ptr<SigningProvider> ChooseAlternativeProvider(const std::string& providerName,
                                                            SigningProviderStore& storeProvider)
 {
-    return ChooseAlternative(providerName, [&storeProvider] { return storeProvider.GetSmartCardReader(); });
+    KeyHolder holder;
+    holder.providerName = providerName;
+    holder.moduleLibrary = storeProvider.GetModuleLibrary();
+    std::tie(holder.tokenManufacturer, holder.tokenModel) = storeProvider.GetTokenMaker();
+    holder.smartCardReader = [&storeProvider] { return storeProvider.GetSmartCardReader(); };
+    return ChooseAlternative(holder);
 }
 
 }  // namespace nerolin

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "providers/SigningProvider.h"
 
@@ -21,6 +22,12 @@ public:
     // The smart-card reader that holds the key, in the form the card
     // service takes it; empty without a certificate or a reader.
     virtual std::string GetSmartCardReader() = 0;
+    // The library of the PKCS#11 module that holds the key (a path or a file
+    // name) and its token's manufacturer and model, for the alternative
+    // choice; empty without a certificate, and where the system names no
+    // module (the certificate store: its CSP or KSP name says it all).
+    virtual std::string GetModuleLibrary() { return {}; }
+    virtual std::pair<std::string, std::string> GetTokenMaker() { return {}; }
     // The certificate as Base64 with header and footer lines; empty without one.
     virtual std::string GetCertificateText() const = 0;
     // How the log texts name this provider ("NSS", "MSWin"), and with "Non"

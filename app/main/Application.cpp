@@ -6,6 +6,7 @@
 #include <QApplication>
 
 #include "app/main/CommandLine.h"
+#include "app/main/EndedSessions.h"
 #include "app/run/TestModeRun.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/ProxyDialog.h"
@@ -163,6 +164,12 @@ int Application::RunMainWindow(SigningSession& session)
         // be made, only a second start cannot find it.
         if (!channel->FolderRefusal().empty())
             WriteEventEntry(EntryType::Warning, "session channel folder refused: " + channel->FolderRefusal());
+        // A start just after the session's window closed: nothing is left to
+        // show, and the service would only refuse the session now.
+        if (const std::optional<int> ended = EndedSessionStatus(sessionId)) {
+            WriteEventEntry(EntryType::Information, "Session " + sessionId + " has ended already; nothing to show");
+            return *ended;
+        }
     }
     // Only the start that shows the window: every start of a link clicked
     // fifty times would otherwise show the same box.
@@ -174,7 +181,11 @@ int Application::RunMainWindow(SigningSession& session)
     ConfigureUpdates();
     window = std::make_unique<MainWindow>(&session);
     window->exec();
-    return ExitStatusOf(window->Outcome(), session.hasLaunchRequest);
+    const int status = ExitStatusOf(window->Outcome(), session.hasLaunchRequest);
+    // Marked while this process still owns the session's socket: a start
+    // that comes later finds either the owner or the mark.
+    if (session.hasLaunchRequest && EndsSessionAtService(window->Outcome())) MarkSessionEnded(sessionId, status);
+    return status;
 }
 
 }  // namespace nerolin

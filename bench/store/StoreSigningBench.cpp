@@ -155,8 +155,8 @@ bool Run()
     const NCRYPT_KEY_HANDLE bareKey = key.get();
     NCryptKeyHandle second = test::ImportCngKey(kIdentity);
     SignerMSWinNCrypt signer(std::move(second), KeyType::RSA);
-    const auto cng = MeasureSideBySide([&] { return SignerBatch(signer); }, [&] { return BareCngBatch(bareKey); },
-                                       kSamplesPerRound);
+    const auto cng =
+        MeasureSideBySide([&] { return SignerBatch(signer); }, [&] { return BareCngBatch(bareKey); }, kSamplesPerRound);
 
     if (!test::ImportIntoMy(test::MakePfx(kIdentity, true))) {
         std::fprintf(stderr, "bench_store: the PKCS#12 import into MY failed\n");

@@ -48,7 +48,6 @@ std::string DynamicLibrary::Path() const
     return {};
 }
 
-
 std::string OpenFailureEntry(const LoadFailure& failure)
 {
     char number[48];

@@ -75,7 +75,6 @@ std::string DynamicLibrary::Path() const
     return {};
 }
 
-
 std::string OpenFailureEntry(const LoadFailure& failure)
 {
     char number[48];

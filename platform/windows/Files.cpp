@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 
+#include "platform/windows/SystemErrorText.h"
 #include "platform/windows/WideText.h"
 
 namespace nerolin {
@@ -34,24 +35,6 @@ bool IsLink(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-// The system's text of an error code, without its closing line break.
-std::string SystemText(DWORD code)
-{
-    wchar_t* text = nullptr;
-    const DWORD length =
-        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message(text != nullptr ? text : L"", length);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' '))
-        message.pop_back();
-    try {
-        if (!message.empty()) return Utf8Text(message);
-    } catch (const std::range_error&) {
-    }
-    return "error " + std::to_string(code);
-}
-
 // Whether the nearest existing folder on the way to path is a file.
 bool FileInTheWay(const std::wstring& path)
 {
@@ -69,7 +52,7 @@ PathKind InspectPath(const std::string& path, std::string& problem)
 {
     const std::wstring wide = WidePath(path);
     if (wide.empty()) {
-        problem = SystemText(ERROR_INVALID_NAME);
+        problem = SystemErrorText(ERROR_INVALID_NAME);
         return PathKind::Unreachable;
     }
     WIN32_FILE_ATTRIBUTE_DATA found{};
@@ -78,29 +61,29 @@ PathKind InspectPath(const std::string& path, std::string& problem)
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
             // Missing, unless a file stands where one of its folders should.
             if (!FileInTheWay(wide)) return PathKind::Missing;
-            problem = SystemText(ERROR_DIRECTORY);
+            problem = SystemErrorText(ERROR_DIRECTORY);
             return PathKind::Unreachable;
         }
-        problem = SystemText(error);
+        problem = SystemErrorText(error);
         return PathKind::Unreachable;
     }
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return PathKind::File;
-    problem = SystemText(ERROR_ACCESS_DENIED);  // what opening a folder as a file gives
+    problem = SystemErrorText(ERROR_ACCESS_DENIED);  // what opening a folder as a file gives
     return PathKind::Folder;
 }
 
 std::string ReadProblem(const std::string& path)
 {
     const std::wstring wide = WidePath(path);
-    if (wide.empty()) return SystemText(ERROR_INVALID_NAME);
+    if (wide.empty()) return SystemErrorText(ERROR_INVALID_NAME);
     const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return SystemText(GetLastError());
+    if (file == INVALID_HANDLE_VALUE) return SystemErrorText(GetLastError());
     CloseHandle(file);
     return {};
 }
 
-std::string LastFileProblem() { return SystemText(GetLastError()); }
+std::string LastFileProblem() { return SystemErrorText(GetLastError()); }
 
 // A new file inherits the access of its folder, which for the folders the
 // core writes private files into (the user's profile) is the user's alone.

@@ -63,13 +63,32 @@ std::string ModuleName(PK11SlotInfo* slot)
     return module && module->commonName ? module->commonName : std::string();
 }
 
+std::string ModuleLibrary(PK11SlotInfo* slot)
+{
+    SECMODModule* module = slot ? PK11_GetModule(slot) : nullptr;
+    return module && module->dllName ? module->dllName : std::string();
+}
+
+std::string WithoutPadding(const unsigned char* field, std::size_t size)
+{
+    std::string text(reinterpret_cast<const char*>(field), size);
+    const auto end = text.find_last_not_of(' ');
+    return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
 std::string SlotDescription(PK11SlotInfo* slot)
 {
     CK_SLOT_INFO info{};
     if (!slot || PK11_GetSlotInfo(slot, &info) != SECSuccess) return {};
-    std::string text(reinterpret_cast<const char*>(info.slotDescription), sizeof info.slotDescription);
-    const auto end = text.find_last_not_of(' ');
-    return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+    return WithoutPadding(info.slotDescription, sizeof info.slotDescription);
+}
+
+std::pair<std::string, std::string> TokenMaker(PK11SlotInfo* slot)
+{
+    CK_TOKEN_INFO info{};
+    if (!slot || PK11_GetTokenInfo(slot, &info) != SECSuccess) return {};
+    return {WithoutPadding(info.manufacturerID, sizeof info.manufacturerID),
+            WithoutPadding(info.model, sizeof info.model)};
 }
 
 }  // namespace nerolin

@@ -5,6 +5,7 @@
 // through p11-kit's proxy module (NssModules.h).
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <secmodt.h>
@@ -25,7 +26,15 @@ bool IsP11KitProxy(const SECMODModule* module);
 
 // The common name of the module of the slot ("NSS Internal PKCS #11 Module", ...).
 std::string ModuleName(PK11SlotInfo* slot);
+// The library of the module of the slot, as the database registers it
+// (NSS's own software token has none).
+std::string ModuleLibrary(PK11SlotInfo* slot);
 // The slot's description, without its blank padding.
 std::string SlotDescription(PK11SlotInfo* slot);
+// The token's manufacturer and model, without their blank padding; empty
+// when the slot has no token.
+std::pair<std::string, std::string> TokenMaker(PK11SlotInfo* slot);
+// A blank-padded field of a PKCS#11 information structure, without the padding.
+std::string WithoutPadding(const unsigned char* field, std::size_t size);
 
 }  // namespace nerolin

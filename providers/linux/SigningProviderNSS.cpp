@@ -118,6 +118,10 @@ std::string SigningProviderNSS::GetProviderName() { return ModuleName(KeySlot().
 
 std::string SigningProviderNSS::GetSmartCardReader() { return SlotDescription(KeySlot().get()); }
 
+std::string SigningProviderNSS::GetModuleLibrary() { return ModuleLibrary(KeySlot().get()); }
+
+std::pair<std::string, std::string> SigningProviderNSS::GetTokenMaker() { return TokenMaker(KeySlot().get()); }
+
 std::string SigningProviderNSS::GetCertificateText() const
 {
     const Bytes der = CertificateDer(certificate_.get());

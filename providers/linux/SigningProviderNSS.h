@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "providers/linux/NssOwners.h"
 #include "providers/linux/NssPinCallback.h"
@@ -40,6 +41,10 @@ public:
     // The description of the slot holding the key (the card reader of a
     // smart card); empty without a certificate.
     std::string GetSmartCardReader() override;
+    // The library of that module and its token's manufacturer and model
+    // (AlternativeProviderChoice.h); empty without a certificate.
+    std::string GetModuleLibrary() override;
+    std::pair<std::string, std::string> GetTokenMaker() override;
     // The certificate as Base64 with header and footer lines; empty without one.
     std::string GetCertificateText() const override;
     const char* LogName() const override { return "NSS"; }

@@ -1,5 +1,5 @@
-#include "providers/SigningProviderStore.h"
 #include "providers/linux/SigningProviderNSS.h"
+#include "providers/SigningProviderStore.h"
 
 namespace nerolin {
 

@@ -74,8 +74,7 @@ bool SignerMSWinCrypt::ReopenForSha2()
         type != PROV_RSA_FULL)
         return false;
     size = 0;
-    if (!CryptGetProvParam(provider_.get(), PP_CONTAINER, nullptr, &size, 0) || size == 0 || size > 4096)
-        return false;
+    if (!CryptGetProvParam(provider_.get(), PP_CONTAINER, nullptr, &size, 0) || size == 0 || size > 4096) return false;
     std::vector<char> container(size + 1, '\0');
     if (!CryptGetProvParam(provider_.get(), PP_CONTAINER, reinterpret_cast<BYTE*>(container.data()), &size, 0))
         return false;

@@ -27,14 +27,10 @@ void Report(const char* name, SECURITY_STATUS status)
 
 }  // namespace
 
-SignerMSWinNCrypt::SignerMSWinNCrypt(NCryptKeyHandle key, KeyType keyType)
-    : key_(std::move(key)),
-      keyType_(keyType)
-{
-}
+SignerMSWinNCrypt::SignerMSWinNCrypt(NCryptKeyHandle key, KeyType keyType) : key_(std::move(key)), keyType_(keyType) {}
 
-SigningResult SignerMSWinNCrypt::Sign(const std::string& hashAlgorithm, const std::uint8_t* hash,
-                                      std::int32_t length, std::string& signedHash)
+SigningResult SignerMSWinNCrypt::Sign(const std::string& hashAlgorithm, const std::uint8_t* hash, std::int32_t length,
+                                      std::string& signedHash)
 {
     if (!key_ || length < 0) return SigningResult::Failed;
     BCRYPT_PKCS1_PADDING_INFO pkcs1{};
@@ -70,8 +66,8 @@ SigningResult SignerMSWinNCrypt::Sign(const std::string& hashAlgorithm, const st
         Report("malloc", ERROR_NOT_ENOUGH_MEMORY);
         return SigningResult::Failed;
     }
-    status = NCryptSignHash(key_.get(), padding, input, static_cast<DWORD>(length), signature.data(), size, &size,
-                            flags);
+    status =
+        NCryptSignHash(key_.get(), padding, input, static_cast<DWORD>(length), signature.data(), size, &size, flags);
     if (status != ERROR_SUCCESS) {
         Report("NCryptSignHash2", status);
         return PinStatusResult(static_cast<std::uint32_t>(status));

@@ -20,10 +20,9 @@ void Report(const char* name, DWORD code) { ReportSystemError(name, code, false,
 // has no certificate to sign with.
 StorePtr OpenMyStore()
 {
-    return StorePtr(CertOpenStore(CERT_STORE_PROV_SYSTEM_W, X509_ASN_ENCODING, 0,
-                                  CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG |
-                                      CERT_STORE_OPEN_EXISTING_FLAG,
-                                  L"MY"));
+    return StorePtr(CertOpenStore(
+        CERT_STORE_PROV_SYSTEM_W, X509_ASN_ENCODING, 0,
+        CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG | CERT_STORE_OPEN_EXISTING_FLAG, L"MY"));
 }
 
 Bytes Der(const CERT_CONTEXT* certificate)
@@ -199,10 +198,9 @@ std::string SigningProviderMSWin::GetSmartCardReader()
 {
     if (!certificate_) return {};
     AcquiredKey key;
-    if (!AcquireCertificateKey(certificate_.get(),
-                               CRYPT_ACQUIRE_ALLOW_NCRYPT_KEY_FLAG | CRYPT_ACQUIRE_SILENT_FLAG |
-                                   CRYPT_ACQUIRE_USE_PROV_INFO_FLAG,
-                               key)) {
+    if (!AcquireCertificateKey(
+            certificate_.get(),
+            CRYPT_ACQUIRE_ALLOW_NCRYPT_KEY_FLAG | CRYPT_ACQUIRE_SILENT_FLAG | CRYPT_ACQUIRE_USE_PROV_INFO_FLAG, key)) {
         Report("CryptAcquireCertificatePrivateKey", GetLastError());
         return {};
     }

@@ -123,8 +123,7 @@ Bytes ReadCardAtr(const std::string& reader)
     if (!card.ok()) return {};
     ServiceMemory<BYTE> atr(context.get());
     DWORD length = SCARD_AUTOALLOCATE;
-    if (SCardGetAttrib(card.get(), SCARD_ATTR_ATR_STRING, atr.receiver(), &length) != SCARD_S_SUCCESS ||
-        !atr.data())
+    if (SCardGetAttrib(card.get(), SCARD_ATTR_ATR_STRING, atr.receiver(), &length) != SCARD_S_SUCCESS || !atr.data())
         return {};
     return Bytes(atr.data(), atr.data() + std::min<DWORD>(length, 64));
 }

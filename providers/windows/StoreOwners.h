@@ -4,9 +4,11 @@
 // releases its handle with the call the system pairs with the one that
 // made it.
 
+// windows.h first: the others need its types.
 #include <windows.h>
-#include <wincrypt.h>
+
 #include <ncrypt.h>
+#include <wincrypt.h>
 
 #include <memory>
 #include <type_traits>

@@ -246,5 +246,36 @@ TEST_F(Agent, RefusalsAndFailuresEndWithTheirMessageACancelAtTheServiceAndTheirS
     }
 }
 
+// The link started again just after its window closed (clicked twice, or
+// opened twice by a browser): the start ends at once with the status of the
+// run that ended the session, without a window or a message.
+TEST_F(Agent, ALateStartOfAnEndedSessionEndsQuietlyWithItsStatus)
+{
+    struct Case {
+        const char* name;
+        const char* request;
+        std::vector<std::string> answers;
+        int status;
+    };
+    const Case cases[] = {
+        {"finished", R"({"mode":"SIGN","certificate":"rsa"})", {}, 0},
+        {"canceled", "{}", {"certificate-cancel"}, 3},
+        {"failed while signing", R"({"mode":"SIGN","certificate":"ec"})", {}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AgentRun run("--no-softhsm --nss-certs rsa");
+        ASSERT_TRUE(run.Ready());
+        const auto session = Service().CreateSession(c.request);
+        ASSERT_TRUE(session);
+        ASSERT_EQ(run.Run(session->link, c.answers), c.status) << run.Stderr();
+        const std::size_t shown = run.Transcript().size();
+
+        EXPECT_EQ(run.Run(session->link, {}), c.status) << run.Stderr();
+        EXPECT_EQ(run.Transcript().size(), shown) << Joined(run.Transcript());
+        EXPECT_EQ(run.Stderr(), "");
+    }
+}
+
 }  // namespace
 }  // namespace nerolin::test

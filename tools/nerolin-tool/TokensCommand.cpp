@@ -5,8 +5,8 @@
 //   nerolin-tool tokens
 //
 // With a module (a file name for the library search, or a path): every slot
-// (or only the one whose token is labelled LABEL) with its token's label and
-// flags, and each certificate with its CKA_ID and whether a private key
+// (or only the one whose token is labelled LABEL) with its token's label,
+// manufacturer, model and flags, and each certificate with its CKA_ID and whether a private key
 // answers to it, by that identifier or by the identifier of a public key
 // equal to the certificate's. Private keys are often visible only after a
 // login: --pin-stdin reads the user PIN from the first line of standard
@@ -172,6 +172,9 @@ int ListModule(const std::string& moduleName, const std::string& tokenLabel, con
             continue;
         }
         std::printf("  Token:       \"%s\"\n", Trimmed(FixedText(token.label)).c_str());
+        // The facts an alternative-provider rule can name (docs/alternative-providers.md).
+        std::printf("  Maker:       manufacturer=%s; model=%s\n", Trimmed(FixedText(token.manufacturerID)).c_str(),
+                    Trimmed(FixedText(token.model)).c_str());
         std::printf("  Flags:       %s\n", TokenFlags(token.flags).c_str());
         ListToken(module, slot, token, pin);
     }

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/main/EndedSessions.h"
 #include "BuildConfig.h"
 #include "platform/DesktopEntry.h"
 #include "platform/qt/SessionChannel.h"
@@ -162,6 +163,34 @@ TEST(WaylandSessionWindowTest, TheWindowIsAWaylandClientAndASecondStartRaisesIt)
     EXPECT_EQ(second.Wait(), 0);
     EXPECT_EQ(second.Stderr(), "");
     EXPECT_TRUE(first.Running()) << first.Stderr();
+}
+
+// Only a session whose end the service has learnt is marked: one that could
+// not be opened is tried again by its link.
+TEST(EndedSessionsTest, OnlyEndsTheServiceKnowsAreMarked)
+{
+    TempHome home;
+    SessionOutcome openingFailed = SessionOutcome::Failure(1);
+    openingFailed.whileOpening = true;
+    SessionOutcome handedOver;
+    handedOver.kind = SessionOutcome::Kind::HandedOver;
+    const std::pair<SessionOutcome, bool> cases[] = {
+        {SessionOutcome::Finish(2), true},
+        {SessionOutcome::Cancellation(), true},
+        {SessionOutcome::Failure(1), true},
+        {openingFailed, false},
+        {handedOver, false},
+        {SessionOutcome(), false},
+    };
+    for (const auto& [outcome, marked] : cases) EXPECT_EQ(EndsSessionAtService(outcome), marked);
+
+    EXPECT_EQ(EndedSessionStatus("mark-1"), std::nullopt);
+    ASSERT_TRUE(MarkSessionEnded("mark-1", 3));
+    EXPECT_EQ(EndedSessionStatus("mark-1"), 3);
+    EXPECT_EQ(EndedSessionStatus("mark-2"), std::nullopt);
+    // A mark that is no status of a run is none.
+    TempHome::WriteFile(SessionChannel::SocketPath("mark-2") + ".ended", "garbage\n");
+    EXPECT_EQ(EndedSessionStatus("mark-2"), std::nullopt);
 }
 
 TEST(SessionChannelTest, SocketNamesComeFromTheSessionIdsHash)

@@ -109,7 +109,8 @@ TEST_F(ModulesTest, ModuleThatDoesNotLoadLeavesSigningToTheStore)
         EXPECT_FALSE(composite.HasAlternative()) << test.module;
         const auto entries = events_.Take();
         for (const std::string& expected : test.entries)
-            EXPECT_TRUE(Has(entries, EntryType::Error, expected)) << test.module << ": " << testing::PrintToString(Texts(entries));
+            EXPECT_TRUE(Has(entries, EntryType::Error, expected))
+                << test.module << ": " << testing::PrintToString(Texts(entries));
         EXPECT_TRUE(Has(entries, EntryType::Warning,
                         "Certificate not found with the alternative signing provider; using MSWin"));
         const Bytes hash = TestHash(32, 3);
@@ -134,15 +135,15 @@ TEST_F(ModulesTest, KeyStorageLibrarySignsTheBatchInOneCall)
     // The library's Base64 is its own (one line here); the service takes it
     // as it comes, so the check looks at the signature alone.
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        const std::string lines = Base64Encode(Base64Decode(entries[i].signedHash, Base64Format::Base64),
-                                               Base64Format::Base64);
+        const std::string lines =
+            Base64Encode(Base64Decode(entries[i].signedHash, Base64Format::Base64), Base64Format::Base64);
         EXPECT_TRUE(SignatureVerifies("rsa", kSha256, TestHash(32, static_cast<std::uint8_t>(i + 1)), lines)) << i;
     }
     provider.Finalize();
     EXPECT_EQ(provider.SignHashes(kSha256, entries), SigningResult::Failed) << "never into an unloaded library";
     EXPECT_EQ(Texts(events_.Take()), (std::vector<std::string>{"Load TvrKSP library succeeded",
-                                                                "SignHashes started with TvrKSP signing provider",
-                                                                "SignHashes started with TvrKSP signing provider"}));
+                                                               "SignHashes started with TvrKSP signing provider",
+                                                               "SignHashes started with TvrKSP signing provider"}));
 }
 
 TEST_F(ModulesTest, KeyStorageLibraryMissingOrIncompleteIsNotUsed)
@@ -157,9 +158,9 @@ TEST_F(ModulesTest, KeyStorageLibraryMissingOrIncompleteIsNotUsed)
     lacking.Initialize();
     EXPECT_EQ(lacking.FindCertificate(CertificateText("rsa")), SigningResult::Failed);
     lacking.Finalize();
-    EXPECT_EQ(Texts(events_.Take()), (std::vector<std::string>{"Load TvrKSP library succeeded",
-                                                                "GetProcAddress GetKeyStorageInterface failed",
-                                                                "GetProcAddress error: 127 (0x0000007F)"}));
+    EXPECT_EQ(Texts(events_.Take()),
+              (std::vector<std::string>{"Load TvrKSP library succeeded", "GetProcAddress GetKeyStorageInterface failed",
+                                        "GetProcAddress error: 127 (0x0000007F)"}));
     EXPECT_TRUE(prompts_->Messages().empty());
 }
 

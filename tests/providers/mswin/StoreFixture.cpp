@@ -13,8 +13,8 @@ namespace {
 
 StorePtr OpenMyForWriting()
 {
-    return StorePtr(CertOpenStore(CERT_STORE_PROV_SYSTEM_W, X509_ASN_ENCODING, 0, CERT_SYSTEM_STORE_CURRENT_USER,
-                                  L"MY"));
+    return StorePtr(
+        CertOpenStore(CERT_STORE_PROV_SYSTEM_W, X509_ASN_ENCODING, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"MY"));
 }
 
 Bytes BigEndian(const EVP_PKEY* key, const char* name, std::size_t size)
@@ -111,7 +111,8 @@ NCryptKeyHandle ImportCngKey(std::string_view identity)
                               static_cast<ULONG>(prime1.size()),
                               static_cast<ULONG>(prime2.size())};
     Bytes blob(reinterpret_cast<const std::uint8_t*>(&header), reinterpret_cast<const std::uint8_t*>(&header + 1));
-    for (const Bytes* part : {&exponent, &modulus, &prime1, &prime2}) blob.insert(blob.end(), part->begin(), part->end());
+    for (const Bytes* part : {&exponent, &modulus, &prime1, &prime2})
+        blob.insert(blob.end(), part->begin(), part->end());
 
     NCRYPT_PROV_HANDLE opened = 0;
     if (NCryptOpenStorageProvider(&opened, MS_KEY_STORAGE_PROVIDER, 0) != ERROR_SUCCESS) return {};

@@ -111,8 +111,9 @@ TEST_F(StoreProviderTest, FindCertificateTakesTheStoresCopyAndNothingElse)
     events_.Take();
 
     // Not in the store, not Base64, not a certificate: Failed, and nothing logged.
-    for (const std::string& text : {CertificateText("signing-ca-ec"), std::string("not a certificate"),
-                                    std::string("-----BEGIN CERTIFICATE-----\r\nAAAA\r\n-----END CERTIFICATE-----\r\n")}) {
+    for (const std::string& text :
+         {CertificateText("signing-ca-ec"), std::string("not a certificate"),
+          std::string("-----BEGIN CERTIFICATE-----\r\nAAAA\r\n-----END CERTIFICATE-----\r\n")}) {
         SigningProviderMSWin other;
         EXPECT_EQ(other.FindCertificate(text), SigningResult::Failed) << text;
         EXPECT_EQ(other.GetCertificateText(), "");
@@ -162,21 +163,23 @@ TEST_P(UnreachableKeyTest, EndsInFailedWithTheEntryAndTheMessageNotACrash)
     const auto entries = events_.Take();
     bool reported = false;
     for (const CapturedEntry& entry : entries)
-        reported |= entry.type == EntryType::Error && entry.text.rfind("CryptAcquireCertificatePrivateKey error: ", 0) == 0;
+        reported |=
+            entry.type == EntryType::Error && entry.text.rfind("CryptAcquireCertificatePrivateKey error: ", 0) == 0;
     EXPECT_TRUE(reported);
     EXPECT_TRUE(Has(entries, EntryType::Information, "SignHash started with MSWin signing provider"));
     EXPECT_TRUE(Has(entries, EntryType::Error, "SignHash failed"));
     EXPECT_EQ(prompts_->Messages().size(), 1u) << "the system's text for the code";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Keys, UnreachableKeyTest,
-    testing::Values(UnreachableCase{"aki-keyid", MS_ENHANCED_PROV_W, PROV_RSA_FULL},
-                    UnreachableCase{"aki-issuer-serial", MS_KEY_STORAGE_PROVIDER, 0},
-                    UnreachableCase{"expired", nullptr, 0}),
-    [](const auto& info) {
-        return std::string(!info.param.provider ? "NoKeyProperty" : info.param.provType ? "CryptoApi" : "Cng");
-    });
+INSTANTIATE_TEST_SUITE_P(Keys, UnreachableKeyTest,
+                         testing::Values(UnreachableCase{"aki-keyid", MS_ENHANCED_PROV_W, PROV_RSA_FULL},
+                                         UnreachableCase{"aki-issuer-serial", MS_KEY_STORAGE_PROVIDER, 0},
+                                         UnreachableCase{"expired", nullptr, 0}),
+                         [](const auto& info) {
+                             return std::string(!info.param.provider  ? "NoKeyProperty"
+                                                : info.param.provType ? "CryptoApi"
+                                                                      : "Cng");
+                         });
 
 TEST_F(StoreProviderTest, CngKeySignsAHundredHashesThatVerify)
 {

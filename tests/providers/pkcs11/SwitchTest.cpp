@@ -1,23 +1,34 @@
 // The composite switches from NSS to an alternative provider: a SoftHSM token
-// registered in the NSS database under a card maker's module name (built
-// twice, once per name, as NSS opens one database per process).
+// registered in the NSS database (built once per way of registering it, as
+// NSS opens one database per process):
 //
-//   "Bit4id Universal Middleware Provider DS": the PKCS#11 module
-//       libbit4ipki_ds.so, which the library search finds as a link to SoftHSM;
-//   "Tavorel Key Storage Provider": the key-storage library (the stand-in
-//       signs with the development key of the "rsa" certificate).
+//   pkcs11:  under a card maker's CSP name, "Bit4id Universal Middleware
+//            Provider DS": the PKCS#11 module libbit4ipki_ds.so, which the
+//            library search finds as a link to SoftHSM;
+//   tvrksp:  under "Tavorel Key Storage Provider": the key-storage library
+//            (the stand-in signs with the development key of the "rsa"
+//            certificate);
+//   library: under a neutral name, by the link's path: the library's file
+//            name leads to the same module;
+//   rule:    under a neutral name, by SoftHSM's own path: a rule of the
+//            machine settings names the token's manufacturer and model.
 
 #include <cstdlib>
 
 #include "providers/linux/NssRuntime.h"
 #include "providers/SigningProviderTvr.h"
 #include "tests/providers/pkcs11/Pkcs11Fixture.h"
+#include "tests/support/MemorySettingsStore.h"
 
 namespace nerolin::test {
 namespace {
 
 const std::string kSha256 = "2.16.840.1.101.3.4.2.1";
 const std::string kModuleName = NEROLIN_SWITCH_MODULE_NAME;
+const std::string kLibrary = NEROLIN_SWITCH_LIBRARY;
+// SoftHSM's token, as `nerolin-tool tokens` shows it.
+const std::string kRule =
+    NEROLIN_SWITCH_BY_RULE ? "manufacturer=SoftHSM project; model=SoftHSM v2; use=libbit4ipki_ds.so" : "";
 
 class SwitchEnvironment : public testing::Environment {
 public:
@@ -29,8 +40,11 @@ public:
         setenv("SOFTHSM2_CONF", token->softhsmConf.c_str(), 1);
         const std::string modutil = "modutil -force -dbdir " + token->nssDb + " ";
         ASSERT_EQ(std::system((modutil + "-delete SoftHSM >/dev/null").c_str()), 0);
-        ASSERT_EQ(
-            std::system((modutil + "-add '" + kModuleName + "' -libfile " + token->module + " >/dev/null").c_str()), 0);
+        ASSERT_EQ(std::system((modutil + "-add '" + kModuleName + "' -libfile " + kLibrary + " >/dev/null").c_str()),
+                  0);
+        if (!kRule.empty()) {
+            InstallMemorySettingsStore()->Set(Scope::Machine, "AlternativeProviders", "Rule1", kRule);
+        }
         ASSERT_TRUE(InitializeNss(token->nssDb));
     }
 };
@@ -84,8 +98,7 @@ TEST_F(SwitchTest, BatchSignsThroughTheAlternative)
         EXPECT_TRUE(events_->Has(EntryType::Information, "Trying to use PKCS#11 module: libbit4ipki_ds.so"));
         // The link leads to the library NSS loaded already: the entry names
         // the file that was really loaded.
-        EXPECT_TRUE(
-            events_->Has(EntryType::Information, std::string("PKCS#11 module filename: ") + NEROLIN_SOFTHSM_MODULE));
+        EXPECT_TRUE(events_->Has(EntryType::Information, "PKCS#11 module filename: " + kLibrary));
         EXPECT_TRUE(events_->Has(EntryType::Information, "SignHash finished successfully"));
     } else {
         EXPECT_TRUE(events_->Has(EntryType::Information, "Trying to use libTvrKSP.so"));

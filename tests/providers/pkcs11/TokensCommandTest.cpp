@@ -38,6 +38,8 @@ TEST_F(TokensCommandTest, ListsTokensCertificatesAndHowTheirKeysAreFound)
     EXPECT_EQ(beforeStatus, 0);
     EXPECT_NE(before.find("Token:       \"Nerolin Test Token\""), std::string::npos) << before;
     EXPECT_NE(before.find("Flags:       TOKEN_INITIALIZED LOGIN_REQUIRED"), std::string::npos) << before;
+    EXPECT_NE(before.find("Maker:       manufacturer=SoftHSM project; model=SoftHSM v2\n"), std::string::npos)
+        << before;
     EXPECT_NE(before.find("not visible before a login"), std::string::npos) << before;
 
     // The PIN goes to the one token named: a second card would spend a try on it.

@@ -5,7 +5,6 @@
 #include "common/StringTable.h"
 #include "providers/AlternativeProviderChoice.h"
 #include "providers/CardDatabase.h"
-#include "providers/SigningProviderTvrKSP.h"
 #include "providers/SmartCardName.h"
 #include "tools/nerolin-tool/doctor/Checks.h"
 
@@ -15,16 +14,8 @@ namespace {
 // The card-name table of the alternative choice; NSS signs when no row names the card.
 std::string AlternativeFor(const std::string& cardName)
 {
-    for (const CardNameRow& row : CardNameTable()) {
-        if (cardName != row.cardName) continue;
-        switch (row.target.kind) {
-        case AlternativeTarget::Kind::KeyStorageLibrary: return kTvrKspLibrary;
-        case AlternativeTarget::Kind::Pkcs11Module: return std::string("PKCS#11 ") + row.target.module;
-        case AlternativeTarget::Kind::PathRuleModule: return "PKCS#11 " + PathRuleModule();
-        case AlternativeTarget::Kind::ByCardName: break;
-        }
-    }
-    return "NSS";
+    const auto target = ResolveCardName({AlternativeTarget::Kind::ByCardName}, cardName);
+    return target ? DescribeTarget(*target) : "NSS";
 }
 
 }  // namespace

@@ -170,8 +170,8 @@ std::string Pin()
     return pin && *pin ? pin : "123456";
 }
 
-#define LOCKED                                    \
-    std::lock_guard<std::mutex> lock(gMutex);     \
+#define LOCKED                                \
+    std::lock_guard<std::mutex> lock(gMutex); \
     if (!gInitialized) return CKR_CRYPTOKI_NOT_INITIALIZED
 
 CK_RV Initialize(void*)
