@@ -49,6 +49,14 @@ wine_agent_start_service() {
   SSL_CERT_FILE=$(sed -n 's/^SSL_CERT_FILE=//p' "$WINE_AGENT_WORK/service.log" | head -n 1)
   SERVICE_URL=$(sed -n 's/^SERVICE_URL=//p' "$WINE_AGENT_WORK/service.log" | head -n 1)
   NEROLIN_TEST_WHITELIST_URL=$(sed -n 's/^WHITELIST_URL=//p' "$WINE_AGENT_WORK/service.log" | head -n 1)
+  if [ -z "$NEROLIN_TEST_WHITELIST_URL" ]; then
+    # With --demo the service names its URLs in the line after "ready".
+    for _ in $(seq 1 50); do
+      NEROLIN_TEST_WHITELIST_URL=$(sed -n -E 's#.* whitelist (https://[^ ,]+).*#\1#p' "$WINE_AGENT_WORK/service.log" | head -n 1)
+      [ -n "$NEROLIN_TEST_WHITELIST_URL" ] && break
+      sleep 0.1
+    done
+  fi
   export SSL_CERT_FILE NEROLIN_TEST_WHITELIST_URL
 }
 
