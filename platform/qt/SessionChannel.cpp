@@ -4,6 +4,7 @@
 #include <charconv>
 #include <chrono>
 #include <sstream>
+#include <string_view>
 
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -44,6 +45,13 @@ SessionChannel::~SessionChannel()
 std::string SessionChannel::SocketPath(const std::string& sessionId, std::string* refusal)
 {
     return PlaceOf(sessionId, refusal).listenName;
+}
+
+std::string SessionChannel::FileBase(const std::string& sessionId)
+{
+    const ChannelPlace place = PlaceOf(sessionId, nullptr);
+    if (place.listenName.empty()) return {};
+    return place.lockPath.substr(0, place.lockPath.size() - std::string_view(".lock").size());
 }
 
 ChannelPlace SessionChannel::PlaceOf(const std::string& sessionId, std::string* refusal)

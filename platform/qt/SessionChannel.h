@@ -61,6 +61,12 @@ public:
     // says why.
     static std::string SocketPath(const std::string& sessionId, std::string* refusal = nullptr);
 
+    // Where files about the session are kept beside its channel, as a path
+    // without extension (the claim's lock adds ".lock"): beside the socket
+    // on Linux, in the user's temporary folder on Windows, where the pipe
+    // has no folder. Empty when there is no place.
+    static std::string FileBase(const std::string& sessionId);
+
     // After a claim that found no folder for the socket: why, with the
     // folder's path ("/tmp/nerolin-1000 belongs to user 0"); empty otherwise.
     const std::string& FolderRefusal() const { return folderRefusal_; }
