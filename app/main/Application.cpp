@@ -4,7 +4,6 @@
 #include <memory>
 
 #include <QApplication>
-#include <QString>
 
 #include "app/main/CommandLine.h"
 #include "app/main/EndedSessions.h"
@@ -22,9 +21,9 @@
 #include "common/UserPrompts.h"
 #include "eventlog/EventLog.h"
 #include "eventlog/EventLogReporter.h"
-#include "platform/DesktopEntry.h"
 #include "platform/qt/SessionChannel.h"
 #include "platform/Settings.h"
+#include "platform/UrlScheme.h"
 #include "session/LaunchRequest.h"
 #include "session/SigningSession.h"
 
@@ -50,13 +49,6 @@ int ExitStatusOf(const SessionOutcome& outcome, bool hasSession)
 
 }  // namespace
 
-std::vector<std::u16string> CommandLineArguments(int argc, char** argv)
-{
-    std::vector<std::u16string> arguments;
-    for (int i = 1; i < argc; ++i) arguments.push_back(QString::fromLocal8Bit(argv[i]).toStdU16String());
-    return arguments;
-}
-
 Application::Application(std::function<bool()> openDisplay, std::shared_ptr<UpdateLibrary> updates)
     : openDisplay_(std::move(openDisplay)),
       updates_(updates ? std::move(updates)
@@ -79,7 +71,9 @@ int Application::Run(const std::vector<std::u16string>& arguments)
             SetUpdateLibrary(nullptr);
         }
     } updaterRelease;
-    RegisterEventSource();
+    // RegisterEventSource(), spelt out: where windows.h is read first, its
+    // macro of that name turns a call into the system's RegisterEventSourceW.
+    CEventLogReporter::Instance().Register(DefaultEventStorePath());
     // Said once, on the console: a user whose home cannot be written would
     // otherwise look in vain for the log that support asks for.
     if (!EventStoreCanBeKept(DefaultEventStorePath()))

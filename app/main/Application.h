@@ -50,8 +50,11 @@ private:
     std::shared_ptr<UpdateLibrary> updates_;
 };
 
-// The arguments after the program name, as UTF-16 (invalid sequences of the
-// locale's encoding become U+FFFD).
+// The arguments after the program name, as UTF-16. Linux: argv in the
+// locale's encoding (invalid sequences become U+FFFD). Windows: the
+// process's own UTF-16 command line (argv is not read), split by the
+// system's rules, except that a quoted rest holding more double quotes is
+// handed over whole for CommandLine's quote rule.
 std::vector<std::u16string> CommandLineArguments(int argc, char** argv);
 
 }  // namespace nerolin

@@ -10,8 +10,8 @@ namespace {
 
 std::string MarkPath(const std::string& sessionId)
 {
-    const std::string socket = SessionChannel::SocketPath(sessionId);
-    return socket.empty() ? std::string() : socket + ".ended";
+    const std::string base = SessionChannel::FileBase(sessionId);
+    return base.empty() ? std::string() : base + ".ended";
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include "app/main/QtInstance.h"
 #include "common/UserPrompts.h"
 #include "platform/ProcessHardening.h"
-#include "platform/qt/QSettingsStore.h"
+#include "platform/qt/ProgramSettings.h"
 
 int main(int argc, char** argv)
 {
@@ -23,7 +23,7 @@ int main(int argc, char** argv)
     std::setlocale(LC_ALL, "");
     QCoreApplication::setOrganizationName(QStringLiteral("Tavorel"));
     QCoreApplication::setApplicationName(QStringLiteral("Nerolin"));
-    nerolin::InstallQSettingsStore();
+    nerolin::InstallProgramSettingsStore();
 
     nerolin::QtInstance qt(argc > 0 ? argv[0] : "nerolin");
     nerolin::SetUserPrompts(std::make_shared<nerolin::OnDemandPrompts>(qt));

@@ -6,12 +6,12 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "app/updater/DownloadFolder.h"
 #include "app/updater/PackageInstaller.h"
 #include "app/updater/UpdateSignature.h"
 #include "BuildConfig.h"
 #include "eventlog/EventLog.h"
 #include "platform/Settings.h"
-#include "platform/XdgDirectories.h"
 #include "session/HttpDownload.h"
 
 namespace nerolin {
@@ -196,7 +196,7 @@ void Updater::Install(const AppcastItem& item)
     std::string error;
     const std::uint64_t limit =
         item.enclosureLength > 0 ? std::min(item.enclosureLength, options_.maxPackageSize) : options_.maxPackageSize;
-    bool ok = MakeDirectories(directory, 0700) && DownloadFile(item.enclosureUrl, limit, abort_, path, error);
+    bool ok = MakeDownloadFolder(directory) && DownloadFile(item.enclosureUrl, limit, abort_, path, error);
     if (!ok) {
         if (!abort_) {
             WriteEventEntry(EntryType::Warning, "Update download failed: " + error + " (" + item.enclosureUrl + ")");

@@ -1,11 +1,10 @@
 #include "platform/qt/SessionChannel.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <sstream>
+#include <string_view>
 
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -14,8 +13,7 @@
 
 #include "common/Text.h"
 #include "platform/FileLock.h"
-#include "platform/PrivateFolder.h"
-#include "platform/XdgDirectories.h"
+#include "platform/qt/ChannelPlace.h"
 
 namespace nerolin {
 namespace {
@@ -30,18 +28,6 @@ constexpr std::size_t kMaxToken = 400;
 constexpr int kConnectMilliseconds = 2000;
 constexpr int kAnswerMilliseconds = 5000;
 constexpr std::chrono::milliseconds kClaimLockWait{5000};
-
-// Empty, with the reason in refusal, when there is no folder to use.
-std::string ChannelDirectory(std::string& refusal)
-{
-    std::string runtime = RuntimeDirectory();
-    if (!runtime.empty()) return runtime;
-    // Without a runtime folder: a private folder of this user in /tmp.
-    std::string fallback = "/tmp/nerolin-" + std::to_string(geteuid());
-    if (MakePrivateFolder(fallback, refusal)) return fallback;
-    refusal = fallback + " " + refusal;
-    return {};
-}
 
 }  // namespace
 
@@ -58,15 +44,25 @@ SessionChannel::~SessionChannel()
 
 std::string SessionChannel::SocketPath(const std::string& sessionId, std::string* refusal)
 {
-    std::string refused;
-    const std::string directory = ChannelDirectory(refused);
-    if (refusal != nullptr) *refusal = refused;
-    if (directory.empty()) return {};
+    return PlaceOf(sessionId, refusal).listenName;
+}
+
+std::string SessionChannel::FileBase(const std::string& sessionId)
+{
+    const ChannelPlace place = PlaceOf(sessionId, nullptr);
+    if (place.listenName.empty()) return {};
+    return place.lockPath.substr(0, place.lockPath.size() - std::string_view(".lock").size());
+}
+
+ChannelPlace SessionChannel::PlaceOf(const std::string& sessionId, std::string* refusal)
+{
     unsigned char digest[SHA256_DIGEST_LENGTH];
     SHA256(reinterpret_cast<const unsigned char*>(sessionId.data()), sessionId.size(), digest);
-    // Half the digest keeps the path well inside the 108 bytes a socket
+    // Half the digest keeps a socket's path well inside the 108 bytes its
     // address holds, and is still far beyond any chance of collision.
-    return directory + "/nerolin-" + HexEncode(digest, sizeof digest / 2);
+    ChannelPlace place = ChannelPlaceOf(HexEncode(digest, sizeof digest / 2));
+    if (refusal != nullptr) *refusal = place.refusal;
+    return place;
 }
 
 bool SessionChannel::AskOwnerToRaise(const std::string& sessionId, const RaiseRequest& request)
@@ -119,11 +115,12 @@ SessionChannel::Answer SessionChannel::Ask(const std::string& sessionId, const R
 
 SessionChannel::Claim SessionChannel::ClaimSession(const RaiseRequest& request)
 {
-    std::string path = SocketPath(sessionId_, &folderRefusal_);
+    const ChannelPlace place = PlaceOf(sessionId_, &folderRefusal_);
+    const std::string& path = place.listenName;
     if (path.empty()) return Claim::Unavailable;
     // Serialises "is anyone listening? then I listen" between processes of
     // the same session, so two that start together cannot both become owners.
-    FileLock lock(path + ".lock", kClaimLockWait);
+    FileLock lock(place.lockPath, kClaimLockWait);
     if (!lock.locked()) return Claim::Unavailable;
     if (Ask(sessionId_, request) != Answer::NoOwner) return Claim::RaisedOwner;
 

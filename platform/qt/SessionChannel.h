@@ -6,14 +6,17 @@
 // and ends. The request carries what the later start got from its launcher
 // for the desktop to let a window come forward: a Wayland activation token
 // and an X11 time of the user's action. The socket is
-// $XDG_RUNTIME_DIR/nerolin-<first half of the SHA-256 of the id, in hex>; a
-// socket left behind by a dead process is reclaimed.
+// $XDG_RUNTIME_DIR/nerolin-<first half of the SHA-256 of the id, in hex>, on
+// Windows the named pipe nerolin-<the same> (ChannelPlace.h); a socket left
+// behind by a dead process is reclaimed.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+
+#include "platform/qt/ChannelPlace.h"
 
 class QLocalServer;
 
@@ -58,11 +61,18 @@ public:
     // says why.
     static std::string SocketPath(const std::string& sessionId, std::string* refusal = nullptr);
 
+    // Where files about the session are kept beside its channel, as a path
+    // without extension (the claim's lock adds ".lock"): beside the socket
+    // on Linux, in the user's temporary folder on Windows, where the pipe
+    // has no folder. Empty when there is no place.
+    static std::string FileBase(const std::string& sessionId);
+
     // After a claim that found no folder for the socket: why, with the
     // folder's path ("/tmp/nerolin-1000 belongs to user 0"); empty otherwise.
     const std::string& FolderRefusal() const { return folderRefusal_; }
 
 private:
+    static ChannelPlace PlaceOf(const std::string& sessionId, std::string* refusal);
     enum class Answer { NoOwner, Raised, Busy };
     static Answer Ask(const std::string& sessionId, const RaiseRequest& request);
 

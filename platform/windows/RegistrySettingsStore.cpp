@@ -9,30 +9,11 @@
 #include <utility>
 #include <vector>
 
+#include "platform/windows/RegistryKey.h"
 #include "platform/windows/WideText.h"
 
 namespace nerolin {
 namespace {
-
-class KeyHandle {
-public:
-    KeyHandle() = default;
-    explicit KeyHandle(HKEY key) : key_(key) {}
-    ~KeyHandle()
-    {
-        if (key_ != nullptr) RegCloseKey(key_);
-    }
-    KeyHandle(KeyHandle&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
-    KeyHandle(const KeyHandle&) = delete;
-    KeyHandle& operator=(const KeyHandle&) = delete;
-    KeyHandle& operator=(KeyHandle&&) = delete;
-
-    HKEY get() const { return key_; }
-    explicit operator bool() const { return key_ != nullptr; }
-
-private:
-    HKEY key_ = nullptr;
-};
 
 std::optional<std::wstring> Wide(const std::string& utf8)
 {

@@ -6,7 +6,7 @@
 
 #include "BuildConfig.h"
 #include "platform/ProcessHardening.h"
-#include "platform/qt/QSettingsStore.h"
+#include "platform/qt/ProgramSettings.h"
 #include "tools/nerolin-tool/Subcommand.h"
 
 namespace nerolin::tool {
@@ -45,7 +45,7 @@ int main(int argc, char** argv)
 {
     using namespace nerolin::tool;
     nerolin::DisableCoreDumps();  // its token commands read PINs
-    nerolin::InstallQSettingsStore();
+    nerolin::InstallProgramSettingsStore();
     if (argc < 2) return Usage(stderr);
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) return Usage(stdout);
     if (std::strcmp(argv[1], "--version") == 0) {

@@ -5,6 +5,7 @@
 #include "eventlog/EventLogExport.h"
 #include "eventlog/EventLogReporter.h"
 #include "eventlog/EventStoreHealth.h"
+#include "platform/LocalTime.h"
 #include "tools/nerolin-tool/doctor/Checks.h"
 
 #include <ctime>
@@ -14,13 +15,7 @@ namespace {
 
 constexpr std::size_t kErrorEntries = 20;
 
-long UtcOffsetNow()
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local.tm_gmtoff;
-}
+long UtcOffsetNow() { return UtcOffsetAt(std::time(nullptr)); }
 
 }  // namespace
 

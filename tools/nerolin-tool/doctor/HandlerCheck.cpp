@@ -1,28 +1,14 @@
-// Check 2: the desktop entry that opens yendo: links, judged by the
-// start-up's own registration check; --fix registers as "nerolin -Register"
-// does and checks again.
-#include <unistd.h>
-
+// Check 2: the handler of yendo: links (the desktop entry on Linux, the
+// HKEY_CLASSES_ROOT\yendo tree on Windows), judged by the start-up's own
+// registration check; --fix registers as "nerolin -Register" does and checks
+// again.
 #include "common/StringIds.h"
 #include "common/StringTable.h"
-#include "platform/DesktopEntry.h"
-#include "platform/DesktopFile.h"
+#include "platform/UrlScheme.h"
 #include "tools/nerolin-tool/doctor/Checks.h"
+#include "tools/nerolin-tool/doctor/HandlerPlace.h"
 
 namespace nerolin::tool::doctor {
-namespace {
-
-// The program the handler must run: nerolin, installed next to this tool.
-std::string NerolinPath()
-{
-    const std::string self = ProgramPath();
-    const std::size_t slash = self.rfind('/');
-    if (slash == std::string::npos) return {};
-    const std::string path = self.substr(0, slash + 1) + "nerolin";
-    return access(path.c_str(), X_OK) == 0 ? path : std::string();
-}
-
-}  // namespace
 
 CheckResult CheckHandler(bool fix)
 {
@@ -42,11 +28,7 @@ CheckResult CheckHandler(bool fix)
     }
 
     const RegistrationCheck registration = CheckRegistration(program);
-    if (registration.entryFound) {
-        check.Add("desktopEntry", registration.entryPath);
-        if (const auto entry = DesktopFile::Read(registration.entryPath))
-            if (const auto exec = entry->Value("Desktop Entry", "Exec")) check.Add("exec", *exec);
-    }
+    if (registration.entryFound) AddRegistrationDetails(check, registration);
     for (const std::string& problem : registration.problems) check.Add("problem", problem, Verdict::Error);
 
     if (!registration.entryFound)

@@ -7,7 +7,7 @@
 #include "common/StringIds.h"
 #include "common/StringTable.h"
 #include "platform/KnownSettings.h"
-#include "platform/qt/QSettingsStore.h"
+#include "platform/qt/ProgramSettings.h"
 #include "platform/Settings.h"
 #include "tools/nerolin-tool/doctor/Checks.h"
 
@@ -105,8 +105,8 @@ void AddUnknown(CheckResult& check, const SettingsKey& key, bool machineFile)
 CheckResult CheckSettings()
 {
     CheckResult check{"settings", strings::kDoctorCheckSettings};
-    AddFile(check, "userFile", UserSettingsPath());
-    AddFile(check, "machineFile", MachineSettingsPath());
+    AddFile(check, "userFile", UserSettingsLocation());
+    AddFile(check, "machineFile", MachineSettingsLocation());
     const SettingsKey user = SettingsKey::OpenUser();
     const std::optional<SettingsKey> machine = SettingsKey::OpenMachine();
     for (const KnownSetting& known : KnownSettings()) {

@@ -11,13 +11,13 @@
 #include "common/StringIds.h"
 #include "common/StringTable.h"
 #include "eventlog/EventCapture.h"
-#include "filter/CertificateMatching.h"
 #include "platform/Settings.h"
 #include "providers/linux/NssCertificates.h"
 #include "providers/linux/NssModules.h"
 #include "providers/linux/NssRuntime.h"
 #include "providers/linux/NssTokens.h"
 #include "providers/linux/P11KitModuleList.h"
+#include "tools/nerolin-tool/doctor/CertificateRow.h"
 #include "tools/nerolin-tool/doctor/Checks.h"
 
 namespace nerolin::tool::doctor {
@@ -66,14 +66,6 @@ void AddToken(CheckResult& check, PK11SlotInfo* slot, bool& locked, bool& fewTri
     }
 }
 
-// The first reason the filter gives: the validity test, else the first
-// criterion of the first criteria set.
-std::string FirstFailure(const FilterVerdict& verdict)
-{
-    if (!verdict.validityFailure.empty()) return verdict.validityFailure;
-    return verdict.failedCriteria.empty() ? std::string("?") : verdict.failedCriteria.front();
-}
-
 }  // namespace
 
 CheckResult CheckTokens(const DoctorOptions& options)
@@ -111,18 +103,7 @@ CheckResult CheckTokens(const DoctorOptions& options)
             tokens += (tokens.empty() ? "" : ", ") + std::string(PK11_GetTokenName(slot.get()));
         const std::string value =
             (x509 ? CertNameString(x509.get(), CertNameType::Rdn, 0) : std::string("?")) + " (" + tokens + ")";
-        if (!options.hasFilter) {
-            check.Add("certificate", value);
-            continue;
-        }
-        const FilterVerdict verdict = ExplainFilter(checkValidity, options.filter, der.data(), der.size());
-        if (verdict.passes) {
-            ++passing;
-            check.Add("certificate", value, Verdict::Ok, LoadString(strings::kDoctorNotePasses));
-        } else {
-            check.Add("certificate", value, std::nullopt,
-                      FormatText(LoadString(strings::kDoctorNoteFails).c_str(), FirstFailure(verdict).c_str()));
-        }
+        AddCertificateRow(check, value, der, options, checkValidity, passing);
     }
     capture.Take();
 
