@@ -71,9 +71,7 @@ int Application::Run(const std::vector<std::u16string>& arguments)
             SetUpdateLibrary(nullptr);
         }
     } updaterRelease;
-    // RegisterEventSource(), spelt out: where windows.h is read first, its
-    // macro of that name turns a call into the system's RegisterEventSourceW.
-    CEventLogReporter::Instance().Register(DefaultEventStorePath());
+    RegisterEventSource();
     // Said once, on the console: a user whose home cannot be written would
     // otherwise look in vain for the log that support asks for.
     if (!EventStoreCanBeKept(DefaultEventStorePath()))

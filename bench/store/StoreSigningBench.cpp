@@ -34,9 +34,6 @@
 #include "tests/providers/mswin/StoreFixture.h"
 #include "tests/support/ScriptedPrompts.h"
 
-// windows.h names its own RegisterEventSource so; this program means Nerolin's.
-#undef RegisterEventSource
-
 namespace nerolin::bench {
 namespace {
 

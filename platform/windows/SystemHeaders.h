@@ -9,6 +9,9 @@
 // LoadString would be renamed in that file and not in others; where it came
 // after, the calls would be. Read once at the top of every file, with the
 // macro undone, the name means the string table's function everywhere.
+// RegisterEventSource likewise: the event log's own function has that name
+// (the system's is called by its W name where it is meant).
 
 #include <windows.h>
 #undef LoadString
+#undef RegisterEventSource
