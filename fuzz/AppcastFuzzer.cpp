@@ -11,7 +11,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    if (const auto feed = nerolin::ReadAppcast(text); feed && feed->newest) {
+    if (const auto feed = nerolin::ReadAppcast(text, "linux"); feed && feed->newest) {
         nerolin::CompareVersions(feed->newest->version, "1.0.21");
     }
     // Two version texts separated by a zero byte: the order is antisymmetric.

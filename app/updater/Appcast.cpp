@@ -43,7 +43,7 @@ std::uint64_t Length(const QXmlStreamReader& xml)
 }
 
 // One <item>; nullopt when it offers nothing for this system.
-std::optional<AppcastItem> ReadItem(QXmlStreamReader& xml)
+std::optional<AppcastItem> ReadItem(QXmlStreamReader& xml, std::string_view system)
 {
     AppcastItem item;
     std::string version, shortVersion, link, os;
@@ -72,7 +72,7 @@ std::optional<AppcastItem> ReadItem(QXmlStreamReader& xml)
             xml.skipCurrentElement();
         }
     }
-    if (!hasEnclosure || item.enclosureUrl.empty() || (!os.empty() && os != "linux")) {
+    if (!hasEnclosure || item.enclosureUrl.empty() || (!os.empty() && os != system)) {
         return std::nullopt;
     }
     item.version = version.empty() ? shortVersion : version;
@@ -148,7 +148,7 @@ int CompareRest(const std::vector<Part>& parts, std::size_t from)
 
 }  // namespace
 
-std::optional<Appcast> ReadAppcast(const std::string& text)
+std::optional<Appcast> ReadAppcast(const std::string& text, std::string_view system)
 {
     QXmlStreamReader xml(QByteArray::fromStdString(text));
     if (!xml.readNextStartElement() || !IsPlain(xml, "rss")) {
@@ -166,7 +166,7 @@ std::optional<Appcast> ReadAppcast(const std::string& text)
                 xml.skipCurrentElement();
                 continue;
             }
-            auto item = ReadItem(xml);
+            auto item = ReadItem(xml, system);
             if (item && (!newest || CompareVersions(item->version, newest->version) > 0)) {
                 newest = std::move(item);
             }

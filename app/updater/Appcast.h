@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace nerolin {
 
@@ -21,13 +22,15 @@ struct AppcastItem {
 
 struct Appcast {
     // The newest item with an enclosure and a version whose sparkle:os is
-    // absent or "linux"; none when the feed offers nothing for this system.
+    // absent or the system's ("linux", "windows"); none when the feed offers
+    // nothing for that system.
     std::optional<AppcastItem> newest;
 };
 
-// The feed; nullopt when the document is no well-formed RSS feed. Never
-// throws; a hostile document only gives nullopt.
-std::optional<Appcast> ReadAppcast(const std::string& xml);
+// The feed as the given system reads it (kUpdateSystem of
+// PackageInstaller.h for this one); nullopt when the document is no
+// well-formed RSS feed. Never throws; a hostile document only gives nullopt.
+std::optional<Appcast> ReadAppcast(const std::string& xml, std::string_view system);
 
 // Compares two version texts the way Sparkle does: runs of digits compare
 // as numbers, other runs as text, "." separates; a missing part counts as

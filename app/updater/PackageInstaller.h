@@ -1,8 +1,9 @@
 #pragma once
 
-// Handing a downloaded update to the system: its own version, read from the
-// package (a Debian package's Version field, by dpkg-deb), and the hand-over
-// to the desktop's installer (xdg-open), whose outcome is waited for.
+// Handing a downloaded update to the system. Each system has its own kind of
+// package and installer: on Linux a Debian package, whose Version field
+// dpkg-deb reads, opened with xdg-open; on Windows an MSI, whose
+// ProductVersion the Windows Installer reads, installed by msiexec.
 
 #include <chrono>
 #include <optional>
@@ -10,14 +11,25 @@
 
 namespace nerolin {
 
-// The Version field of a Debian package; nullopt when the file is no Debian
-// package or dpkg-deb is not there (a system without dpkg installs no .deb).
-std::optional<std::string> DebianPackageVersion(const std::string& path);
+// The sparkle:os of the feed items meant for this system ("linux",
+// "windows"); an item for another system is no update here.
+extern const char kUpdateSystem[];
 
-// Opens the package with xdg-open. False when it could not start or ended
-// with a failure (3: no program for the file, 4: the program failed). Some
-// desktops' xdg-open waits for the installer it started: one still running
-// after the bound has found it, and is left to run.
+// The package's own version; nullopt when the file is no package of this
+// system's kind or the tool that reads it is not there.
+std::optional<std::string> PackageVersion(const std::string& path);
+
+// Hands the package over; false when the system cannot take it.
+// Linux: xdg-open, whose outcome is waited for: a failure (3: no program for
+// the file, 4: the program failed) is false; some desktops' xdg-open waits for
+// the installer it started, and one still running after the bound has found
+// it. Windows: the package replaces this program's own files, which stay in
+// use while it runs, so msiexec is started by StartHandedOverInstaller when
+// the updater ends with the program; true when msiexec is there.
 bool HandToInstaller(const std::string& path, std::chrono::milliseconds bound = std::chrono::seconds(10));
+
+// Called once the updater has ended (the program's exit): starts what
+// HandToInstaller left for then (Windows), else does nothing.
+void StartHandedOverInstaller();
 
 }  // namespace nerolin

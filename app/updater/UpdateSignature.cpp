@@ -1,5 +1,6 @@
 #include "app/updater/UpdateSignature.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -22,7 +23,8 @@ bool VerifyUpdateSignature(const std::string& filePath, const std::string& signa
     if (key.size() != kPublicKeySize || signature.size() != kSignatureSize) {
         return false;
     }
-    std::ifstream file(filePath, std::ios::binary);
+    // The path is UTF-8; a narrow path would be the ANSI code page's on Windows.
+    std::ifstream file(std::filesystem::u8path(filePath), std::ios::binary);
     if (!file) {
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <utility>
 
 #include <QStandardPaths>
 #include <QUrl>
@@ -38,12 +39,18 @@ Updater::Options Updater::DefaultOptions()
     options.publicKeyBase64 = build::kUpdatePublicKey;
     options.downloadDirectory = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation).toStdString() +
                                 "/Tavorel/Nerolin/updates";
-    options.packageVersion = [](const std::string& path) { return DebianPackageVersion(path); };
+    options.packageVersion = [](const std::string& path) { return PackageVersion(path); };
     options.handToInstaller = [](const std::string& path) { return HandToInstaller(path); };
+    options.atEnd = StartHandedOverInstaller;
     return options;
 }
 
-Updater::Updater(std::shared_ptr<UpdaterUi> ui, Options options) : ui_(std::move(ui)), options_(std::move(options)) {}
+Updater::Updater(std::shared_ptr<UpdaterUi> ui, Options options)
+    : ui_(std::move(ui)),
+      options_(std::move(options)),
+      atEnd_(options_.atEnd)
+{
+}
 
 Updater::~Updater() { Cleanup(); }
 
@@ -102,6 +109,11 @@ void Updater::Cleanup()
     // the owner's own Cleanup or the destructor joins it then.
     if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) {
         thread_.join();
+    }
+    // Once no task can run any more: what the hand-over left for the end
+    // (on Windows, msiexec, which replaces this program's files).
+    if (!thread_.joinable() && atEnd_) {
+        std::exchange(atEnd_, nullptr)();
     }
 }
 
@@ -170,7 +182,7 @@ void Updater::Check(bool withUi)
                       std::to_string(std::chrono::duration_cast<std::chrono::seconds>(now).count()), Group());
         key.Sync();
     }
-    const auto appcast = ReadAppcast(feed);
+    const auto appcast = ReadAppcast(feed, kUpdateSystem);
     if (!appcast) {
         WriteEventEntry(EntryType::Warning, "Update check failed: the update feed cannot be read (" + url + ")");
         if (withUi) ui_->ShowCheckFailed();
@@ -205,10 +217,12 @@ void Updater::Install(const AppcastItem& item)
         return;
     }
     std::error_code ignored;
+    // UTF-8, as every path of the program (a user's folder may hold any letter).
+    const std::filesystem::path file = std::filesystem::u8path(path);
     const bool lengthMatches =
-        item.enclosureLength == 0 || std::filesystem::file_size(path, ignored) == item.enclosureLength;
+        item.enclosureLength == 0 || std::filesystem::file_size(file, ignored) == item.enclosureLength;
     if (!lengthMatches || !VerifyUpdateSignature(path, item.edSignature, options_.publicKeyBase64)) {
-        std::filesystem::remove(path, ignored);
+        std::filesystem::remove(file, ignored);
         WriteEventEntry(EntryType::Error,
                         "Update package rejected: its signature is not valid (" + item.enclosureUrl + ")");
         ui_->ShowInstallFailed(InstallFailure::BadSignature, path);
@@ -218,7 +232,7 @@ void Updater::Install(const AppcastItem& item)
     // tampered feed names: the package's own version must be the offer's.
     const auto version = options_.packageVersion ? options_.packageVersion(path) : std::nullopt;
     if (!version || *version != item.version) {
-        std::filesystem::remove(path, ignored);
+        std::filesystem::remove(file, ignored);
         WriteEventEntry(EntryType::Error, "Update package rejected: " +
                                               (version ? "it is version " + *version : "its version cannot be read") +
                                               ", the feed offered " + item.version + " (" + item.enclosureUrl + ")");

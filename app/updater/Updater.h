@@ -41,6 +41,8 @@ public:
         // system's installer (true when it took the package); tests replace them.
         std::function<std::optional<std::string>(const std::string& path)> packageVersion;
         std::function<bool(const std::string& path)> handToInstaller;
+        // Runs once, when the updater has ended (StartHandedOverInstaller).
+        std::function<void()> atEnd;
     };
     // The program's own version and key, downloads under the user's cache.
     static Options DefaultOptions();
@@ -80,6 +82,7 @@ private:
 
     const std::shared_ptr<UpdaterUi> ui_;
     const Options options_;
+    std::function<void()> atEnd_;  // options_.atEnd until it has run
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;

@@ -72,7 +72,9 @@ std::optional<int> WaitFor(pid_t pid, std::chrono::milliseconds bound)
 
 }  // namespace
 
-std::optional<std::string> DebianPackageVersion(const std::string& path)
+const char kUpdateSystem[] = "linux";
+
+std::optional<std::string> PackageVersion(const std::string& path)
 {
     Spawned tool = Spawn({"dpkg-deb", "--field", path, "Version"}, true);
     if (tool.pid <= 0) return std::nullopt;
@@ -111,5 +113,8 @@ bool HandToInstaller(const std::string& path, std::chrono::milliseconds bound)
     // waited for any more; the program closes soon after, for the installation.
     return !status || *status == 0;
 }
+
+// xdg-open has taken the package already.
+void StartHandedOverInstaller() {}
 
 }  // namespace nerolin

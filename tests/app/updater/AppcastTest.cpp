@@ -10,9 +10,9 @@
 namespace nerolin::test {
 namespace {
 
-std::optional<AppcastItem> NewestAppcastItem(const std::string& xml)
+std::optional<AppcastItem> NewestAppcastItem(const std::string& xml, std::string_view system = "linux")
 {
-    const auto appcast = ReadAppcast(xml);
+    const auto appcast = ReadAppcast(xml, system);
     return appcast ? appcast->newest : std::nullopt;
 }
 
@@ -69,6 +69,13 @@ TEST(Appcast, TakesTheNewestItemForThisSystem)
     EXPECT_EQ(item->enclosureLength, 1234u);
     EXPECT_EQ(item->edSignature, "c2lnbmF0dXJl");
     EXPECT_EQ(item->releaseNotesUrl, "https://h/notes.html");
+
+    // Read on Windows, the same feed offers the Windows item: the Linux one is
+    // no update there, however new.
+    item = NewestAppcastItem(xml, "windows");
+    ASSERT_TRUE(item);
+    EXPECT_EQ(item->title, "Windows");
+    EXPECT_EQ(item->enclosureUrl, "https://h/w.exe");
 }
 
 TEST(Appcast, VersionComesFromTheItemOrTheShortVersion)
@@ -99,7 +106,7 @@ TEST(Appcast, DamagedFeedsCannotBeRead)
         "<rss><channel><item><title>&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;</title></item></channel></rss>",
     };
     for (const std::string& feed : feeds) {
-        EXPECT_FALSE(ReadAppcast(feed)) << feed;
+        EXPECT_FALSE(ReadAppcast(feed, "linux")) << feed;
     }
 }
 
@@ -112,7 +119,7 @@ TEST(Appcast, AWellFormedFeedWithoutAnItemForThisSystemOffersNothing)
         Feed("<item><enclosure url=\"https://h/w.exe\" sparkle:version=\"9.0\" sparkle:os=\"windows\"/></item>"),
     };
     for (const std::string& feed : feeds) {
-        const auto appcast = ReadAppcast(feed);
+        const auto appcast = ReadAppcast(feed, "linux");
         ASSERT_TRUE(appcast) << feed;
         EXPECT_FALSE(appcast->newest) << feed;
     }

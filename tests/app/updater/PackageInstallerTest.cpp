@@ -27,12 +27,12 @@ TEST(PackageInstaller, TheVersionOfADebianPackageAndOfAnythingElse)
     const std::string deb = (home.root() / "nerolin.deb").string();
     const std::string build = "dpkg-deb --root-owner-group -Zgzip --build " + tree.string() + " " + deb;
     ASSERT_EQ(std::system((build + " >/dev/null 2>&1").c_str()), 0) << build;
-    EXPECT_EQ(DebianPackageVersion(deb), "1:1.0.30-2");
+    EXPECT_EQ(PackageVersion(deb), "1:1.0.30-2");
 
     const std::string other = (home.root() / "nerolin.tar.gz").string();
     std::ofstream(other) << "not a package";
-    EXPECT_EQ(DebianPackageVersion(other), std::nullopt);
-    EXPECT_EQ(DebianPackageVersion((home.root() / "missing.deb").string()), std::nullopt);
+    EXPECT_EQ(PackageVersion(other), std::nullopt);
+    EXPECT_EQ(PackageVersion((home.root() / "missing.deb").string()), std::nullopt);
 }
 
 TEST(PackageInstaller, AHandOverTellsWhetherTheSystemTookThePackage)

@@ -146,7 +146,7 @@ protected:
         options.currentVersion = "1.0.21";
         options.publicKeyBase64 = ReadFile(NEROLIN_SOURCE_DIR "/testdata/updater/update-public-key.b64");
         options.downloadDirectory = (home.root() / "cache/updates").string();
-        options.packageVersion = [](const std::string& path) { return DebianPackageVersion(path); };
+        options.packageVersion = [](const std::string& path) { return PackageVersion(path); };
         options.handToInstaller = [ui = ui](const std::string& path) { return ui->HandToInstaller(path); };
         updater = std::make_unique<Updater>(ui, options);
         updater->SetRegistryPath("Software\\Tavorel\\Nerolin\\WinSparkle");
