@@ -54,7 +54,7 @@ struct PipedChild::Handles {
 // The child's ends of the pipes are the only handles it inherits: the
 // test's own ends are not inheritable, and the child's ends of an earlier
 // child are closed here before the next one starts.
-PipedChild::PipedChild(const std::string& program, const std::vector<std::string>& arguments)
+PipedChild::PipedChild(const std::string& program, const std::vector<std::string>& arguments, ReadStream read)
     : handles_(std::make_unique<Handles>())
 {
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -75,12 +75,21 @@ PipedChild::PipedChild(const std::string& program, const std::vector<std::string
     std::wstring commandLine = Quoted(path);
     for (const std::string& argument : arguments) commandLine += L" " + Quoted(Wide(argument));
 
+    HANDLE discarded = nullptr;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = childInput;
-    startup.hStdOutput = childOutput;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    if (read == ReadStream::Output) {
+        startup.hStdOutput = childOutput;
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    } else {
+        discarded = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING,
+                                0, nullptr);
+        if (discarded == INVALID_HANDLE_VALUE) discarded = nullptr;
+        startup.hStdOutput = discarded;
+        startup.hStdError = childOutput;
+    }
     PROCESS_INFORMATION process{};
     if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         CloseHandle(process.hThread);
@@ -88,6 +97,7 @@ PipedChild::PipedChild(const std::string& program, const std::vector<std::string
     }
     CloseIfOpen(childInput);
     CloseIfOpen(childOutput);
+    CloseIfOpen(discarded);
 }
 
 PipedChild::~PipedChild()
