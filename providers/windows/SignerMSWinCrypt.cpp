@@ -113,7 +113,7 @@ SigningResult SignerMSWinCrypt::Sign(const std::string& hashAlgorithm, const std
         Report("CryptSetHashParam", GetLastError());
         return SigningResult::Failed;
     }
-    // Any specification but the signature key's is the exchange key: Wine
+    // Any key spec but AT_SIGNATURE is the exchange key: Wine
     // hands an imported key out with both bits set (3), which CryptSignHash
     // refuses, and the RSA providers keep such a key as the exchange key.
     const DWORD keySpec = keySpec_ == AT_SIGNATURE ? AT_SIGNATURE : AT_KEYEXCHANGE;

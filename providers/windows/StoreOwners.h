@@ -72,8 +72,8 @@ using NCryptKeyHandle = IntegerHandle<NCRYPT_KEY_HANDLE, FreeKey>;
 using NCryptProviderHandle = IntegerHandle<NCRYPT_PROV_HANDLE, FreeStorageProvider>;
 
 // The key of a certificate as CryptAcquireCertificatePrivateKey hands it
-// out: a CryptoAPI provider with its key specification, or a CNG key
-// (specification CERT_NCRYPT_KEY_SPEC), released only when the caller-frees
+// out: a CryptoAPI provider with its key spec (AT_SIGNATURE or
+// AT_KEYEXCHANGE), or a CNG key (CERT_NCRYPT_KEY_SPEC), released only when the caller-frees
 // flag said so.
 struct AcquiredKey {
     DWORD keySpec = 0;
