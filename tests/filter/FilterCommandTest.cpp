@@ -56,9 +56,11 @@ TEST_F(FilterCommand, ReportsPassFailAndRefusals)
         std::string output;
     } cases[] = {
         {{"--filters", qualified, Signing("qc-esign.pem"), "--check-validity"}, 0, "pass\n"},
-        {{"--filters", qualified, Signing("rsa.der")}, 1,
+        {{"--filters", qualified, Signing("rsa.der")},
+         1,
          "fail\nfilters[0]: qcType\nfilters[1]: keyUsage.keyEncipherment\n"},
-        {{"--check-validity", "--filters", WriteFilters("e.json", "[]"), Signing("expired.pem")}, 1,
+        {{"--check-validity", "--filters", WriteFilters("e.json", "[]"), Signing("expired.pem")},
+         1,
          "fail\nvalidity: expired\n"},
         {{"--filters", notArray, Signing("rsa.der")}, 2, ""},
         {{"--filters", notJson, Signing("rsa.der")}, 2, ""},
@@ -72,7 +74,7 @@ TEST_F(FilterCommand, ReportsPassFailAndRefusals)
         const test::ProgramRun run = RunTool(c.arguments);
         const std::string shown = testing::PrintToString(c.arguments);
         EXPECT_EQ(run.status, c.status) << shown;
-        EXPECT_EQ(run.text, c.output) << shown;
+        EXPECT_EQ(run.text, test::WithSystemLineEnds(c.output)) << shown;
     }
 }
 
@@ -85,8 +87,8 @@ TEST_F(FilterCommand, WarnsOfMembersNerolinIgnores)
     const test::ProgramRun run =
         RunTool({"--filters", path, Signing("rsa-encipherment.pem")}, test::ReadStream::Errors);
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.text,
-              "nerolin-tool: warning: " + path + "[0].keyUsage.nonRepudation: unknown member, ignored\n");
+    EXPECT_EQ(run.text, test::WithSystemLineEnds("nerolin-tool: warning: " + path +
+                                                 "[0].keyUsage.nonRepudation: unknown member, ignored\n"));
 }
 
 }  // namespace

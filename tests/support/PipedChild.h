@@ -30,7 +30,7 @@ public:
     // Writes all of text to the child's input.
     bool Write(const std::string& text);
     // What one read of the child's output gives, at most `most` bytes; empty
-    // at its end.
+    // at its end: once the child has ended and all it wrote was read.
     std::string Read(std::size_t most);
     // Closes both pipes and waits for the end: the exit status, or -1 when
     // the child did not exit normally or never started.
@@ -43,7 +43,7 @@ private:
 };
 
 struct ProgramRun {
-    int status = -1;  // as PipedChild::Finish() gives it
+    int status = -1;   // as PipedChild::Finish() gives it
     std::string text;  // all of the stream read
 };
 

@@ -20,4 +20,8 @@ std::string MakeUniqueFolder(const std::filesystem::path& base, const std::strin
 // The inverse of gmtime: seconds since 1970 of calendar fields in UTC.
 std::time_t UtcSeconds(std::tm& fields);
 
+// Text with "\n" line ends as this system's programs write it to a text
+// stream (standard output and error): unchanged on Linux, "\r\n" on Windows.
+std::string WithSystemLineEnds(const std::string& text);
+
 }  // namespace nerolin::test
