@@ -28,11 +28,18 @@ class CheckedService(sample.Service):
         self.states = []  # (status, code) of every answer to a state request
         self.modes = {}
         self.tamper = None  # (status, configuration) -> (status, configuration)
+        self.state_tamper = None  # (status, state answer) -> (status, state answer)
         self.after_state = None  # called after a state request has its answer, before it is sent
 
     def configuration(self, session):
         status, config = super().configuration(session)
         return self.tamper(status, config) if self.tamper else (status, config)
+
+    def handle(self, session, kind, request):
+        status, answer = super().handle(session, kind, request)
+        if kind == "state" and self.state_tamper:
+            return self.state_tamper(status, answer)
+        return status, answer
 
     def new_session(self, mode, document_count=2):
         session, link = super().new_session(mode, document_count)
@@ -99,6 +106,7 @@ class SampleServiceCase(unittest.TestCase):
         self.service.kinds.clear()
         self.service.states.clear()
         self.service.tamper = None
+        self.service.state_tamper = None
         self.service.after_state = None
 
     def new(self, mode):

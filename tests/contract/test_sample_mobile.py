@@ -107,7 +107,8 @@ class MobileSigningWithTheAgent(SampleServiceCase):
         cls.xvfb, cls.display = start_xvfb(cls.work)
         cls.addClassCleanup(lambda: (cls.xvfb.terminate(), cls.xvfb.wait()))
 
-    def press_sign_with_mobile(self, process):
+    def press(self, process, window, button):
+        """Presses the button of the program's window once it is enabled."""
         import pyatspi
 
         def node(parent, role, name):
@@ -121,16 +122,20 @@ class MobileSigningWithTheAgent(SampleServiceCase):
                     return hit
             return None
 
-        def application():
-            return next((a for a in pyatspi.Registry.getDesktop(0) if a is not None and a.get_process_id() == process.pid),
-                        None)
+        def enabled_button():
+            app = next((a for a in pyatspi.Registry.getDesktop(0) if a is not None and a.get_process_id() == process.pid),
+                       None)
+            frame = app and next((w for w in app if w is not None and w.name == window), None)
+            found = frame and node(frame, "push button", button)
+            return found if found and found.getState().contains(pyatspi.STATE_ENABLED) else None
 
-        app = wait_for(application, "the program on the accessibility bus", process)
-        # Enabled once the configuration with its stateUrl has arrived.
-        button = wait_for(lambda: (b := node(app, "push button", "Sign with mobile")) is not None
-                          and b.getState().contains(pyatspi.STATE_ENABLED) and b, "Sign with mobile", process)
-        actions = button.queryAction()
+        found = wait_for(enabled_button, f"{button} in {window}", process)
+        actions = found.queryAction()
         actions.doAction(next(i for i in range(actions.nActions) if actions.getName(i) == "Press"))
+
+    def press_sign_with_mobile(self, process):
+        # Enabled once the configuration with its stateUrl has arrived.
+        self.press(process, "Nerolin", "Sign with mobile")
 
     def test_the_window_follows_the_mobile_application_to_the_end(self):
         finished = ["WAITING_FOR_CERTIFICATE", "WAITING_FOR_UNSIGNED_HASHES", "WAITING_FOR_SIGNED_HASHES", "FINISHED"]
@@ -166,6 +171,26 @@ class MobileSigningWithTheAgent(SampleServiceCase):
                 else:
                     self.assertNotIn("message ", output)
                     self.assertEqual((report["state"], set(report["signatures"].values())), ("FINISHED", {True}))
+
+
+    def test_a_bare_error_state_keeps_the_dialog_polling_until_the_user_cancels(self):
+        # Answered with 200 and "ERROR" (not the sample's 420), the dialog only
+        # shows "Error!" and asks again; the user's Cancel ends it, and the
+        # window takes the session for over.
+        self.service.state_tamper = lambda status, answer: (200, {**answer, "code": "ERROR"})
+
+        def cancel_after_two_answers(process):
+            self.press_sign_with_mobile(process)
+            wait_for(lambda: len(self.service.states) >= 2, "a second state request", process)
+            self.press(process, "Sign with mobile", "Cancel")
+
+        _, link = self.new("SELECT_CERTIFICATE_AND_SIGN")
+        status, output = self.run_agent(link, start_signing=False, display=self.display,
+                                        while_running=cancel_after_two_answers)
+        self.assertEqual(status, 2, output)
+        self.assertGreaterEqual(len(self.service.states), 2)
+        self.assertEqual(set(self.service.states), {(200, "ERROR")})
+        self.assertNotIn("message ", output)
 
 
 if __name__ == "__main__":
