@@ -37,7 +37,13 @@ class SampleServiceWithTheAgent(SampleServiceCase):
         def with_value(member, value):
             return lambda status, config: (status, {**config, member: value})
 
+        def unpadded_hashes(status, config):
+            documents = [{**d, "unsignedHash": d["unsignedHash"].rstrip("=")} for d in config["documents"]]
+            return status, {**config, "documents": documents}
+
         cases = [
+            ("SIGN", unpadded_hashes, [], 2, "message error Failed to sign hash(es)!",
+             "unsigned hash length expected 32, but was 0"),
             ("SIGN", with_value("certificate", der_base64), [], 2, "message error Certificate not found!",
              "Certificate not found: the configuration's \"certificate\" is not PEM text"),
             ("SIGN", with_value("hashAlgorithm", "SHA256"), [], 2, "message error Failed to sign hash(es)!",
