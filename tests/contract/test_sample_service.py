@@ -41,26 +41,28 @@ class SampleServiceWithTheAgent(SampleServiceCase):
             documents = [{**d, "unsignedHash": d["unsignedHash"].rstrip("=")} for d in config["documents"]]
             return status, {**config, "documents": documents}
 
+        # The last column: the schemas refuse the answer, as the agent does.
         cases = [
             ("SIGN", unpadded_hashes, [], 2, "message error Failed to sign hash(es)!",
-             "unsigned hash length expected 32, but was 0"),
+             "unsigned hash length expected 32, but was 0", True),
             ("SIGN", with_value("certificate", der_base64), [], 2, "message error Certificate not found!",
-             "Certificate not found: the configuration's \"certificate\" is not PEM text"),
+             "Certificate not found: the configuration's \"certificate\" is not PEM text", True),
             ("SIGN", with_value("hashAlgorithm", "SHA256"), [], 2, "message error Failed to sign hash(es)!",
-             "Unsupported hash algorithm \"SHA256\""),
+             "Unsupported hash algorithm \"SHA256\"", True),
             # A configuration that fails leaves the window open in the other
             # modes; a TEST link reports it by the result message alone and ends.
             ("TEST", with_value("version", 1), [], 1, "message error Unknown error!",
-             "Answer refused: member \"version\" is not a string"),
+             "Answer refused: member \"version\" is not a string", True),
             ("SELECT_CERTIFICATE_AND_SIGN", with_value("filters", [{"qcType": "WEB"}]), ["certificate 0"], 3, None,
-             "No certificate to choose from: none of the user's certificates passes the session's filter"),
+             "No certificate to choose from: none of the user's certificates passes the session's filter", False),
             ("TEST",
              lambda status, config: (420, {"sessionId": config["sessionId"], "code": "ERROR", "message": "Closed"}),
              [], 1, "Message: Closed",
-             "Service refused the request with HTTP status 420: code \"ERROR\", message \"Closed\""),
+             "Service refused the request with HTTP status 420: code \"ERROR\", message \"Closed\"", False),
         ]
-        for mode, tamper, answers, expected_status, box, entry in cases:
+        for mode, tamper, answers, expected_status, box, entry, schema_refuses in cases:
             with self.subTest(entry=entry):
+                self.service.breaches.clear()
                 self.service.tamper = tamper
                 _, link = self.new(mode)
                 status, output = self.run_agent(link, answers)
@@ -68,6 +70,8 @@ class SampleServiceWithTheAgent(SampleServiceCase):
                 if box:
                     self.assertIn(box, output)
                 self.assertIn(entry, self.event_log)
+                self.assertEqual(any(b.startswith("config ") for b in self.service.breaches), schema_refuses,
+                                 self.service.breaches)
 
 
 if __name__ == "__main__":
