@@ -44,7 +44,7 @@ class SampleServiceWithTheAgent(SampleServiceCase):
         # The last column: the schemas refuse the answer, as the agent does.
         cases = [
             ("SIGN", unpadded_hashes, [], 2, "message error Failed to sign hash(es)!",
-             "unsigned hash length expected 32, but was 0", True),
+             "unsigned hash length expected 32, but was 0 (the text is not standard padded Base64)", True),
             ("SIGN", with_value("certificate", der_base64), [], 2, "message error Certificate not found!",
              "Certificate not found: the configuration's \"certificate\" is not PEM text", True),
             ("SIGN", with_value("hashAlgorithm", "SHA256"), [], 2, "message error Failed to sign hash(es)!",
