@@ -20,7 +20,7 @@ struct AgentRun {
     // The texts of the message boxes in order, each on one line as the
     // console shows it: a line break inside a text reads as a space.
     std::vector<std::string> messages;
-    std::string otherOutput;            // anything else it wrote or asked
+    std::string otherOutput;  // anything else it wrote or asked
 };
 
 // The service's CA is the system's trust for the run, its whitelist the

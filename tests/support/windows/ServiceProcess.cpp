@@ -45,8 +45,7 @@ bool SocketPair(SOCKET& ours, SOCKET& theirs)
                   getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) == 0;
     if (paired) {
         ours = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
-        paired = ours != INVALID_SOCKET &&
-                 connect(ours, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        paired = ours != INVALID_SOCKET && connect(ours, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     }
     if (paired) {
         theirs = accept(listener, nullptr, nullptr);
