@@ -24,7 +24,11 @@ SigningResult SigningProvider::SignUnsignedHash(const std::string& hashAlgorithm
             char text[96];
             std::snprintf(text, sizeof text, "unsigned hash length expected %d, but was %d",
                           static_cast<int>(algorithm->digestLength), static_cast<int>(hash.size()));
-            WriteEventEntry(EntryType::Error, text);
+            std::string entry = text;
+            // Zero bytes from a text that was there: the service's Base64 is
+            // what failed (unpadded, URL-safe), not the hash it encodes.
+            if (hash.empty() && !unsignedHash.empty()) entry += " (the text is not standard padded Base64)";
+            WriteEventEntry(EntryType::Error, entry);
             return SigningResult::Failed;
         }
     }

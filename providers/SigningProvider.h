@@ -85,8 +85,8 @@ public:
     // bytes), checks its length against hashAlgorithm and hands it to
     // SignHash. An unknown non-empty algorithm gives Failed without an entry;
     // a length mismatch writes the error entry
-    // "unsigned hash length expected %d, but was %d" and gives Failed. The
-    // empty algorithm skips the check.
+    // "unsigned hash length expected %d, but was %d" (saying so when the text
+    // did not decode) and gives Failed. The empty algorithm skips the check.
     SigningResult SignUnsignedHash(const std::string& hashAlgorithm, const std::string& unsignedHash,
                                    std::string& signedHash);
 

@@ -30,6 +30,7 @@ bool QtInstance::OpenDisplay()
     if (reached) {
         application_ = std::make_unique<QApplication>(argumentCount_, arguments_.data());
         InstallQtTranslations(*application_);
+        FollowLanguageInFormats();
         display_ = true;
     } else {
         application_ = std::make_unique<QCoreApplication>(argumentCount_, arguments_.data());

@@ -24,4 +24,17 @@ bool InstallQtTranslations(QCoreApplication& application)
     return true;
 }
 
+void FollowLanguageInFormats()
+{
+    const QLocale system = QLocale::system();
+    if (UserInterfaceLanguage() == Language::Hungarian) {
+        QLocale::setDefault(system.language() == QLocale::Hungarian ? system : QLocale(QLocale::Hungarian));
+        return;
+    }
+    // English on a locale of another language: the C locale's "1 Jan 2024",
+    // which no reader takes for another day, rather than the US "1/2/24".
+    const bool english = system.language() == QLocale::English || system.language() == QLocale::C;
+    QLocale::setDefault(english ? system : QLocale::c());
+}
+
 }  // namespace nerolin

@@ -1,89 +1,82 @@
 // The real nerolin-tool export-log, as a support person runs it.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <filesystem>
+#include <string>
 
 #include "eventlog/EventStore.h"
+#include "platform/Files.h"
 #include "tests/eventlog/DamagedStoreFixture.h"
 #include "tests/eventlog/TempFolder.h"
+#include "tests/support/PipedChild.h"
+#include "tests/support/Portable.h"
+#include "tests/support/ScopedUserStateFolder.h"
 
 namespace nerolin {
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string errors;  // standard error
+// What the tool says on standard error goes to run.text.
+test::ProgramRun RunExportLog(const std::string& file)
+{
+    return test::RunProgram(NEROLIN_BINARY_DIR "/bin/nerolin-tool", {"export-log", file}, test::ReadStream::Errors);
+}
+
+// The tool finds its store in the test's folder, and shows times in UTC.
+class ExportLogCommand : public ::testing::Test {
+protected:
+    test::TempFolder folder_;
+    const std::string state_ = folder_.Path("state");
+    const std::string store_ = state_ + "/Tavorel/Nerolin/eventlog.sqlite";
+    const std::string out_ = folder_.Path("out.log");
+    const test::ScopedUserStateFolder stateFolder_{state_};
+    const test::ScopedEnvironment zone_{"TZ", "UTC"};
 };
 
-Outcome RunExportLog(const std::string& environment, const std::string& file)
+TEST_F(ExportLogCommand, WritesTheUsersLogOrFailsWithAMessage)
 {
-    const std::string command =
-        environment + " TZ=UTC '" NEROLIN_BINARY_DIR "/bin/nerolin-tool' export-log '" + file + "' 2>&1 >/dev/null";
-    Outcome outcome;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return outcome;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) outcome.errors += buffer;
-    const int status = pclose(pipe);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return outcome;
-}
+    EventStore::OpenForWriting(store_)->Append("Nerolin", 0, 4, {"from the store"});
 
-TEST(ExportLogCommand, WritesTheUsersLogOrFailsWithAMessage)
-{
-    test::TempFolder folder;
-    const std::string state = folder.Path("state");
-    EventStore::OpenForWriting(state + "/Tavorel/Nerolin/eventlog.sqlite")->Append("Nerolin", 0, 4, {"from the store"});
-    const std::string environment = "HOME='" + folder.Path("home") + "' XDG_STATE_HOME='" + state + "'";
+    const test::ProgramRun written = RunExportLog(out_);
+    EXPECT_EQ(written.status, 0) << written.text;
+    EXPECT_EQ(test::ReadFileBytes(out_), "1970/01/01 00:00:00 INFORMATION: from the store\r\n");
 
-    const Outcome written = RunExportLog(environment, folder.Path("out.log"));
-    EXPECT_EQ(written.status, 0) << written.errors;
-    EXPECT_EQ(test::ReadFileBytes(folder.Path("out.log")), "1970/01/01 00:00:00 INFORMATION: from the store\r\n");
-
-    const Outcome failed = RunExportLog(environment, folder.Path("missing/out.log"));
+    const test::ProgramRun failed = RunExportLog(folder_.Path("missing/out.log"));
     EXPECT_EQ(failed.status, 1);
-    EXPECT_NE(failed.errors.find("cannot write"), std::string::npos) << failed.errors;
+    EXPECT_NE(failed.text.find("cannot write"), std::string::npos) << failed.text;
 }
 
-TEST(ExportLogCommand, TellsWhenTheStoreCannotBeReadAndWritesEmptyOnlyForAnEmptyStore)
+TEST_F(ExportLogCommand, TellsWhenTheStoreCannotBeReadAndWritesEmptyOnlyForAnEmptyStore)
 {
-    test::TempFolder folder;
-    const std::string state = folder.Path("state");
-    const std::string store = state + "/Tavorel/Nerolin/eventlog.sqlite";
-    const std::string environment = "HOME='" + folder.Path("home") + "' XDG_STATE_HOME='" + state + "'";
-    const std::string out = folder.Path("out.log");
-
     // Nothing logged yet: an empty file, as for a store without entries.
-    Outcome empty = RunExportLog(environment, out);
-    EXPECT_EQ(empty.status, 0) << empty.errors;
-    EXPECT_TRUE(std::filesystem::exists(out));
-    EXPECT_EQ(test::ReadFileBytes(out), "");
-    std::filesystem::remove(out);
+    const test::ProgramRun empty = RunExportLog(out_);
+    EXPECT_EQ(empty.status, 0) << empty.text;
+    EXPECT_TRUE(std::filesystem::exists(out_));
+    EXPECT_EQ(test::ReadFileBytes(out_), "");
+    std::filesystem::remove(out_);
 
-    std::filesystem::create_directories(store);  // a folder in the store's place
-    Outcome folderInPlace = RunExportLog(environment, out);
+    std::filesystem::create_directories(store_);  // a folder in the store's place
+    std::string reason;                           // the system's own words for it ("Is a directory" on Linux)
+    ASSERT_EQ(InspectPath(store_, reason), PathKind::Folder);
+    ASSERT_FALSE(reason.empty());
+    const test::ProgramRun folderInPlace = RunExportLog(out_);
     EXPECT_EQ(folderInPlace.status, 1);
-    EXPECT_NE(folderInPlace.errors.find("cannot read the event log \"" + store + "\": Is a directory"),
-              std::string::npos)
-        << folderInPlace.errors;
-    EXPECT_FALSE(std::filesystem::exists(out));
-    std::filesystem::remove(store);
+    EXPECT_NE(
+        folderInPlace.text.find("cannot read the event log \"" + store_ + "\": " + reason + "; nothing was written"),
+        std::string::npos)
+        << folderInPlace.text;
+    EXPECT_FALSE(std::filesystem::exists(out_));
+    std::filesystem::remove(store_);
 
-    const std::string damaged = test::MakeDamagedStore(store, test::Damage::TruncatedToHalf);
-    Outcome broken = RunExportLog(environment, out);
+    const std::string damaged = test::MakeDamagedStore(store_, test::Damage::TruncatedToHalf);
+    const test::ProgramRun broken = RunExportLog(out_);
     EXPECT_EQ(broken.status, 1);
-    EXPECT_NE(broken.errors.find("the event log \"" + store + "\" is damaged"), std::string::npos) << broken.errors;
-    EXPECT_FALSE(std::filesystem::exists(out));
-    EXPECT_EQ(test::ReadFileBytes(store + ".broken"), damaged);
+    EXPECT_NE(broken.text.find("the event log \"" + store_ + "\" is damaged"), std::string::npos) << broken.text;
+    EXPECT_FALSE(std::filesystem::exists(out_));
+    EXPECT_EQ(test::ReadFileBytes(store_ + ".broken"), damaged);
     // Set aside: the new store is empty, and says so truthfully.
-    Outcome afresh = RunExportLog(environment, out);
-    EXPECT_EQ(afresh.status, 0) << afresh.errors;
-    EXPECT_EQ(test::ReadFileBytes(out), "");
+    const test::ProgramRun afresh = RunExportLog(out_);
+    EXPECT_EQ(afresh.status, 0) << afresh.text;
+    EXPECT_EQ(test::ReadFileBytes(out_), "");
 }
 
 }  // namespace

@@ -1,59 +1,46 @@
 // The real nerolin-tool binary, as a service developer runs it.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
+#include "tests/support/PipedChild.h"
+#include "tests/support/Portable.h"
 #include "tests/support/TestPki.h"
 
 namespace nerolin {
 namespace {
 
-struct Outcome {
-    int status = -1;
-    std::string output;  // standard output only
-};
+using Arguments = std::vector<std::string>;
 
-Outcome RunTool(const std::string& arguments, const char* errors = "2>/dev/null")
+test::ProgramRun RunTool(Arguments arguments, test::ReadStream read = test::ReadStream::Output)
 {
-    const std::string command =
-        std::string("'") + NEROLIN_BINARY_DIR "/bin/nerolin-tool' filter " + arguments + " " + errors;
-    Outcome outcome;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return outcome;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe)) outcome.output += buffer;
-    const int status = pclose(pipe);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return outcome;
+    arguments.insert(arguments.begin(), "filter");
+    return test::RunProgram(NEROLIN_BINARY_DIR "/bin/nerolin-tool", arguments, read);
 }
 
 class FilterCommand : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/nerolin-filter-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory_ = pattern;
+        directory_ = test::MakeUniqueFolder(std::filesystem::temp_directory_path(), "nerolin-filter-");
+        ASSERT_FALSE(directory_.empty());
     }
     void TearDown() override { std::filesystem::remove_all(directory_); }
 
     std::string WriteFilters(const std::string& name, const std::string& json)
     {
         const std::string path = directory_ + "/" + name;
-        std::ofstream(path) << json;
-        return "'" + path + "'";
+        std::ofstream(path, std::ios::binary) << json;
+        return path;
     }
 
     std::string directory_;
 };
 
-std::string Signing(const char* file) { return "'" + test::PkiPath(std::string("signing/") + file) + "'"; }
+std::string Signing(const char* file) { return test::PkiPath(std::string("signing/") + file); }
 
 TEST_F(FilterCommand, ReportsPassFailAndRefusals)
 {
@@ -64,27 +51,30 @@ TEST_F(FilterCommand, ReportsPassFailAndRefusals)
     const std::string tooDeep = WriteFilters("d.json", std::string(1000000, '[') + std::string(1000000, ']'));
     const std::string zeroByte = WriteFilters("z.json", std::string("[]\0[{\"qcType\":1}]", 17));
     const struct {
-        std::string arguments;
+        Arguments arguments;
         int status;
         std::string output;
     } cases[] = {
-        {"--filters " + qualified + " " + Signing("qc-esign.pem") + " --check-validity", 0, "pass\n"},
-        {"--filters " + qualified + " " + Signing("rsa.der"), 1,
+        {{"--filters", qualified, Signing("qc-esign.pem"), "--check-validity"}, 0, "pass\n"},
+        {{"--filters", qualified, Signing("rsa.der")},
+         1,
          "fail\nfilters[0]: qcType\nfilters[1]: keyUsage.keyEncipherment\n"},
-        {"--check-validity --filters " + WriteFilters("e.json", "[]") + " " + Signing("expired.pem"), 1,
+        {{"--check-validity", "--filters", WriteFilters("e.json", "[]"), Signing("expired.pem")},
+         1,
          "fail\nvalidity: expired\n"},
-        {"--filters " + notArray + " " + Signing("rsa.der"), 2, ""},
-        {"--filters " + notJson + " " + Signing("rsa.der"), 2, ""},
-        {"--filters " + tooDeep + " " + Signing("rsa.der"), 2, ""},
-        {"--filters " + zeroByte + " " + Signing("rsa.der"), 2, ""},
-        {"--filters '" + directory_ + "/missing.json' " + Signing("rsa.der"), 2, ""},
-        {"--filters " + qualified + " '" + directory_ + "/missing.pem'", 2, ""},
-        {"--filters " + qualified, 2, ""},
+        {{"--filters", notArray, Signing("rsa.der")}, 2, ""},
+        {{"--filters", notJson, Signing("rsa.der")}, 2, ""},
+        {{"--filters", tooDeep, Signing("rsa.der")}, 2, ""},
+        {{"--filters", zeroByte, Signing("rsa.der")}, 2, ""},
+        {{"--filters", directory_ + "/missing.json", Signing("rsa.der")}, 2, ""},
+        {{"--filters", qualified, directory_ + "/missing.pem"}, 2, ""},
+        {{"--filters", qualified}, 2, ""},
     };
     for (const auto& c : cases) {
-        const Outcome outcome = RunTool(c.arguments);
-        EXPECT_EQ(outcome.status, c.status) << c.arguments;
-        EXPECT_EQ(outcome.output, c.output) << c.arguments;
+        const test::ProgramRun run = RunTool(c.arguments);
+        const std::string shown = testing::PrintToString(c.arguments);
+        EXPECT_EQ(run.status, c.status) << shown;
+        EXPECT_EQ(run.text, test::WithSystemLineEnds(c.output)) << shown;
     }
 }
 
@@ -94,10 +84,11 @@ TEST_F(FilterCommand, WarnsOfMembersNerolinIgnores)
 {
     const std::string path = directory_ + "/typo.json";
     std::ofstream(path) << R"([{"keyUsage": {"nonRepudation": true}}])";
-    const Outcome outcome = RunTool("--filters '" + path + "' " + Signing("rsa-encipherment.pem"), "2>&1 >/dev/null");
-    EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.output,
-              "nerolin-tool: warning: " + path + "[0].keyUsage.nonRepudation: unknown member, ignored\n");
+    const test::ProgramRun run =
+        RunTool({"--filters", path, Signing("rsa-encipherment.pem")}, test::ReadStream::Errors);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.text, test::WithSystemLineEnds("nerolin-tool: warning: " + path +
+                                                 "[0].keyUsage.nonRepudation: unknown member, ignored\n"));
 }
 
 }  // namespace

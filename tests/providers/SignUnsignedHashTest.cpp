@@ -106,11 +106,11 @@ TEST_F(SignUnsignedHash, ChecksTheDecodedLengthBeforeSigning)
         {kSha256, Base64Of(31), SigningResult::Failed, std::nullopt, "unsigned hash length expected 32, but was 31"},
         {kSha384, Base64Of(64), SigningResult::Failed, std::nullopt, "unsigned hash length expected 48, but was 64"},
         {kSha1, "not Base64 at all!", SigningResult::Failed, std::nullopt,
-         "unsigned hash length expected 20, but was 0"},
+         "unsigned hash length expected 20, but was 0 (the text is not standard padded Base64)"},
         {kSha512, "not Base64 at all!", SigningResult::Failed, std::nullopt,
-         "unsigned hash length expected 64, but was 0"},
+         "unsigned hash length expected 64, but was 0 (the text is not standard padded Base64)"},
         {kSha256, "\xff\xfe", SigningResult::Failed, std::nullopt,  // not even UTF-8
-         "unsigned hash length expected 32, but was 0"},
+         "unsigned hash length expected 32, but was 0 (the text is not standard padded Base64)"},
         // No algorithm: whatever decodes is signed as it is.
         {"", Base64Of(5), SigningResult::Success, 5, nullptr},
         {"", "not Base64 at all!", SigningResult::Success, 0, nullptr},

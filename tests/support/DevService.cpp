@@ -2,26 +2,21 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <signal.h>
-#include <spawn.h>
 #include <sstream>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 #include <httplib.h>
 #include <rapidjson/document.h>
 
-extern char** environ;
+#include "tests/support/Portable.h"
+#include "tests/support/ServiceProcess.h"
 
 namespace nerolin::test {
 namespace {
 
 constexpr auto kStartBound = std::chrono::seconds(30);  // generous: sanitizer builds start slowly
-constexpr auto kStopBound = std::chrono::seconds(10);
 
 std::string ReadText(const std::string& path)
 {
@@ -64,12 +59,11 @@ DevService::~DevService()
 
 void DevService::Start(const Settings& settings)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "nerolin-devservice-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) return;
-    directory_ = pattern;
-    std::string logPath = directory_ + "/devservice.log";
+    directory_ = MakeUniqueFolder(std::filesystem::temp_directory_path(), "nerolin-devservice-");
+    if (directory_.empty()) return;
+    const std::string logPath = directory_ + "/devservice.log";
 
-    std::vector<std::string> arguments = {std::string(NEROLIN_BINARY_DIR) + "/bin/nerolin-devservice",
+    std::vector<std::string> arguments = {ServiceProgram(),
                                           "--whitelist-port",
                                           "0",
                                           "--service-port",
@@ -80,31 +74,16 @@ void DevService::Start(const Settings& settings)
                                           settings.serviceCertificate,
                                           "--exit-with-stdin"};
     arguments.insert(arguments.end(), settings.extraArguments.begin(), settings.extraArguments.end());
-    std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-
-    int pipe[2];
-    if (::pipe2(pipe, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipe[0], STDIN_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipe[0]);
-    stdinPipe_ = pipe[1];
-    if (spawned != 0) {
-        pid_ = -1;
-        return;
-    }
+    if (arguments[0].empty()) return;
+    process_ = std::make_unique<ServiceProcess>(arguments, logPath);
+    if (!process_->Started()) return;
 
     auto deadline = std::chrono::steady_clock::now() + kStartBound;
     while (std::chrono::steady_clock::now() < deadline) {
         std::string log = ReadText(logPath);
+        // Line ends as the service writes them: it is a Linux program.
         if (log.find("\nready\n") != std::string::npos) {
-            sslCertFile_ = Value(log, "SSL_CERT_FILE");
+            sslCertFile_ = PathFromService(Value(log, "SSL_CERT_FILE"));
             whitelistUrl_ = Value(log, "WHITELIST_URL");
             serviceUrl_ = Value(log, "SERVICE_URL");
             whitelistPort_ = PortOf(whitelistUrl_.substr(0, whitelistUrl_.find('/', 8)));
@@ -112,43 +91,27 @@ void DevService::Start(const Settings& settings)
             ready_ = whitelistPort_ > 0 && servicePort_ > 0;
             return;
         }
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return;
-        }
+        if (!process_->MayRun()) return;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }
 
-void DevService::Stop()
-{
-    if (stdinPipe_ >= 0) ::close(stdinPipe_);
-    stdinPipe_ = -1;
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    auto deadline = std::chrono::steady_clock::now() + kStopBound;
-    int status = 0;
-    while (::waitpid(pid_, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    pid_ = -1;
-}
+void DevService::Stop() { process_.reset(); }
+
+pid_t DevService::Pid() const { return process_ ? process_->Pid() : -1; }
 
 std::string DevService::Log() const
 {
-    return directory_.empty() ? "no temporary directory" : ReadText(directory_ + "/devservice.log");
+    if (directory_.empty()) return "no temporary directory";
+    if (!process_ || !process_->Started())
+        return "nerolin-devservice could not be started: \"" + ServiceProgram() + "\"";
+    return ReadText(directory_ + "/devservice.log");
 }
 
 DevService::Reply DevService::Call(const std::string& method, const std::string& path, const std::string& body) const
 {
     if (!ready_) return {};
-    httplib::SSLClient client("127.0.0.1", servicePort_);
+    httplib::SSLClient client(ServiceHostName(), servicePort_);
     client.set_ca_cert_path(sslCertFile_.c_str());
     client.enable_server_certificate_verification(true);
     client.set_read_timeout(std::chrono::seconds(30));

@@ -4,6 +4,8 @@
 // the reference signing service on ephemeral ports of 127.0.0.1, started from
 // the build tree in a temporary directory and stopped on destruction (also
 // when the test process dies: the service ends when its standard input closes).
+// The Windows tests under Wine start the Linux build's service
+// (ServiceProcess.h); certificates are then named, not given as paths.
 //
 //   nerolin::test::DevService service;
 //   ASSERT_TRUE(service.Running()) << service.Log();
@@ -16,6 +18,7 @@
 // tools/devservice/SessionSetup.h (sessions), FaultScript.h (faults),
 // SessionReport.h (reports), WhitelistHost.h and AppcastFeed.h.
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +26,8 @@
 #include <sys/types.h>
 
 namespace nerolin::test {
+
+class ServiceProcess;
 
 class DevService {
 public:
@@ -46,9 +51,9 @@ public:
     int ServicePort() const { return servicePort_; }
     std::string WhitelistUrl() const { return whitelistUrl_; }  // https://localhost:P/whitelist/whitelist.json
     std::string ServiceUrl() const { return serviceUrl_; }      // https://127.0.0.1:P
-    std::string SslCertFile() const { return sslCertFile_; }    // makes the service's certificate trusted
+    std::string SslCertFile() const { return sslCertFile_; }    // makes the service's certificate trusted (PEM)
     std::string Directory() const { return directory_; }        // the temporary directory of this run
-    pid_t Pid() const { return pid_; }
+    pid_t Pid() const;                                          // -1 where the system gives none
 
     struct Reply {
         int status = 0;  // 0: no answer
@@ -79,8 +84,7 @@ private:
     void Stop();
 
     std::string directory_;
-    pid_t pid_ = -1;
-    int stdinPipe_ = -1;
+    std::unique_ptr<ServiceProcess> process_;
     bool ready_ = false;
     int whitelistPort_ = 0, servicePort_ = 0;
     std::string whitelistUrl_, serviceUrl_, sslCertFile_;

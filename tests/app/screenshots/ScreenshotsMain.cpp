@@ -28,6 +28,7 @@
 #include "app/ui/ProxyDialog.h"
 #include "app/ui/QrCodeDialog.h"
 #include "app/ui/QtPrompts.h"
+#include "app/ui/QtTranslations.h"
 #include "app/ui/SelectCertificateDialog.h"
 #include "app/ui/ServerTrustDialog.h"
 #include "common/StringIds.h"
@@ -85,6 +86,7 @@ bool Save(QWidget* widget, const QString& path)
 int Take(const QString& directory, const char* language)
 {
     setenv("LANGUAGE", language, 1);
+    nerolin::FollowLanguageInFormats();
     const QString suffix = QStringLiteral("-%1.png").arg(language);
     int failures = 0;
     DevService service;

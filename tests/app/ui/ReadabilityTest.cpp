@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QLabel>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -22,6 +24,7 @@
 #include <QTreeWidget>
 
 #include "app/ui/AboutDialog.h"
+#include "app/ui/CertificateSummary.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/PinDialog.h"
 #include "app/ui/ProxyDialog.h"
@@ -162,6 +165,19 @@ TEST(Readability, QtsOwnTextsAreHungarianWhenTheWindowsAre)
     EXPECT_NE(QCoreApplication::translate("QFileDialog", "Save As"), QStringLiteral("Save As"));
     qDeleteAll(QCoreApplication::instance()->findChildren<QTranslator*>());
     EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Copy"), copy);
+}
+
+// A validity date in the certificate dialogs is written as the windows'
+// language writes it, whatever language the system's locale speaks.
+TEST(Readability, DatesFollowTheWindowsLanguage)
+{
+    const QDateTime newYear(QDate(2024, 1, 1), QTime(12, 0), Qt::UTC);
+    Language hungarian("hu");
+    FollowLanguageInFormats();
+    const QString written = FormatValidityTime(newYear);
+    QLocale::setDefault(QLocale::system());
+    EXPECT_TRUE(written.startsWith("2024. 01. 01.")) << written.toStdString();
+    EXPECT_FALSE(written.contains("Jan")) << written.toStdString();
 }
 
 TEST(Readability, HungarianCapitalsKeepTheirAccents)

@@ -17,7 +17,7 @@ struct PipedChild::Handles {
     int status = -1;
 };
 
-PipedChild::PipedChild(const std::string& program, const std::vector<std::string>& arguments)
+PipedChild::PipedChild(const std::string& program, const std::vector<std::string>& arguments, ReadStream read)
     : handles_(std::make_unique<Handles>())
 {
     int inputEnds[2];
@@ -31,7 +31,12 @@ PipedChild::PipedChild(const std::string& program, const std::vector<std::string
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, inputEnds[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, outputEnds[1], STDOUT_FILENO);
+    if (read == ReadStream::Output) {
+        posix_spawn_file_actions_adddup2(&actions, outputEnds[1], STDOUT_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, outputEnds[1], STDERR_FILENO);
+    }
     std::vector<std::string> words{program};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;

@@ -21,4 +21,6 @@ std::string MakeUniqueFolder(const std::filesystem::path& base, const std::strin
 
 std::time_t UtcSeconds(std::tm& fields) { return timegm(&fields); }
 
+std::string WithSystemLineEnds(const std::string& text) { return text; }
+
 }  // namespace nerolin::test

@@ -2,38 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
+#include "tests/support/windows/CommandLine.h"
+
 namespace nerolin::test {
 namespace {
-
-std::wstring Wide(const std::string& utf8)
-{
-    if (utf8.empty()) return {};
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-    return wide;
-}
-
-// One word of a command line as the C runtime of the child splits it again:
-// in quotes, with a quote and the backslashes before one (or before the
-// closing quote) escaped.
-std::wstring Quoted(const std::wstring& word)
-{
-    std::wstring quoted = L"\"";
-    std::size_t backslashes = 0;
-    for (wchar_t c : word) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
-        backslashes = 0;
-        quoted.push_back(c);
-    }
-    quoted.append(2 * backslashes, L'\\');
-    quoted.push_back(L'"');
-    return quoted;
-}
 
 void CloseIfOpen(HANDLE& handle)
 {
@@ -54,7 +28,7 @@ struct PipedChild::Handles {
 // The child's ends of the pipes are the only handles it inherits: the
 // test's own ends are not inheritable, and the child's ends of an earlier
 // child are closed here before the next one starts.
-PipedChild::PipedChild(const std::string& program, const std::vector<std::string>& arguments)
+PipedChild::PipedChild(const std::string& program, const std::vector<std::string>& arguments, ReadStream read)
     : handles_(std::make_unique<Handles>())
 {
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -68,19 +42,23 @@ PipedChild::PipedChild(const std::string& program, const std::vector<std::string
     SetHandleInformation(handles_->input, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(handles_->output, HANDLE_FLAG_INHERIT, 0);
 
-    std::wstring path = Wide(program);
-    for (wchar_t& c : path) {
-        if (c == L'/') c = L'\\';
-    }
-    std::wstring commandLine = Quoted(path);
-    for (const std::string& argument : arguments) commandLine += L" " + Quoted(Wide(argument));
+    std::wstring commandLine = CommandLineOf(program, arguments);
 
+    HANDLE discarded = nullptr;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = childInput;
-    startup.hStdOutput = childOutput;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    if (read == ReadStream::Output) {
+        startup.hStdOutput = childOutput;
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    } else {
+        discarded = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING,
+                                0, nullptr);
+        if (discarded == INVALID_HANDLE_VALUE) discarded = nullptr;
+        startup.hStdOutput = discarded;
+        startup.hStdError = childOutput;
+    }
     PROCESS_INFORMATION process{};
     if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         CloseHandle(process.hThread);
@@ -88,6 +66,7 @@ PipedChild::PipedChild(const std::string& program, const std::vector<std::string
     }
     CloseIfOpen(childInput);
     CloseIfOpen(childOutput);
+    CloseIfOpen(discarded);
 }
 
 PipedChild::~PipedChild()
@@ -114,13 +93,29 @@ bool PipedChild::Write(const std::string& text)
     return true;
 }
 
+// The end of the output is the child's end, not the pipe's: under Wine the
+// desktop program (explorer.exe), which the first program of a prefix that
+// touches the desktop starts, inherits that program's standard handles and
+// keeps them open while it runs, so the pipe would stay open long after the
+// child ended.
 std::string PipedChild::Read(std::size_t most)
 {
-    std::string buffer(most, '\0');
-    DWORD got = 0;
-    if (!ReadFile(handles_->output, buffer.data(), static_cast<DWORD>(most), &got, nullptr)) got = 0;
-    buffer.resize(got);
-    return buffer;
+    Handles& h = *handles_;
+    for (bool ended = false;;) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(h.output, nullptr, 0, nullptr, &available, nullptr)) return {};
+        if (available > 0) {
+            std::string buffer(std::min<std::size_t>(most, available), '\0');
+            DWORD got = 0;
+            if (!ReadFile(h.output, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) got = 0;
+            buffer.resize(got);
+            return buffer;
+        }
+        // Looked at once more after the end: what the child wrote just
+        // before it ended is in the pipe by then.
+        if (ended) return {};
+        ended = h.process == nullptr || WaitForSingleObject(h.process, 20) == WAIT_OBJECT_0;
+    }
 }
 
 int PipedChild::Finish()

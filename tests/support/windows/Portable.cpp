@@ -30,4 +30,15 @@ std::string MakeUniqueFolder(const std::filesystem::path& base, const std::strin
 
 std::time_t UtcSeconds(std::tm& fields) { return _mkgmtime(&fields); }
 
+std::string WithSystemLineEnds(const std::string& text)
+{
+    std::string written;
+    written.reserve(text.size());
+    for (char c : text) {
+        if (c == '\n') written.push_back('\r');
+        written.push_back(c);
+    }
+    return written;
+}
+
 }  // namespace nerolin::test
