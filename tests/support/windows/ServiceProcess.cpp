@@ -14,8 +14,12 @@ std::string DosPath(const std::string& unixPath)
 {
     using Convert = WCHAR*(CDECL*)(LPCSTR);
     const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    // Through void (*)(): the one function type any other converts to and
+    // from without a warning.
     const auto convert =
-        kernel != nullptr ? reinterpret_cast<Convert>(GetProcAddress(kernel, "wine_get_dos_file_name")) : nullptr;
+        kernel != nullptr
+            ? reinterpret_cast<Convert>(reinterpret_cast<void (*)()>(GetProcAddress(kernel, "wine_get_dos_file_name")))
+            : nullptr;
     if (convert == nullptr) return {};
     WCHAR* dos = convert(unixPath.c_str());
     if (dos == nullptr) return {};
