@@ -28,19 +28,22 @@ function(nerolin_library name)
 endfunction()
 
 # nerolin_test(<name> [OWN_MAIN] [SOURCES <files...>] [DEPS <targets...>] [LABELS <labels...>] [TIMEOUT <s>]
-#              [EXCLUDE <regexes...>] [PROPERTIES <name> <value>...])
+#              [EXCLUDE <regexes...>] [PROPERTIES <name> <value>...] [WINE_ENV <NAME=value...>])
 # A GoogleTest executable; without SOURCES every .cpp of the calling folder
 # and of its subfolder linux/ or windows/, whichever is the target system's.
 # EXCLUDE leaves out the sources whose names match.
 # PROPERTIES: more test properties for every test of the program (a fixture
 # it needs, say).
+# WINE_ENV: variables for the program and scripts/wine-run when it runs
+# under Wine (a prefix of its own, NEROLIN_WINE_OUTPUT_AFTER_END, a fixture's
+# folder); nothing elsewhere.
 # OWN_MAIN: the sources bring main() (a test that needs a QApplication, say).
 # LABELS threads: the test starts threads of the code under test (workers,
 # pollers, the updater, the event log's writer, exchanges on several threads);
 # CI runs these under ThreadSanitizer (tests/sanitizers/tsan.supp).
 # Tests find the source tree and the built programs through two definitions.
 function(nerolin_test name)
-  cmake_parse_arguments(ARG "OWN_MAIN" "TIMEOUT" "SOURCES;DEPS;LABELS;EXCLUDE;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(ARG "OWN_MAIN" "TIMEOUT" "SOURCES;DEPS;LABELS;EXCLUDE;PROPERTIES;WINE_ENV" ${ARGN})
   if(NOT ARG_SOURCES)
     if(WIN32)
       set(system windows)
@@ -54,6 +57,11 @@ function(nerolin_test name)
   endforeach()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
+  endif()
+  if(ARG_WINE_ENV AND CMAKE_CROSSCOMPILING_EMULATOR)
+    # The program takes its emulator when it is made; the change stays in
+    # this function.
+    set(CMAKE_CROSSCOMPILING_EMULATOR env ${ARG_WINE_ENV} ${CMAKE_CROSSCOMPILING_EMULATOR})
   endif()
   add_executable(${name} ${ARG_SOURCES} ${NEROLIN_SYSTEM_XDG_OUT_OF_SIGHT})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} nerolin_testsupport GTest::gtest GTest::gmock)

@@ -89,10 +89,16 @@ wine_agent_run() {
   "$WINE_AGENT_ROOT/scripts/wine-run" "$WINE_AGENT_BIN/$program" "$@"
 }
 
+# wine_agent_windows_path PATH: a Linux path as the Windows programs name it
+# ("Z:\...").
+wine_agent_windows_path() {
+  "$WINE_AGENT_ROOT/scripts/wine-run" winepath -w "$1" 2>/dev/null | tr -d '\r'
+}
+
 # wine_agent_trust_service: the service's CA in the user's ROOT store of the
 # prefix, the system trust nerolin.exe checks the service against.
 wine_agent_trust_service() {
-  wine_agent_run trust-root.exe "$("$WINE_AGENT_ROOT/scripts/wine-run" winepath -w "$SSL_CERT_FILE" 2>/dev/null | tr -d "\r")"
+  wine_agent_run trust-root.exe "$(wine_agent_windows_path "$SSL_CERT_FILE")"
 }
 
 # wine_agent_settings NAME=NUMBER...: REG_DWORD values of the user's key.

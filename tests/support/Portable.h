@@ -19,10 +19,10 @@ void SetEnvironment(const char* name, const char* value);
 // starts, set while the object lives; the value before comes back after.
 class ScopedEnvironment {
 public:
-    ScopedEnvironment(const char* name, const char* value) : name_(name)
+    ScopedEnvironment(const char* name, const std::string& value) : name_(name)
     {
         if (const char* before = std::getenv(name)) previous_ = before;
-        SetEnvironment(name, value);
+        SetEnvironment(name, value.c_str());
     }
     ~ScopedEnvironment() { SetEnvironment(name_.c_str(), previous_ ? previous_->c_str() : nullptr); }
     ScopedEnvironment(const ScopedEnvironment&) = delete;

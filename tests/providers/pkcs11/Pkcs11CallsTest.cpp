@@ -59,7 +59,7 @@ TEST_F(Pkcs11CallsTest, EverySearchThatBeganIsEndedHoweverItStops)
         ASSERT_EQ(provider.FindCertificate(CertificateText("rsa")), SigningResult::Success);
 
         const std::string trace = StartTrace();
-        ScopedEnv bend(c.variable, c.value);
+        ScopedEnvironment bend(c.variable, c.value);
         EventCapture capture;
         prompts_->QueuePin("1234");
         const Bytes hash = TestHash(32);
@@ -86,7 +86,7 @@ TEST_F(Pkcs11CallsTest, FunctionMissingFromTheListAnswersNotSupported)
     const Bytes hash = TestHash(32);
     {
         // Without C_GetSessionInfo the token simply counts as not logged in.
-        ScopedEnv missing("NEROLIN_SHIM_MISSING", "C_GetSessionInfo");
+        ScopedEnvironment missing("NEROLIN_SHIM_MISSING", "C_GetSessionInfo");
         SigningProviderPKCS11 provider(NEROLIN_P11_SHIM);
         provider.Initialize();
         ASSERT_EQ(provider.FindCertificate(CertificateText("rsa")), SigningResult::Success);
@@ -96,7 +96,7 @@ TEST_F(Pkcs11CallsTest, FunctionMissingFromTheListAnswersNotSupported)
         EXPECT_TRUE(VerifySignature("rsa", EVP_sha256(), hash, signature));
     }
     {
-        ScopedEnv missing("NEROLIN_SHIM_MISSING", "C_Sign");
+        ScopedEnvironment missing("NEROLIN_SHIM_MISSING", "C_Sign");
         SigningProviderPKCS11 provider(NEROLIN_P11_SHIM);
         provider.Initialize();
         ASSERT_EQ(provider.FindCertificate(CertificateText("rsa")), SigningResult::Success);
@@ -116,7 +116,7 @@ TEST_F(Pkcs11CallsTest, FunctionMissingFromTheListAnswersNotSupported)
 TEST_F(Pkcs11CallsTest, SlotCountBeyondTheBoundIsRefusedAsMemoryThatCannotBeHad)
 {
     MakeToken();
-    ScopedEnv slots("NEROLIN_SHIM_SLOT_COUNT", std::to_string(Pkcs11Module::kMaximumSlots + 1));
+    ScopedEnvironment slots("NEROLIN_SHIM_SLOT_COUNT", std::to_string(Pkcs11Module::kMaximumSlots + 1));
     SigningProviderPKCS11 provider(NEROLIN_P11_SHIM);
     provider.Initialize();
     EventCapture capture;

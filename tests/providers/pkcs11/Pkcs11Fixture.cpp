@@ -91,22 +91,6 @@ std::vector<std::string> ReadLines(const std::string& path)
     return lines;
 }
 
-ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name)
-{
-    const char* old = std::getenv(name);
-    had_ = old != nullptr;
-    if (had_) old_ = old;
-    setenv(name, value.c_str(), 1);
-}
-
-ScopedEnv::~ScopedEnv()
-{
-    if (had_)
-        setenv(name_.c_str(), old_.c_str(), 1);
-    else
-        unsetenv(name_.c_str());
-}
-
 void Pkcs11Test::SetUp()
 {
     ASSERT_FALSE(dir_.path().empty());
@@ -122,7 +106,7 @@ TestToken Pkcs11Test::MakeToken(const std::string& options)
     std::optional<TestToken> token = MakeTestToken(dir_.path() + "/token", options);
     EXPECT_TRUE(token.has_value());
     if (!token) return {};
-    env_.push_back(std::make_unique<ScopedEnv>("SOFTHSM2_CONF", token->softhsmConf));
+    env_.push_back(std::make_unique<ScopedEnvironment>("SOFTHSM2_CONF", token->softhsmConf));
     return *token;
 }
 
@@ -137,7 +121,7 @@ std::string Pkcs11Test::StartTrace()
 {
     const std::string path = dir_.path() + "/trace.txt";
     std::filesystem::remove(path);
-    env_.push_back(std::make_unique<ScopedEnv>("NEROLIN_SHIM_TRACE", path));
+    env_.push_back(std::make_unique<ScopedEnvironment>("NEROLIN_SHIM_TRACE", path));
     return path;
 }
 

@@ -12,6 +12,7 @@
 
 #include "common/Text.h"
 #include "eventlog/EventLog.h"
+#include "tests/support/Portable.h"
 #include "tests/support/ScriptedPrompts.h"
 #include "tests/support/TestPki.h"
 
@@ -54,20 +55,6 @@ private:
 // Lines of a file, e.g. the call trace of the forwarding module.
 std::vector<std::string> ReadLines(const std::string& path);
 
-// Sets an environment variable for the lifetime of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_;
-    bool had_;
-    std::string old_;
-};
-
 class Pkcs11Test : public testing::Test {
 protected:
     void SetUp() override;
@@ -85,7 +72,7 @@ protected:
     TempDir dir_;
     std::shared_ptr<ScriptedPrompts> prompts_;
     std::unique_ptr<EventCapture> events_;
-    std::vector<std::unique_ptr<ScopedEnv>> env_;
+    std::vector<std::unique_ptr<ScopedEnvironment>> env_;
 };
 
 // Verifies a Base64 signature of hash by the certificate's key: RSA PKCS#1

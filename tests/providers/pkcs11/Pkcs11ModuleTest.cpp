@@ -97,7 +97,7 @@ TEST_F(Pkcs11ModuleTest, AlreadyInitializedModuleIsUsedAndLeftInitialized)
 {
     MakeToken();
     const std::string trace = StartTrace();
-    ScopedEnv already("NEROLIN_SHIM_ALREADY_INITIALIZED", "1");
+    ScopedEnvironment already("NEROLIN_SHIM_ALREADY_INITIALIZED", "1");
     {
         SigningProviderPKCS11 provider(NEROLIN_P11_SHIM);
         provider.Initialize();

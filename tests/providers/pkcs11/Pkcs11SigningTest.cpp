@@ -191,7 +191,7 @@ TEST_F(Pkcs11SigningTest, FailingModuleCallsAreLoggedAndEveryPathLogsOutAndClose
         {"C_FindObjectsInit", "C_FindObjectsInit return value: 0x00000006"},
     };
     for (const auto& [call, entry] : cases) {
-        ScopedEnv fail("NEROLIN_SHIM_FAIL", call);
+        ScopedEnvironment fail("NEROLIN_SHIM_FAIL", call);
         std::string signature = "untouched";
         EXPECT_EQ(provider->SignHash(kSha256, hash.data(), 32, signature), SigningResult::Failed) << call;
         EXPECT_EQ(signature, "untouched");
@@ -206,7 +206,7 @@ TEST_F(Pkcs11SigningTest, FailingModuleCallsAreLoggedAndEveryPathLogsOutAndClose
     // Certificates cannot be gathered: the search fails as a whole.
     for (const auto& [call, entry] : {std::pair{"C_GetSlotList", "C_GetSlotList1 return value: 0x00000006"},
                                       std::pair{"C_FindObjectsInit", "C_FindObjectsInit return value: 0x00000006"}}) {
-        ScopedEnv fail("NEROLIN_SHIM_FAIL", call);
+        ScopedEnvironment fail("NEROLIN_SHIM_FAIL", call);
         EventCapture capture;
         EXPECT_EQ(provider->FindCertificate(CertificateText("rsa")), SigningResult::Failed) << call;
         EXPECT_TRUE(capture.Has(EntryType::Error, entry)) << call;
@@ -236,7 +236,7 @@ TEST_F(Pkcs11SigningTest, WrongPinIsKeptUntilEndSigning)
 TEST_F(Pkcs11SigningTest, TokenThatLocksAfterWrongPinsGivesPinLocked)
 {
     MakeToken();
-    ScopedEnv limit("NEROLIN_LOCKING_LIMIT", "2");
+    ScopedEnvironment limit("NEROLIN_LOCKING_LIMIT", "2");
     auto provider = Provider("rsa", NEROLIN_LOCKING_MODULE);
     const Bytes hash = TestHash(32);
     std::string signature;
@@ -271,7 +271,7 @@ TEST_F(Pkcs11SigningTest, CanceledPinSendsNothingToTheModule)
 TEST_F(Pkcs11SigningTest, TokenWithoutLoginIsNeitherAskedNorLoggedOut)
 {
     MakeToken();
-    ScopedEnv noLogin("NEROLIN_SHIM_NO_LOGIN", TestToken::kPin);
+    ScopedEnvironment noLogin("NEROLIN_SHIM_NO_LOGIN", TestToken::kPin);
     auto provider = Provider("rsa");
     const std::string trace = StartTrace();
     const Bytes hash = TestHash(32);

@@ -50,7 +50,7 @@ TEST(TvrKspMultiStringTest, LaysOutTextsWithZeroBytesAndReadsThemBack)
 TEST_F(TvrKspTest, SignsTheWholeBatchInOneCall)
 {
     const std::string record = dir_.path() + "/record.txt";
-    ScopedEnv recording("NEROLIN_TVRKSP_RECORD", record);
+    ScopedEnvironment recording("NEROLIN_TVRKSP_RECORD", record);
     auto provider = Loaded();
     std::vector<HashEntry> entries = Entries({1, 2, 3});
     ASSERT_EQ(provider->SignHashes(kSha256, entries), SigningResult::Success);
@@ -75,7 +75,7 @@ TEST_F(TvrKspTest, SignsTheWholeBatchInOneCall)
 
 TEST_F(TvrKspTest, FewerSignaturesThanHashesLeaveTheRestAsTheyWere)
 {
-    ScopedEnv limit("NEROLIN_TVRKSP_MAX_SIGNATURES", "2");
+    ScopedEnvironment limit("NEROLIN_TVRKSP_MAX_SIGNATURES", "2");
     auto provider = Loaded();
     std::vector<HashEntry> entries = Entries({1, 2, 3});
     entries[2].signedHash = "before";
@@ -95,19 +95,19 @@ TEST_F(TvrKspTest, LibraryStatusesBecomeResults)
         {"1", SigningResult::Failed},
     };
     for (const auto& [status, result] : cases) {
-        ScopedEnv answer("NEROLIN_TVRKSP_STATUS", status);
+        ScopedEnvironment answer("NEROLIN_TVRKSP_STATUS", status);
         std::vector<HashEntry> entries = Entries({1});
         EXPECT_EQ(provider->SignHashes(kSha256, entries), result) << status;
         EXPECT_TRUE(entries[0].signedHash.empty()) << status;
     }
     {
         // Success without a buffer signed nothing.
-        ScopedEnv nothing("NEROLIN_TVRKSP_NULL_OUTPUT", "1");
+        ScopedEnvironment nothing("NEROLIN_TVRKSP_NULL_OUTPUT", "1");
         std::vector<HashEntry> entries = Entries({1});
         EXPECT_EQ(provider->SignHashes(kSha256, entries), SigningResult::Failed);
     }
     {
-        ScopedEnv unusable("NEROLIN_TVRKSP_INTERFACE_STATUS", "80090030");
+        ScopedEnvironment unusable("NEROLIN_TVRKSP_INTERFACE_STATUS", "80090030");
         std::vector<HashEntry> entries = Entries({1});
         EXPECT_EQ(provider->SignHashes(kSha256, entries), SigningResult::Failed);
     }
