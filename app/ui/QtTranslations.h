@@ -13,8 +13,8 @@ bool InstallQtTranslations(QCoreApplication& application);
 
 // Dates and numbers written the way the windows' language writes them: the
 // system's locale where it speaks that language (keeping its country's
-// conventions), the language's own otherwise (for English the C locale's), so a Hungarian window on an
-// English locale does not show "1 Jan 2024".
+// conventions), the language's own otherwise (for English the C locale's),
+// so a Hungarian window on an English locale does not show "1 Jan 2024".
 void FollowLanguageInFormats();
 
 }  // namespace nerolin
